@@ -1,0 +1,88 @@
+// The program's handle on the firmware settings service: locating it, calling it, and every
+// typed settings operation, each with its own failure message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "register_block.h"
+#include "settings_ops.h"
+
+// The service header in the F0000h segment: signature, entry address, checksum over 13 bytes.
+constexpr uint32_t kSegmentPhysical = 0xF0000;
+constexpr uint32_t kSegmentSize = 0x10000;
+constexpr size_t kHeaderLength = 13;
+constexpr size_t kHeaderStride = 16;
+constexpr size_t kScanLimit = 0xFFF0;  // the last paragraph is never examined
+constexpr uint32_t kRomWindowPhysical = 0xFFF80000;
+constexpr uint32_t kRomWindowSize = 0x80000;
+
+// Finds the first valid service header in a segment image; its offset, or none.
+// A header counts only when its signature and checksum hold and its entry lies in the segment.
+std::optional<size_t> findServiceHeader(const uint8_t* segment, size_t size);
+
+// The entry's physical address as the header at `header` announces it.
+uint32_t headerEntryAddress(const uint8_t* header);
+
+class BiosService {
+public:
+    // Maps the segment, locates the header and runs the support check; never fails outright,
+    // the outcome is `available`.
+    BiosService();
+    ~BiosService();
+    BiosService(const BiosService&) = delete;
+    BiosService& operator=(const BiosService&) = delete;
+
+    // Frees the segment view. The owner calls it once at the end of its run; the destructor
+    // calls it only when the owner did not, so the view is never released twice.
+    void release();
+
+    void callService(const RegisterBlock& in, RegisterBlock& out) const;
+    bool checkSupport();
+
+    int32_t available = 0;
+    const uint8_t* segmentView = nullptr;
+    const void* entry = nullptr;
+
+    // Settings operations: true on success. All but the two password-state queries and the
+    // S3 query print their own message on failure. Every one of them returns false at once,
+    // without calling the firmware, while the service is not available.
+    bool getAdminPasswordState(uint32_t& present);
+    bool setAdminPassword(const char* text);
+    bool getUserPasswordState(uint32_t& present);
+    bool setUserPassword(const char* text);
+    bool getAssetTag(char* buffer, uint32_t& capacity);
+    bool setAssetTag(const char* text);
+    bool getSerialPort(uint32_t& value);
+    bool setSerialPort(uint32_t value);
+    bool getParallelPort(uint32_t& value);
+    bool setParallelPort(uint32_t value);
+    bool getParallelMode(uint32_t& value);
+    bool setParallelMode(uint32_t value);
+    bool getEppType(uint32_t& value);
+    bool setEppType(uint32_t value);
+    bool getBootSequence(BootSequence& buffer);
+    bool setBootSequence(const BootSequence& buffer);
+    bool getPs2Port(uint32_t& value);
+    bool setPs2Port(uint32_t value);
+    bool getPowerOnAfterFail(uint32_t& value);
+    bool setPowerOnAfterFail(uint32_t value);
+    bool getUsbController(uint32_t& value);
+    bool setUsbController(uint32_t value);
+    bool getWakeOnRtc(WakeSetting& value);
+    bool setWakeOnRtc(WakeSetting value);
+    bool getNumlock(uint32_t& value);
+    bool setNumlock(uint32_t value);
+    bool getS3Support(uint32_t& value);
+    bool setS3Support(uint32_t value);
+
+private:
+    bool call(uint8_t function, uint8_t subfunction, RegisterBlock& in, RegisterBlock& out) const;
+    bool getByte(uint8_t function, const wchar_t* failure, uint32_t& value);
+    bool setByte(uint8_t function, const wchar_t* failure, uint32_t value);
+    bool setPassword(uint8_t function, const wchar_t* failure, const char* text);
+    bool passwordState(uint8_t function, uint32_t& present);
+
+    bool released_ = false;
+};

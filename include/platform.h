@@ -1,0 +1,55 @@
+// The platform layer: everything that differs between the device and any other machine.
+// Its functions are named after what the device does; the simulated unit implements the same.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "register_block.h"
+
+namespace platform {
+
+// Page protections as the device's memory manager takes them.
+constexpr uint32_t kPageReadOnly = 0x02;
+constexpr uint32_t kPageNoCache = 0x200;
+constexpr uint32_t kPagePhysical = 0x400;
+// Physical source, uncached, read-only: how firmware ROM is mapped.
+constexpr uint32_t kPhysicalRomProtection = kPagePhysical | kPageNoCache | kPageReadOnly;
+
+// Reserves `size` bytes of address space at no preferred address, without backing
+// (VirtualAlloc with MEM_RESERVE). Null on failure; lastError() tells why.
+void* reserveAddressSpace(uint32_t size, uint32_t protection);
+
+// Backs a reservation with physical memory (VirtualCopy). `physicalForm` is the physical
+// address divided by 256, the form the device takes for sources above 512 MB.
+bool mapPhysical(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection);
+
+// Releases a whole reservation, mapped or not (VirtualFree with MEM_RELEASE).
+bool releaseAddressSpace(void* region);
+
+// The last-error code of the failed call above.
+uint32_t lastError();
+
+// Heap memory for buffers that the firmware fills. Null on failure.
+void* allocateScratch(size_t size);
+void freeScratch(void* buffer);
+
+// The 32-bit flat address under which the firmware sees `size` bytes at `buffer` during the
+// next service call. Every buffer passed in ESI or EDI goes through here.
+uint32_t flatAddress(const void* buffer, size_t size);
+
+// Loads EAX..EDI from `in`, near-calls `entry`, and stores the registers and EFLAGS that
+// come back into `out` (word 6 is left as it is).
+void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out);
+
+// Prints a wide format string on the console: "%s" takes a wide string, "%S" an 8-bit one.
+void consolePrint(const wchar_t* format, ...);
+
+// Writes 8-bit text to the console stream, in order with consolePrint.
+void consoleWrite(const char* text, size_t length);
+
+// Opens a file by its wide name; `mode` is "wt" or "rt" (text mode).
+FILE* openFile(const wchar_t* path, const char* mode);
+
+}  // namespace platform

@@ -1,0 +1,110 @@
+// Locating the firmware settings service, the support check, and the one call into firmware.
+#include "bios_service.h"
+
+#include "mapped_region.h"
+#include "platform.h"
+
+namespace {
+
+constexpr uint8_t kSignature[4] = {0x41, 0x21, 0x55, 0x30};  // "A!U0"
+constexpr size_t kEntryAddressOffset = 5;
+
+bool isServiceHeader(const uint8_t* candidate) {
+    for (size_t i = 0; i < sizeof kSignature; ++i) {
+        if (candidate[i] != kSignature[i]) return false;
+    }
+    uint8_t sum = 0;
+    for (size_t i = 0; i < kHeaderLength; ++i) sum = static_cast<uint8_t>(sum + candidate[i]);
+    if (sum != 0) return false;
+    // An entry outside the segment could only be called outside the mapping.
+    const uint32_t entryAddress = headerEntryAddress(candidate);
+    return entryAddress >= kSegmentPhysical && entryAddress - kSegmentPhysical < kSegmentSize;
+}
+
+}  // namespace
+
+uint32_t headerEntryAddress(const uint8_t* header) {
+    const uint8_t* p = header + kEntryAddressOffset;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+std::optional<size_t> findServiceHeader(const uint8_t* segment, size_t size) {
+    const size_t limit = size < kScanLimit ? size : kScanLimit;
+    for (size_t offset = 0; offset < limit && size - offset >= kHeaderLength; offset += kHeaderStride) {
+        if (isServiceHeader(segment + offset)) return offset;
+    }
+    return std::nullopt;
+}
+
+ReservedRegion::ReservedRegion(uint32_t size) : size_(size) {
+    address_ = platform::reserveAddressSpace(size, platform::kPageReadOnly);
+    if (address_ == nullptr) {
+        platform::consolePrint(L"***ERROR*** VirtualAlloc failed (%08X)!\n", platform::lastError());
+    }
+}
+
+ReservedRegion::~ReservedRegion() {
+    if (address_ != nullptr) platform::releaseAddressSpace(address_);
+}
+
+bool ReservedRegion::mapRom(uint32_t physicalAddress) {
+    if (platform::mapPhysical(address_, physicalAddress >> 8, size_, platform::kPhysicalRomProtection)) {
+        return true;
+    }
+    platform::consolePrint(L"***ERROR*** VirtualCopy failed (%08X)!\n", platform::lastError());
+    return false;
+}
+
+void* ReservedRegion::detach() {
+    void* address = address_;
+    address_ = nullptr;
+    return address;
+}
+
+BiosService::BiosService() {
+    ReservedRegion segment(kSegmentSize);
+    if (!segment || !segment.mapRom(kSegmentPhysical)) return;
+
+    const auto* view = static_cast<const uint8_t*>(segment.address());
+    const std::optional<size_t> header = findServiceHeader(view, kSegmentSize);
+    if (!header) {
+        platform::consolePrint(L"***ERROR*** Failed to locate BIOS Service (DM) header!\n");
+        return;
+    }
+    segmentView = static_cast<const uint8_t*>(segment.detach());
+    entry = segmentView + (headerEntryAddress(segmentView + *header) - kSegmentPhysical);
+    available = 1;
+    checkSupport();
+}
+
+BiosService::~BiosService() { release(); }
+
+void BiosService::release() {
+    if (released_) return;
+    released_ = true;
+    if (segmentView != nullptr) platform::releaseAddressSpace(const_cast<uint8_t*>(segmentView));
+}
+
+void BiosService::callService(const RegisterBlock& in, RegisterBlock& out) const {
+    platform::callEntry(entry, in, out);
+}
+
+bool BiosService::call(uint8_t function, uint8_t subfunction, RegisterBlock& in, RegisterBlock& out) const {
+    in.eax = kServiceSelector;
+    in.ebx = static_cast<uint32_t>(subfunction) << 8 | function;
+    callService(in, out);
+    return (out.eflags & kCarryFlag) == 0;
+}
+
+bool BiosService::checkSupport() {
+    RegisterBlock in;
+    RegisterBlock out;
+    const bool carryClear = call(kFnSupport, kSubRead, in, out);
+    if (carryClear && (out.ecx & 0xFFFF) == 0x4121 && (out.edx & 0xFFFF) == 0x5530) {
+        platform::consolePrint(L"Zentos Spec Version %X.%02X\n\n", (out.ebx >> 8) & 0xFF, out.ebx & 0xFF);
+        return true;
+    }
+    platform::consolePrint(L"***ERROR*** Zentos not supported!\n");
+    return false;
+}

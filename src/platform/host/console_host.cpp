@@ -1,0 +1,116 @@
+// The host console: formats the program's wide messages itself and writes bytes to a narrow
+// standard output, so that 8-bit texts reach it unchanged in every locale (wide stdio on glibc
+// refuses bytes 80h-FFh in the C locale) and R's file text stays in order with the messages.
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "host_text.h"
+#include "platform.h"
+#include "sim_unit.h"
+
+namespace {
+
+std::string* captureSink = nullptr;
+
+void emit(const char* data, size_t length) {
+    if (captureSink != nullptr) {
+        captureSink->append(data, length);
+        return;
+    }
+    std::fwrite(data, 1, length, stdout);
+}
+
+// Formats one integer directive with the C library, from its narrow spelling; `spec` is built
+// from the message's own directive, whose argument type the caller has matched.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+template <typename T>
+void appendNumber(std::string& out, const std::string& spec, T value) {
+    char buffer[64];
+    const int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    if (n > 0) out.append(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
+}
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+namespace host {
+
+// The directives the program's messages use: %s (wide), %S (8-bit), %c, %d, %i, %u, %x, %X
+// with flags and width, and %%.
+std::string formatMessage(const wchar_t* format, va_list args) {
+    std::string out;
+    for (const wchar_t* p = format; *p != L'\0'; ++p) {
+        if (*p != L'%') {
+            out += bytesFromWide(std::wstring(1, *p));
+            continue;
+        }
+        std::string spec = "%";
+        ++p;
+        while (*p == L'-' || *p == L'0' || *p == L'+' || *p == L' ' || *p == L'#') spec += static_cast<char>(*p++);
+        while (*p >= L'0' && *p <= L'9') spec += static_cast<char>(*p++);
+        bool isLong = false;
+        while (*p == L'l' || *p == L'h') isLong = *p++ == L'l' || isLong;
+        switch (*p) {
+            case L'%': out += '%'; break;
+            case L's': {
+                const wchar_t* text = va_arg(args, const wchar_t*);
+                out += bytesFromWide(text != nullptr ? text : L"(null)");
+                break;
+            }
+            case L'S': {
+                const char* text = va_arg(args, const char*);
+                out += text != nullptr ? text : "(null)";
+                break;
+            }
+            case L'c': out += bytesFromWide(std::wstring(1, static_cast<wchar_t>(va_arg(args, int)))); break;
+            case L'd':
+            case L'i':
+                if (isLong) {
+                    appendNumber(out, spec + "ld", va_arg(args, long));
+                } else {
+                    appendNumber(out, spec + "d", va_arg(args, int));
+                }
+                break;
+            case L'u':
+            case L'x':
+            case L'X': {
+                const char conversion = static_cast<char>(*p);
+                if (isLong) {
+                    appendNumber(out, spec + "l" + conversion, va_arg(args, unsigned long));
+                } else {
+                    appendNumber(out, spec + conversion, va_arg(args, unsigned int));
+                }
+                break;
+            }
+            case L'\0': return out;
+            default: out += bytesFromWide(std::wstring(1, *p)); break;
+        }
+    }
+    return out;
+}
+
+}  // namespace host
+
+namespace platform {
+
+void consolePrint(const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string text = host::formatMessage(format, args);
+    va_end(args);
+    emit(text.data(), text.size());
+}
+
+void consoleWrite(const char* text, size_t length) { emit(text, length); }
+
+}  // namespace platform
+
+namespace sim {
+
+ConsoleCapture::ConsoleCapture() : previous_(captureSink) { captureSink = &text_; }
+ConsoleCapture::~ConsoleCapture() { captureSink = previous_; }
+
+}  // namespace sim

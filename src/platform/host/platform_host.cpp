@@ -1,0 +1,100 @@
+// The platform functions of every machine that is not the device: all of them act on the
+// simulated unit installed for this process.
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "host_entry.h"
+#include "host_text.h"
+#include "platform.h"
+#include "sim_unit.h"
+
+namespace platform {
+
+void* reserveAddressSpace(uint32_t size, uint32_t protection) {
+    return sim::currentUnit().reserve(size, protection);
+}
+
+bool mapPhysical(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection) {
+    return sim::currentUnit().map(region, physicalForm, size, protection);
+}
+
+bool releaseAddressSpace(void* region) { return sim::currentUnit().release(region); }
+
+uint32_t lastError() { return sim::currentUnit().lastError(); }
+
+void* allocateScratch(size_t size) { return sim::currentUnit().allocateScratch(size); }
+
+void freeScratch(void* buffer) { sim::currentUnit().freeScratch(buffer); }
+
+uint32_t flatAddress(const void* buffer, size_t size) { return sim::currentUnit().flatAddress(buffer, size); }
+
+void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) {
+    sim::currentUnit().call(entry, in, out);
+}
+
+FILE* openFile(const wchar_t* path, const char* mode) {
+    // glibc has no text mode: a line feed is a line feed.
+    std::string narrowMode;
+    for (const char* m = mode; *m != '\0'; ++m) {
+        if (*m != 't') narrowMode += *m;
+    }
+    return std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
+}
+
+}  // namespace platform
+
+namespace host {
+namespace {
+
+std::unique_ptr<sim::Unit> processUnit;
+
+[[noreturn]] void stopLoading(const std::string& line) {
+    std::fprintf(stderr, "simulated unit: %s\n", line.c_str());
+    std::exit(1);
+}
+
+}  // namespace
+
+void startSimulatedUnit() {
+    const char* statePath = std::getenv("FOLVANE_MACHINE");
+    const char* logPath = std::getenv("FOLVANE_MACHINE_LOG");
+    sim::State state;
+    std::string path = statePath != nullptr ? statePath : "";
+    if (!path.empty()) {
+        FILE* file = std::fopen(path.c_str(), "rb");
+        if (file != nullptr) {
+            std::string text;
+            char buffer[4096];
+            size_t n = 0;
+            while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
+            const bool failed = std::ferror(file) != 0;
+            const int readErrno = errno;
+            std::fclose(file);
+            if (failed) stopLoading(path + ":0: cannot read: " + std::strerror(readErrno));
+            std::string error;
+            if (!sim::parseState(text, state, error)) stopLoading(path + ":" + error);
+        } else if (errno != ENOENT) {
+            stopLoading(path + ":0: cannot read: " + std::strerror(errno));
+        }
+    }
+    processUnit = std::make_unique<sim::Unit>(std::move(state), path, logPath != nullptr ? logPath : "");
+    sim::installUnit(processUnit.get());
+}
+
+std::vector<std::wstring> wideArguments(int argc, char** argv) {
+    std::setlocale(LC_CTYPE, "");
+    std::vector<std::wstring> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(wideFromBytes(argv[i]));
+    return arguments;
+}
+
+int finishProcess(int status) {
+    std::fflush(stdout);
+    if (processUnit && processUnit->regionsHeld()) sim::fault("a region is still reserved at exit");
+    return status;
+}
+
+}  // namespace host

@@ -1,0 +1,449 @@
+// Parsing and saving the simulated unit's state file: `key = value` lines, `#` comments.
+#include "sim_state.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace sim {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A decimal or 0x-hexadecimal number no greater than `max`.
+bool parseNumber(std::string_view s, uint64_t max, uint64_t& out) {
+    unsigned base = 10;
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
+    if (s.empty()) return false;
+    uint64_t value = 0;
+    for (char c : s) {
+        const int digit = hexDigit(c);
+        if (digit < 0 || static_cast<unsigned>(digit) >= base) return false;
+        value = value * base + static_cast<unsigned>(digit);
+        if (value > max) return false;
+    }
+    out = value;
+    return true;
+}
+
+bool parseText(std::string_view s, std::string& out, std::string& error) {
+    if (s.empty() || s.front() != '"') {
+        out.assign(s);
+        return true;
+    }
+    std::string text;
+    size_t i = 1;
+    for (; i < s.size() && s[i] != '"'; ++i) {
+        if (s[i] != '\\') {
+            text += s[i];
+            continue;
+        }
+        if (++i == s.size()) break;
+        switch (s[i]) {
+            case '\\': text += '\\'; break;
+            case '"': text += '"'; break;
+            case 't': text += '\t'; break;
+            case 'n': text += '\n'; break;
+            case 'r': text += '\r'; break;
+            case 'x': {
+                const int high = i + 1 < s.size() ? hexDigit(s[i + 1]) : -1;
+                const int low = i + 2 < s.size() ? hexDigit(s[i + 2]) : -1;
+                if (high < 0 || low < 0) {
+                    error = "\\x needs two hexadecimal digits";
+                    return false;
+                }
+                text += static_cast<char>(high * 16 + low);
+                i += 2;
+                break;
+            }
+            default: error = std::string("unknown escape \\") + s[i]; return false;
+        }
+    }
+    if (i >= s.size()) {
+        error = "unterminated quoted text";
+        return false;
+    }
+    if (i + 1 != s.size()) {
+        error = "text after the closing quote";
+        return false;
+    }
+    out = std::move(text);
+    return true;
+}
+
+std::vector<std::string_view> splitBlanks(std::string_view s) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < s.size()) {
+        while (i < s.size() && isBlank(s[i])) ++i;
+        const size_t start = i;
+        while (i < s.size() && !isBlank(s[i])) ++i;
+        if (i > start) words.push_back(s.substr(start, i - start));
+    }
+    return words;
+}
+
+std::string hex(uint64_t value, int digits) {
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+using Parser = std::function<bool(std::string_view, State&, std::string&)>;
+using Formatter = std::function<std::string(const State&)>;
+
+struct Key {
+    const char* name;
+    bool fault;
+    Parser parse;
+    Formatter format;
+};
+
+
+template <typename T>
+Key settingNumber(const char* name, T Settings::*member, uint64_t max, int hexDigits = 0) {
+    return {name, false,
+            [member, max](std::string_view v, State& st, std::string& err) {
+                uint64_t n = 0;
+                if (!parseNumber(v, max, n)) {
+                    err = "value out of range (0 to " + std::to_string(max) + ")";
+                    return false;
+                }
+                st.settings.*member = static_cast<T>(n);
+                return true;
+            },
+            [member, hexDigits](const State& st) {
+                const auto n = static_cast<uint64_t>(st.settings.*member);
+                return hexDigits > 0 ? hex(n, hexDigits) : std::to_string(n);
+            }};
+}
+
+Key settingText(const char* name, std::string Settings::*member, size_t maxLength) {
+    return {name, false,
+            [member, maxLength](std::string_view v, State& st, std::string& err) {
+                std::string text;
+                if (!parseText(v, text, err)) return false;
+                if (text.size() > maxLength) {
+                    err = "text longer than " + std::to_string(maxLength) + " bytes";
+                    return false;
+                }
+                st.settings.*member = std::move(text);
+                return true;
+            },
+            [member](const State& st) { return quoteText(st.settings.*member); }};
+}
+
+Key faultFlag(const char* name, bool Faults::*member, const char* good, const char* bad) {
+    return {name, true,
+            [=](std::string_view v, State& st, std::string& err) {
+                if (v != good && v != bad) {
+                    err = std::string("expected ") + good + " or " + bad;
+                    return false;
+                }
+                st.faults.*member = v == good;
+                return true;
+            },
+            [=](const State& st) { return std::string(st.faults.*member ? good : bad); }};
+}
+
+Key faultNumber(const char* name, uint32_t Faults::*member, uint64_t max, int hexDigits) {
+    return {name, true,
+            [=](std::string_view v, State& st, std::string& err) {
+                uint64_t n = 0;
+                if (!parseNumber(v, max, n)) {
+                    err = "value out of range (0 to " + hex(max, 1) + ")";
+                    return false;
+                }
+                st.faults.*member = static_cast<uint32_t>(n);
+                return true;
+            },
+            [=](const State& st) { return hex(st.faults.*member, hexDigits); }};
+}
+
+Key faultErrorCode(const char* name, std::optional<uint32_t> Faults::*member) {
+    return {name, true,
+            [=](std::string_view v, State& st, std::string& err) {
+                uint64_t n = 0;
+                if (!parseNumber(v, 0xFFFFFFFF, n)) {
+                    err = "expected a 32-bit error code";
+                    return false;
+                }
+                st.faults.*member = static_cast<uint32_t>(n);
+                return true;
+            },
+            [=](const State& st) { return hex(st.faults.*member ? *(st.faults.*member) : 0, 8); }};
+}
+
+bool parseBootSequence(std::string_view v, State& st, std::string& err) {
+    std::vector<uint8_t> codes;
+    for (std::string_view word : splitBlanks(v)) {
+        uint64_t n = 0;
+        if (!parseNumber(word, 254, n)) {
+            err = "boot code out of range (0 to 254): " + std::string(word);
+            return false;
+        }
+        codes.push_back(static_cast<uint8_t>(n));
+    }
+    if (codes.size() > 16) {
+        err = "more than 16 boot codes";
+        return false;
+    }
+    st.settings.bootSequence = std::move(codes);
+    return true;
+}
+
+std::string formatBootSequence(const State& st) {
+    std::string out;
+    for (uint8_t code : st.settings.bootSequence) {
+        if (!out.empty()) out += ' ';
+        out += std::to_string(code);
+    }
+    return out;
+}
+
+bool parseVersion(std::string_view v, State& st, std::string& err) {
+    const size_t dot = v.find('.');
+    uint64_t major = 0;
+    uint64_t minor = 0;
+    if (dot == std::string_view::npos || dot == 0 || dot > 2 || v.size() - dot - 1 != 2 ||
+        !parseNumber("0x" + std::string(v.substr(0, dot)), 0xFF, major) ||
+        !parseNumber("0x" + std::string(v.substr(dot + 1)), 0xFF, minor)) {
+        err = "expected M.NN, two hexadecimal bytes";
+        return false;
+    }
+    st.faults.versionMajor = static_cast<uint8_t>(major);
+    st.faults.versionMinor = static_cast<uint8_t>(minor);
+    return true;
+}
+
+std::string formatVersion(const State& st) {
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "%X.%02X", st.faults.versionMajor, st.faults.versionMinor);
+    return buffer;
+}
+
+bool parseDecoys(std::string_view v, State& st, std::string& err) {
+    std::vector<uint32_t> offsets;
+    for (std::string_view word : splitBlanks(v)) {
+        uint64_t n = 0;
+        if (!parseNumber(word, 0xFFF0, n) || n % 16 != 0) {
+            err = "decoy offset must be a multiple of 16 below FFF0h: " + std::string(word);
+            return false;
+        }
+        offsets.push_back(static_cast<uint32_t>(n));
+    }
+    st.faults.decoyHeaders = std::move(offsets);
+    return true;
+}
+
+std::string formatDecoys(const State& st) {
+    std::string out;
+    for (uint32_t offset : st.faults.decoyHeaders) {
+        if (!out.empty()) out += ' ';
+        out += hex(offset, 4);
+    }
+    return out;
+}
+
+bool parseFail(std::string_view v, State& st, std::string& err) {
+    std::vector<std::string> names;
+    const auto& known = operationNames();
+    for (std::string_view word : splitBlanks(v)) {
+        if (std::find(known.begin(), known.end(), word) == known.end()) {
+            err = "unknown operation: " + std::string(word);
+            return false;
+        }
+        if (std::find(names.begin(), names.end(), word) == names.end()) names.emplace_back(word);
+    }
+    st.faults.fail = std::move(names);
+    return true;
+}
+
+std::string formatFail(const State& st) {
+    std::string out;
+    for (const std::string& name : st.faults.fail) {
+        if (!out.empty()) out += ' ';
+        out += name;
+    }
+    return out;
+}
+
+const std::vector<Key>& keys() {
+    static const std::vector<Key> table = {
+        settingText("admin_password", &Settings::adminPassword, 0xFFFF),
+        settingText("user_password", &Settings::userPassword, 0xFFFF),
+        settingText("asset_tag", &Settings::assetTag, 0xFFFF),
+        settingNumber("serial_port", &Settings::serialPort, 0xFF),
+        settingNumber("parallel_port", &Settings::parallelPort, 0xFF),
+        settingNumber("parallel_mode", &Settings::parallelMode, 0xFFFF, 4),
+        settingNumber("epp_type", &Settings::eppType, 0xFF),
+        {"boot_sequence", false, parseBootSequence, formatBootSequence},
+        settingNumber("ps2_port", &Settings::ps2Port, 0xFF),
+        settingNumber("power_on_after_fail", &Settings::powerOnAfterFail, 0xFF),
+        settingNumber("usb_controller", &Settings::usbController, 0xFF),
+        settingNumber("wake_days", &Settings::wakeDays, 0xFF, 2),
+        settingNumber("wake_hour", &Settings::wakeHour, 0xFF),
+        settingNumber("wake_minute", &Settings::wakeMinute, 0xFF),
+        settingNumber("numlock", &Settings::numlock, 0xFF),
+        settingNumber("s3_support", &Settings::s3Support, 0xFF),
+        {"spec_version", true, parseVersion, formatVersion},
+        faultFlag("support_signature", &Faults::signatureValid, "valid", "invalid"),
+        faultNumber("header_offset", &Faults::headerOffset, 0xFFF3, 4),
+        faultFlag("header_checksum", &Faults::checksumValid, "valid", "invalid"),
+        {"decoy_headers", true, parseDecoys, formatDecoys},
+        faultNumber("entry_address", &Faults::entryAddress, 0xFFFFFFFF, 5),
+        {"fail", true, parseFail, formatFail},
+        faultErrorCode("segment_reserve_error", &Faults::segmentReserveError),
+        faultErrorCode("segment_map_error", &Faults::segmentMapError),
+        faultErrorCode("window_reserve_error", &Faults::windowReserveError),
+        faultErrorCode("window_map_error", &Faults::windowMapError),
+        {"scratch_alloc", true,
+         [](std::string_view v, State& st, std::string& err) {
+             if (v != "fail") {
+                 err = "expected fail";
+                 return false;
+             }
+             st.faults.scratchAllocFails = true;
+             return true;
+         },
+         [](const State&) { return std::string("fail"); }},
+    };
+    return table;
+}
+
+}  // namespace
+
+bool Settings::operator==(const Settings& o) const {
+    return adminPassword == o.adminPassword && userPassword == o.userPassword && assetTag == o.assetTag &&
+           serialPort == o.serialPort && parallelPort == o.parallelPort && parallelMode == o.parallelMode &&
+           eppType == o.eppType && bootSequence == o.bootSequence && ps2Port == o.ps2Port &&
+           powerOnAfterFail == o.powerOnAfterFail && usbController == o.usbController && wakeDays == o.wakeDays &&
+           wakeHour == o.wakeHour && wakeMinute == o.wakeMinute && numlock == o.numlock && s3Support == o.s3Support;
+}
+
+bool Faults::operator==(const Faults& o) const {
+    return versionMajor == o.versionMajor && versionMinor == o.versionMinor && signatureValid == o.signatureValid &&
+           headerOffset == o.headerOffset && checksumValid == o.checksumValid && decoyHeaders == o.decoyHeaders &&
+           entryAddress == o.entryAddress && fail == o.fail && segmentReserveError == o.segmentReserveError &&
+           segmentMapError == o.segmentMapError && windowReserveError == o.windowReserveError &&
+           windowMapError == o.windowMapError && scratchAllocFails == o.scratchAllocFails;
+}
+
+bool Faults::fails(std::string_view operation) const {
+    return std::find(fail.begin(), fail.end(), operation) != fail.end();
+}
+
+const std::vector<std::string_view>& operationNames() {
+    static const std::vector<std::string_view> names = {
+        "checkSupport",     "getAdminPasswordState", "setAdminPassword",   "getUserPasswordState",
+        "setUserPassword",  "getAssetTag",           "setAssetTag",        "getSerialPort",
+        "setSerialPort",    "getParallelPort",       "setParallelPort",    "getParallelMode",
+        "setParallelMode",  "getEppType",            "setEppType",         "getBootSequence",
+        "setBootSequence",  "getPs2Port",            "setPs2Port",         "getPowerOnAfterFail",
+        "setPowerOnAfterFail", "getUsbController",   "setUsbController",   "getWakeOnRtc",
+        "setWakeOnRtc",     "getNumlock",            "setNumlock",         "getS3Support",
+        "setS3Support",
+    };
+    return names;
+}
+
+std::string quoteText(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default:
+                if (byte < 0x20 || byte >= 0x7F) {
+                    char escape[5];
+                    std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+                    out += escape;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+bool parseState(std::string_view text, State& state, std::string& error) {
+    State parsed;
+    std::vector<bool> seen(keys().size(), false);
+    size_t decoyLine = 0;
+    size_t lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const auto fail = [&](const std::string& what) {
+            error = std::to_string(lineNumber) + ": " + what;
+            return false;
+        };
+        if (line.find('\0') != std::string_view::npos) return fail("zero byte in line");
+        line = trim(line);
+        if (line.empty() || line.front() == '#') continue;
+        const size_t equals = line.find('=');
+        if (equals == std::string_view::npos) return fail("expected key = value");
+        const std::string_view name = trim(line.substr(0, equals));
+        const std::string_view value = trim(line.substr(equals + 1));
+        const auto& table = keys();
+        const auto key = std::find_if(table.begin(), table.end(), [&](const Key& k) { return name == k.name; });
+        if (key == table.end()) return fail("unknown key '" + std::string(name) + "'");
+        const auto index = static_cast<size_t>(key - table.begin());
+        if (seen[index]) return fail("repeated key '" + std::string(name) + "'");
+        seen[index] = true;
+        std::string what;
+        if (!key->parse(value, parsed, what)) return fail(std::string(name) + ": " + what);
+        if (name == "decoy_headers") decoyLine = lineNumber;
+    }
+    for (uint32_t offset : parsed.faults.decoyHeaders) {
+        if (offset >= parsed.faults.headerOffset) {
+            error = std::to_string(decoyLine) + ": decoy_headers: offset " + hex(offset, 4) +
+                    " is not below header_offset";
+            return false;
+        }
+    }
+    for (size_t i = 0; i < keys().size(); ++i) {
+        if (seen[i] && keys()[i].fault) parsed.givenFaultKeys.emplace_back(keys()[i].name);
+    }
+    state = std::move(parsed);
+    return true;
+}
+
+std::string formatState(const State& state) {
+    std::string out = "# FolvaneCE simulated unit\n";
+    for (const Key& key : keys()) {
+        const bool given = std::find(state.givenFaultKeys.begin(), state.givenFaultKeys.end(), key.name) !=
+                           state.givenFaultKeys.end();
+        if (key.fault && !given) continue;
+        out += key.name;
+        out += " = ";
+        out += key.format(state);
+        out += '\n';
+    }
+    return out;
+}
+
+}  // namespace sim

@@ -1,0 +1,78 @@
+// The simulated unit's state: its settings (NVRAM), its firmware and machine faults, and the
+// line-oriented state file that holds them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct Settings {
+    std::string adminPassword = "admin";
+    std::string userPassword;
+    std::string assetTag = "ROOM-7";
+    uint8_t serialPort = 1;
+    uint8_t parallelPort = 2;
+    uint16_t parallelMode = 0x0102;
+    uint8_t eppType = 0;
+    std::vector<uint8_t> bootSequence{2, 5, 6};
+    uint8_t ps2Port = 0;
+    uint8_t powerOnAfterFail = 2;
+    uint8_t usbController = 1;
+    uint8_t wakeDays = 0x3E;
+    uint8_t wakeHour = 6;
+    uint8_t wakeMinute = 5;
+    uint8_t numlock = 1;
+    uint8_t s3Support = 0;
+
+    bool operator==(const Settings& other) const;
+    bool operator!=(const Settings& other) const { return !(*this == other); }
+};
+
+// Faults of the firmware and the machine. A fault key that was not given keeps its default
+// and is not saved.
+struct Faults {
+    uint8_t versionMajor = 1;
+    uint8_t versionMinor = 2;
+    bool signatureValid = true;
+    uint32_t headerOffset = 0x7A30;
+    bool checksumValid = true;
+    std::vector<uint32_t> decoyHeaders;
+    uint32_t entryAddress = 0xF8000;
+    std::vector<std::string> fail;  // operation names whose call comes back with carry set
+    std::optional<uint32_t> segmentReserveError;
+    std::optional<uint32_t> segmentMapError;
+    std::optional<uint32_t> windowReserveError;
+    std::optional<uint32_t> windowMapError;
+    bool scratchAllocFails = false;
+
+    bool fails(std::string_view operation) const;
+    bool operator==(const Faults& other) const;
+};
+
+struct State {
+    Settings settings;
+    Faults faults;
+    std::vector<std::string> givenFaultKeys;  // in table order, for saving
+
+    bool operator==(const State& other) const {
+        return settings == other.settings && faults == other.faults && givenFaultKeys == other.givenFaultKeys;
+    }
+};
+
+// The names that the `fail` key accepts, one per firmware operation.
+const std::vector<std::string_view>& operationNames();
+
+// Parses a state file's text. On failure `error` is "LINE: WHAT" and `state` is untouched.
+bool parseState(std::string_view text, State& state, std::string& error);
+
+// The state file text that parses back to `state`: every setting, and the fault keys given.
+std::string formatState(const State& state);
+
+// Texts as the state file quotes them, with C escapes.
+std::string quoteText(std::string_view text);
+
+}  // namespace sim

@@ -1,0 +1,278 @@
+// The simulated unit's memory, call bookkeeping, faults and saving.
+#include "sim_unit.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "bios_service.h"
+#include "platform.h"
+
+namespace sim {
+namespace {
+
+Unit* installed = nullptr;
+
+constexpr uint32_t kSegmentForm = kSegmentPhysical >> 8;
+constexpr uint32_t kWindowForm = kRomWindowPhysical >> 8;
+
+std::string hex32(uint64_t value) {
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "%08llX", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+std::string pointerText(const void* p) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%p", p);
+    return buffer;
+}
+
+}  // namespace
+
+void fault(const std::string& what) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "simulated unit: fault: %s\n", what.c_str());
+    std::fflush(stderr);
+    std::_Exit(3);
+}
+
+void installUnit(Unit* unit) { installed = unit; }
+
+Unit& currentUnit() {
+    if (installed == nullptr) fault("no simulated unit is installed");
+    return *installed;
+}
+
+Unit::Unit(State state, std::string statePath, std::string logPath)
+    : state_(std::move(state)), statePath_(std::move(statePath)), logPath_(std::move(logPath)) {}
+
+Unit::~Unit() {
+    for (auto& [address, region] : regions_) munmap(address, region.size);
+}
+
+void* Unit::reserve(uint32_t size, uint32_t protection) {
+    if (size != kSegmentSize && size != kRomWindowSize) {
+        fault("reservation of " + hex32(size) + "h bytes; the device reserves 10000h or 80000h");
+    }
+    if (protection != platform::kPageReadOnly) {
+        fault("reservation with protection " + hex32(protection) + "h; the device reserves read-only (2h)");
+    }
+    const auto& error = size == kSegmentSize ? state_.faults.segmentReserveError : state_.faults.windowReserveError;
+    if (error) {
+        lastError_ = *error;
+        return nullptr;
+    }
+    void* address = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (address == MAP_FAILED) fault(std::string("host cannot reserve memory: ") + std::strerror(errno));
+    regions_[address] = Region{size};
+    return address;
+}
+
+bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection) {
+    const auto found = regions_.find(region);
+    if (found == regions_.end()) fault("mapping of " + pointerText(region) + ", which is not a reserved region");
+    Region& r = found->second;
+    if (r.physicalForm != 0) fault("mapping of " + pointerText(region) + " a second time");
+    const bool segment = physicalForm == kSegmentForm && size == kSegmentSize;
+    const bool window = physicalForm == kWindowForm && size == kRomWindowSize;
+    if (!segment && !window) {
+        fault("mapping of physical form " + hex32(physicalForm) + "h with size " + hex32(size) +
+              "h; the device maps F00h with 10000h or FFF800h with 80000h");
+    }
+    if (size != r.size) fault("mapping of " + hex32(size) + "h bytes into a region of " + hex32(r.size) + "h");
+    if (protection != platform::kPhysicalRomProtection) {
+        fault("mapping with protection " + hex32(protection) + "h; ROM is mapped with 602h");
+    }
+    const auto& error = segment ? state_.faults.segmentMapError : state_.faults.windowMapError;
+    if (error) {
+        lastError_ = *error;
+        return false;
+    }
+    if (mprotect(region, size, PROT_READ | PROT_WRITE) != 0) fault("host cannot back the region");
+    if (segment) {
+        const std::vector<uint8_t> image = segmentImage();
+        std::memcpy(region, image.data(), image.size());
+    } else {
+        std::memset(region, 0xFF, size);
+    }
+    // ROM is read-only: a write by the program ends in a crash, as on the device.
+    mprotect(region, size, PROT_READ);
+    r.physicalForm = physicalForm;
+    return true;
+}
+
+bool Unit::release(void* region) {
+    const auto found = regions_.find(region);
+    if (found == regions_.end()) {
+        fault("release of " + pointerText(region) + ", which is not reserved (released twice, or never reserved)");
+    }
+    munmap(region, found->second.size);
+    regions_.erase(found);
+    return true;
+}
+
+void* Unit::allocateScratch(size_t size) {
+    if (state_.faults.scratchAllocFails) return nullptr;
+    return std::malloc(size);
+}
+
+void Unit::freeScratch(void* buffer) { std::free(buffer); }
+
+uint32_t Unit::flatAddress(const void* buffer, size_t size) {
+    auto* address = static_cast<uint8_t*>(const_cast<void*>(buffer));
+    uint32_t flat = 0;
+    if constexpr (sizeof(void*) == 4) {
+        flat = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer));
+    } else {
+        // Each buffer gets its own 16 MB of handle space, never 0, never reused soon.
+        flat = (nextHandle_ % 250 + 1) << 24;
+        ++nextHandle_;
+    }
+    registrations_.push_back({flat, address, size});
+    return flat;
+}
+
+uint8_t* Unit::access(uint32_t flat, size_t length, const char* reg) {
+    for (const Registration& r : registrations_) {
+        if (flat >= r.flat && flat - r.flat <= r.size && length <= r.size - (flat - r.flat)) {
+            return r.address + (flat - r.flat);
+        }
+    }
+    fault(std::string("firmware access of ") + std::to_string(length) + " bytes at " + reg + " = " + hex32(flat) +
+          "h outside every buffer registered for the call");
+}
+
+bool Unit::isRomWindow(uint32_t flat) const {
+    for (const Registration& r : registrations_) {
+        if (r.flat != flat) continue;
+        const auto found = regions_.find(r.address);
+        return found != regions_.end() && found->second.physicalForm == kWindowForm && r.size == kRomWindowSize;
+    }
+    return false;
+}
+
+const void* Unit::announcedEntry() const {
+    const uint32_t entry = state_.faults.entryAddress;
+    if (entry < kSegmentPhysical || entry - kSegmentPhysical >= kSegmentSize) return nullptr;
+    for (const auto& [address, region] : regions_) {
+        if (region.physicalForm == kSegmentForm) return static_cast<const uint8_t*>(address) + (entry - kSegmentPhysical);
+    }
+    return nullptr;
+}
+
+void Unit::call(const void* entry, const RegisterBlock& in, RegisterBlock& out) {
+    const void* announced = announcedEntry();
+    if (announced == nullptr || entry != announced) {
+        fault("call into " + pointerText(entry) + ", which is not the announced service entry");
+    }
+    serve(in, out);
+}
+
+void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
+    const auto function = static_cast<uint8_t>(in.ebx & 0xFF);
+    const auto subfunction = static_cast<uint8_t>((in.ebx >> 8) & 0xFF);
+    if ((in.eax & 0xFFFF) != kServiceSelector) fault("call with AX = " + hex32(in.eax & 0xFFFF) + "h, not E910h");
+    if (function == 8 || function > 15) fault("call of function " + std::to_string(function));
+    bool knownSub = false;
+    switch (function) {
+        case kFnSupport: knownSub = subfunction == 0; break;
+        case kFnAdminPassword:
+        case kFnUserPassword: knownSub = subfunction <= 2; break;
+        case kFnAssetTag: knownSub = subfunction == kSubAssetTagRead || subfunction == kSubAssetTagWrite; break;
+        default: knownSub = subfunction <= 1; break;
+    }
+    if (!knownSub) {
+        fault("call of function " + std::to_string(function) + " with unknown subfunction " + hex32(subfunction) + "h");
+    }
+
+    RegisterBlock answer = in;
+    answer.unused = 0;
+    bool stored = false;
+    std::string fields;
+    if (responder_ && responder_(*this, in, answer)) {
+        fields = " by=test";
+    } else {
+        fields = answerCall(*this, in, answer, stored);
+    }
+    out.eax = answer.eax;
+    out.ebx = answer.ebx;
+    out.ecx = answer.ecx;
+    out.edx = answer.edx;
+    out.esi = answer.esi;
+    out.edi = answer.edi;
+    out.eflags = answer.eflags;
+    registrations_.clear();
+    calls_.push_back({in, out});
+
+    char head[48];
+    std::snprintf(head, sizeof head, "fn=%u sub=%02X cf=%u", function, subfunction, out.eflags & kCarryFlag);
+    appendLog(head + fields);
+    if (stored) save();
+}
+
+void Unit::appendLog(const std::string& line) {
+    log_.push_back(line);
+    if (logPath_.empty()) return;
+    FILE* file = std::fopen(logPath_.c_str(), "a");
+    if (file == nullptr) return;
+    std::fprintf(file, "%s\n", line.c_str());
+    std::fclose(file);
+}
+
+std::vector<uint8_t> Unit::segmentImage() const {
+    std::vector<uint8_t> image(kSegmentSize, 0xCC);
+    const auto writeHeader = [&](uint32_t offset, bool valid) {
+        uint8_t header[kHeaderLength] = {0x41, 0x21, 0x55, 0x30, 0x00};
+        const uint32_t entry = state_.faults.entryAddress;
+        for (int i = 0; i < 4; ++i) header[5 + i] = static_cast<uint8_t>(entry >> (8 * i));
+        header[9] = 0x5A;
+        header[10] = 0x4D;
+        header[11] = 0x00;
+        uint8_t sum = 0;
+        for (size_t i = 0; i < kHeaderLength - 1; ++i) sum = static_cast<uint8_t>(sum + header[i]);
+        header[kHeaderLength - 1] = static_cast<uint8_t>(0x100 - sum + (valid ? 0 : 1));
+        for (size_t i = 0; i < kHeaderLength && offset + i < image.size(); ++i) image[offset + i] = header[i];
+    };
+    for (uint32_t decoy : state_.faults.decoyHeaders) writeHeader(decoy, false);
+    writeHeader(state_.faults.headerOffset, state_.faults.checksumValid);
+    return image;
+}
+
+void Unit::save() {
+    if (statePath_.empty()) return;
+    const std::string temporary = statePath_ + ".new";
+    const std::string text = formatState(state_);
+    const auto failed = [&](const char* why) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why);
+        std::fflush(stderr);
+        std::remove(temporary.c_str());
+        std::_Exit(1);
+    };
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) failed(std::strerror(errno));
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
+                         fsync(fileno(file)) == 0;
+    const int writeErrno = errno;
+    if (std::fclose(file) != 0 || !written) failed(std::strerror(written ? errno : writeErrno));
+    if (std::rename(temporary.c_str(), statePath_.c_str()) != 0) failed(std::strerror(errno));
+}
+
+ScopedUnit::ScopedUnit(std::string_view stateText, std::string statePath) {
+    State state;
+    if (!parseState(stateText, state, error_)) return;
+    unit_ = std::make_unique<Unit>(std::move(state), std::move(statePath));
+    previous_ = installed;
+    installUnit(unit_.get());
+}
+
+ScopedUnit::~ScopedUnit() {
+    if (unit_) installUnit(previous_);
+}
+
+}  // namespace sim

@@ -1,0 +1,146 @@
+// The simulated unit: physical memory (the F0000h segment and the top 512 KB ROM window), the
+// firmware settings service, and NVRAM, checking the program as strictly as the device would.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "register_block.h"
+#include "sim_state.h"
+
+namespace sim {
+
+// One firmware call as the service saw it and answered it.
+struct CallRecord {
+    RegisterBlock in;
+    RegisterBlock out;
+};
+
+class Unit;
+
+// Lets a test answer service calls itself: return true when `out` holds the answer.
+using Responder = std::function<bool(Unit& unit, const RegisterBlock& in, RegisterBlock& out)>;
+
+class Unit {
+public:
+    // `statePath` empty: the unit is never saved. `logPath` empty: no call log file.
+    explicit Unit(State state, std::string statePath = {}, std::string logPath = {});
+    ~Unit();
+    Unit(const Unit&) = delete;
+    Unit& operator=(const Unit&) = delete;
+
+    // The device's memory manager.
+    void* reserve(uint32_t size, uint32_t protection);
+    bool map(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection);
+    bool release(void* region);
+    uint32_t lastError() const { return lastError_; }
+    void* allocateScratch(size_t size);
+    void freeScratch(void* buffer);
+
+    // Buffers handed to the firmware, resolvable until the next service call returns.
+    uint32_t flatAddress(const void* buffer, size_t size);
+
+    // A call into `entry`, which must be the announced service entry in the mapped segment.
+    void call(const void* entry, const RegisterBlock& in, RegisterBlock& out);
+    // The service itself, once control has reached its entry.
+    void serve(const RegisterBlock& in, RegisterBlock& out);
+
+    // What the firmware may touch: `length` bytes at a flat address from ESI or EDI.
+    uint8_t* access(uint32_t flat, size_t length, const char* reg);
+    // Whether a flat address is the program's view of the mapped ROM window.
+    bool isRomWindow(uint32_t flat) const;
+    // The announced entry as a pointer into the mapped segment, or null when none is mapped.
+    const void* announcedEntry() const;
+
+    // For tests and the process's exit check.
+    State& state() { return state_; }
+    const State& state() const { return state_; }
+    bool regionsHeld() const { return !regions_.empty(); }
+    const std::vector<std::string>& callLog() const { return log_; }
+    const std::vector<CallRecord>& calls() const { return calls_; }
+    void setResponder(Responder responder) { responder_ = std::move(responder); }
+
+    // The 64 KB segment image with the service header and decoys that the state describes.
+    std::vector<uint8_t> segmentImage() const;
+
+    // Writes the whole state beside the state file and renames it over it.
+    void save();
+
+private:
+    struct Region {
+        uint32_t size;
+        uint32_t physicalForm = 0;  // 0 while not mapped
+    };
+    struct Registration {
+        uint32_t flat;
+        uint8_t* address;
+        size_t size;
+    };
+
+    void appendLog(const std::string& line);
+
+    State state_;
+    std::string statePath_;
+    std::string logPath_;
+    std::map<void*, Region> regions_;
+    std::vector<Registration> registrations_;
+    uint32_t nextHandle_ = 1;
+    uint32_t lastError_ = 0;
+    std::vector<std::string> log_;
+    std::vector<CallRecord> calls_;
+    Responder responder_;
+};
+
+// Answers one service call from the state, as the firmware would. Returns the call log's
+// fields after "cf=" and sets `stored` when a set changed the unit's settings.
+std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, bool& stored);
+
+// The program did something the device would punish: one line on standard error, status 3.
+[[noreturn]] void fault(const std::string& what);
+
+// The unit that the platform functions of this process use.
+void installUnit(Unit* unit);
+Unit& currentUnit();
+
+// A unit for tests: made from a state text, installed while it lives. A text that does not
+// parse fails the construction with `error()` set and no unit installed.
+class ScopedUnit {
+public:
+    explicit ScopedUnit(std::string_view stateText = {}, std::string statePath = {});
+    ~ScopedUnit();
+    ScopedUnit(const ScopedUnit&) = delete;
+    ScopedUnit& operator=(const ScopedUnit&) = delete;
+
+    bool ok() const { return unit_ != nullptr; }
+    const std::string& error() const { return error_; }
+    Unit& unit() { return *unit_; }
+    Settings& settings() { return unit_->state().settings; }
+
+private:
+    std::unique_ptr<Unit> unit_;
+    Unit* previous_ = nullptr;
+    std::string error_;
+};
+
+// Console output of this process goes into `sink` while a capture lives.
+class ConsoleCapture {
+public:
+    ConsoleCapture();
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+    const std::string& text() const { return text_; }
+    void clear() { text_.clear(); }
+
+private:
+    std::string text_;
+    std::string* previous_;
+};
+
+}  // namespace sim

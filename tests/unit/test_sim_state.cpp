@@ -1,0 +1,194 @@
+// The simulated unit itself: its state file, and the faults of the program that it catches.
+#include <gtest/gtest.h>
+
+#include "bios_service.h"
+#include "platform.h"
+#include "sim_state.h"
+#include "sim_unit.h"
+
+namespace {
+
+TEST(StateFile, EmptyTextIsTheDefaultUnit) {
+    sim::State state;
+    std::string error;
+    ASSERT_TRUE(sim::parseState("# nothing here\n\n   \n", state, error)) << error;
+    EXPECT_TRUE(state == sim::State{});
+    EXPECT_EQ(state.settings.bootSequence, (std::vector<uint8_t>{2, 5, 6}));
+}
+
+TEST(StateFile, ValuesAndTheirForms) {
+    sim::State state;
+    std::string error;
+    ASSERT_TRUE(sim::parseState("asset_tag =   bare text  \n"
+                                "admin_password = \"a\\\\b\\\"c\\t\\n\\r\\x80\\xff\"\n"
+                                "parallel_mode = 0x0203\r\n"
+                                "serial_port=4\n"
+                                "boot_sequence =\n"
+                                "spec_version = A.05\n"
+                                "fail = getNumlock setNumlock getNumlock\n"
+                                "decoy_headers = 0x10 0x7A20\n",
+                                state, error))
+        << error;
+    EXPECT_EQ(state.settings.assetTag, "bare text");
+    EXPECT_EQ(state.settings.adminPassword, "a\\b\"c\t\n\r\x80\xff");
+    EXPECT_EQ(state.settings.parallelMode, 0x0203);
+    EXPECT_EQ(state.settings.serialPort, 4);
+    EXPECT_TRUE(state.settings.bootSequence.empty());
+    EXPECT_EQ(state.faults.versionMajor, 0x0A);
+    EXPECT_EQ(state.faults.versionMinor, 0x05);
+    EXPECT_EQ(state.faults.fail, (std::vector<std::string>{"getNumlock", "setNumlock"}));
+    EXPECT_EQ(state.givenFaultKeys, (std::vector<std::string>{"spec_version", "decoy_headers", "fail"}));
+}
+
+TEST(StateFile, ErrorsNameTheLine) {
+    struct Case {
+        const char* text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"serial_port = 1\nbogus = 2\n", "2: unknown key 'bogus'"},
+        {"numlock = 1\nnumlock = 0\n", "2: repeated key 'numlock'"},
+        {"serial_port = 256\n", "1: serial_port: value out of range (0 to 255)"},
+        {"serial_port = -1\n", "1: serial_port: value out of range (0 to 255)"},
+        {"serial_port = 0x\n", "1: serial_port: value out of range (0 to 255)"},
+        {"\n\nserial_port\n", "3: expected key = value"},
+        {"asset_tag = \"abc\n", "1: asset_tag: unterminated quoted text"},
+        {"asset_tag = \"a\\qb\"\n", "1: asset_tag: unknown escape \\q"},
+        {"asset_tag = \"a\\x4\"\n", "1: asset_tag: \\x needs two hexadecimal digits"},
+        {"asset_tag = \"a\" b\n", "1: asset_tag: text after the closing quote"},
+        {"boot_sequence = 1 2 255\n", "1: boot_sequence: boot code out of range (0 to 254): 255"},
+        {"boot_sequence = 0 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 0\n", "1: boot_sequence: more than 16 boot codes"},
+        {"fail = getBogus\n", "1: fail: unknown operation: getBogus"},
+        {"spec_version = 102\n", "1: spec_version: expected M.NN, two hexadecimal bytes"},
+        {"support_signature = maybe\n", "1: support_signature: expected valid or invalid"},
+        {"header_offset = 0xFFF4\n", "1: header_offset: value out of range (0 to 0xFFF3)"},
+        {"decoy_headers = 0x18\n", "1: decoy_headers: decoy offset must be a multiple of 16 below FFF0h: 0x18"},
+        {"decoy_headers = 0x7A30\n", "1: decoy_headers: offset 0x7A30 is not below header_offset"},
+        {"scratch_alloc = yes\n", "1: scratch_alloc: expected fail"},
+    };
+    for (const Case& c : cases) {
+        sim::State state;
+        state.settings.numlock = 77;
+        std::string error;
+        EXPECT_FALSE(sim::parseState(c.text, state, error)) << c.text;
+        EXPECT_EQ(error, c.error) << c.text;
+        EXPECT_EQ(state.settings.numlock, 77) << "a failed parse leaves the state as it was";
+    }
+    sim::State state;
+    std::string error;
+    EXPECT_FALSE(sim::parseState(std::string_view("numlock = 1\0\n", 13), state, error));
+    EXPECT_EQ(error, "1: zero byte in line");
+}
+
+TEST(StateFile, SavedTextParsesBackToTheSameState) {
+    sim::State state;
+    std::string error;
+    ASSERT_TRUE(sim::parseState("asset_tag = \"x\\x01\\x7F\\xFE\\\"\"\nwake_days = 0xFF\nboot_sequence = 0 1 2 3 4 5 6 "
+                                "7 8 9 10 11 12 13 14 254\nheader_offset = 0x100\nwindow_map_error = 0x57\n"
+                                "scratch_alloc = fail\nsupport_signature = invalid\n",
+                                state, error))
+        << error;
+    const std::string saved = sim::formatState(state);
+    sim::State again;
+    ASSERT_TRUE(sim::parseState(saved, again, error)) << error << "\n" << saved;
+    EXPECT_TRUE(again == state) << saved;
+    // Fault keys that were not given are not saved.
+    EXPECT_EQ(saved.find("entry_address"), std::string::npos);
+    EXPECT_NE(saved.find("window_map_error = 0x00000057"), std::string::npos);
+}
+
+using ProgramFaults = ::testing::Test;
+
+TEST(ProgramFaults, DeviceWouldPunishThese) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto inUnit = [](auto action) {
+        sim::ScopedUnit unit("");
+        sim::ConsoleCapture console;
+        action();
+    };
+    const auto faulted = ::testing::ExitedWithCode(3);
+    EXPECT_EXIT(inUnit([] { platform::reserveAddressSpace(0x20000, platform::kPageReadOnly); }), faulted,
+                "^simulated unit: fault: reservation of 00020000h bytes");
+    EXPECT_EXIT(inUnit([] { platform::reserveAddressSpace(kSegmentSize, 0x04); }), faulted,
+                "simulated unit: fault: reservation with protection");
+    EXPECT_EXIT(inUnit([] {
+                    int local = 0;
+                    platform::mapPhysical(&local, 0xF00, kSegmentSize, platform::kPhysicalRomProtection);
+                }),
+                faulted, "which is not a reserved region");
+    EXPECT_EXIT(inUnit([] {
+                    void* r = platform::reserveAddressSpace(kSegmentSize, platform::kPageReadOnly);
+                    platform::mapPhysical(r, 0xF0000, kSegmentSize, platform::kPhysicalRomProtection);
+                }),
+                faulted, "mapping of physical form 000F0000h");
+    EXPECT_EXIT(inUnit([] {
+                    void* r = platform::reserveAddressSpace(kSegmentSize, platform::kPageReadOnly);
+                    platform::mapPhysical(r, 0xF00, kSegmentSize, platform::kPageReadOnly);
+                }),
+                faulted, "mapping with protection 00000002h");
+    EXPECT_EXIT(inUnit([] {
+                    void* r = platform::reserveAddressSpace(kSegmentSize, platform::kPageReadOnly);
+                    platform::releaseAddressSpace(r);
+                    platform::releaseAddressSpace(r);
+                }),
+                faulted, "released twice, or never reserved");
+    EXPECT_EXIT(inUnit([] {
+                    BiosService service;
+                    RegisterBlock in;
+                    RegisterBlock out;
+                    in.eax = 0xE910;
+                    platform::callEntry(service.segmentView + 0x8001, in, out);
+                }),
+                faulted, "which is not the announced service entry");
+    EXPECT_EXIT(inUnit([] {
+                    BiosService service;
+                    RegisterBlock in;
+                    RegisterBlock out;
+                    in.eax = 0xE910;
+                    in.ebx = 8;
+                    service.callService(in, out);
+                }),
+                faulted, "call of function 8");
+    EXPECT_EXIT(inUnit([] {
+                    BiosService service;
+                    RegisterBlock in;
+                    RegisterBlock out;
+                    in.eax = 0xE911;
+                    service.callService(in, out);
+                }),
+                faulted, "call with AX = 0000E911h");
+    EXPECT_EXIT(inUnit([] {
+                    BiosService service;
+                    RegisterBlock in;
+                    RegisterBlock out;
+                    in.eax = 0xE910;
+                    in.ebx = 0x0204;
+                    service.callService(in, out);
+                }),
+                faulted, "function 4 with unknown subfunction");
+    EXPECT_EXIT(inUnit([] {
+                    BiosService service;
+                    uint8_t boot[8] = {};
+                    RegisterBlock in;
+                    RegisterBlock out;
+                    in.eax = 0xE910;
+                    in.ebx = 9;
+                    in.esi = platform::flatAddress(boot, sizeof boot);  // 8 bytes where the service fills 16
+                    service.callService(in, out);
+                }),
+                faulted, "firmware access of 16 bytes at ESI");
+    EXPECT_EXIT(inUnit([] {
+                    BiosService service;
+                    char scratch[16] = "tag";
+                    RegisterBlock in;
+                    RegisterBlock out;
+                    in.eax = 0xE910;
+                    in.ebx = 0x8103;
+                    in.esi = platform::flatAddress(scratch, sizeof scratch);
+                    in.edi = platform::flatAddress(scratch, sizeof scratch);
+                    service.callService(in, out);
+                }),
+                faulted, "not the mapped ROM window");
+}
+
+}  // namespace
