@@ -1,0 +1,79 @@
+// The data file's constant data: the fifteen sections in the order R writes them, their header
+// texts, how their entry lines are written and read, and the option tables behind them.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// The names of one multiple-choice setting; a name's position is the firmware's value.
+struct OptionTable {
+    const std::string_view* names;
+    size_t count;
+
+    bool has(uint32_t index) const { return index < count; }
+    std::string_view operator[](uint32_t index) const { return names[index]; }
+    // The first index whose name equals `text`, or `count` when none does.
+    size_t find(std::string_view text) const;
+};
+
+extern const OptionTable kSerialPortOptions;
+extern const OptionTable kParallelPortOptions;
+extern const OptionTable kPrinterModeOptions;
+extern const OptionTable kEcpDmaOptions;
+extern const OptionTable kEppTypeOptions;
+extern const OptionTable kBootDeviceOptions;
+extern const OptionTable kPs2Options;
+extern const OptionTable kPowerFailOptions;
+extern const OptionTable kEnableOptions;
+extern const OptionTable kOnOffOptions;
+extern const OptionTable kDayOptions;  // bit i of the day mask, Sunday first
+
+// A printer mode from which on the ECP DMA channel applies (ECP, ECP/EPP).
+constexpr uint32_t kFirstEcpPrinterMode = 2;
+// The name R writes for a boot code that the table does not know; W reads it back as 7.
+constexpr std::string_view kUnknownBootDevice = "Unknown";
+
+enum class EntryKind {
+    Password,      // an empty entry line when a password is set; W: the first entry line
+    AssetTag,      // at most one line holding the tag
+    SingleChoice,  // every option, the current one marked
+    EcpDma,        // a single choice held in the parallel mode's high byte
+    BootList,      // device names in boot order, no marks
+    Wake,          // seven day lines (several marked) and a time line
+};
+
+enum class SectionId {
+    SetupPassword,
+    PowerOnPassword,
+    AssetTrackingNumber,
+    SerialPortAddress,
+    ParallelPortAddress,
+    PrinterMode,
+    EcpModeUseDma,
+    ParallelPortEppType,
+    BootOrder,
+    Ps2PortStatus,
+    PwronAfterPwrFail,
+    UsbController,
+    WakeOnRtc,
+    Numlock,
+    S3Support,
+};
+
+struct Section {
+    SectionId id;
+    std::string_view header;  // W matches a header line by this prefix, over its own length
+    EntryKind kind;
+    const OptionTable* options;  // null for passwords and the asset tag
+    bool omittedWhenUnread = false;  // R leaves the whole section out when its read fails
+
+    // Whether a "*" after an entry line's leading white space is a mark rather than text.
+    bool usesMarks() const {
+        return kind == EntryKind::SingleChoice || kind == EntryKind::EcpDma || kind == EntryKind::Wake;
+    }
+};
+
+constexpr size_t kSectionCount = 15;
+extern const std::array<Section, kSectionCount> kSections;
