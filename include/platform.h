@@ -53,3 +53,11 @@ void consoleWrite(const char* text, size_t length);
 FILE* openFile(const wchar_t* path, const char* mode);
 
 }  // namespace platform
+
+namespace platform {
+
+// Whether a text-mode file hands a carriage return before a line feed to the program (files
+// written on the device end their lines with CR LF).
+bool textModeKeepsCarriageReturn();
+
+}  // namespace platform

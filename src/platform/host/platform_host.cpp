@@ -98,3 +98,9 @@ int finishProcess(int status) {
 }
 
 }  // namespace host
+
+namespace platform {
+
+bool textModeKeepsCarriageReturn() { return true; }
+
+}  // namespace platform

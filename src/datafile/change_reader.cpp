@@ -1,0 +1,261 @@
+// The line reader and the section readers of W.
+#include "change_reader.h"
+
+#include <cstring>
+
+#include "platform.h"
+#include "text_classes.h"
+
+LineReader::LineReader(FILE* file) : file_(file), removeCarriageReturns_(platform::textModeKeepsCarriageReturn()) {}
+
+void LineReader::wipe() { std::memset(buffer_, 0, sizeof buffer_); }
+
+LineReader::Status LineReader::next() {
+    // A cleared buffer: a line feed found in it was read now, even behind a zero byte.
+    wipe();
+    if (std::fgets(buffer_, kBufferSize, file_) == nullptr) return std::ferror(file_) ? Status::Error : Status::End;
+    const bool startsLine = lineEnded_;
+    if (startsLine) ++number_;
+    lineEnded_ = std::memchr(buffer_, '\n', kBufferSize - 1) != nullptr;
+    const size_t length = std::strlen(buffer_);
+    if (lineEnded_) {
+        if (removeCarriageReturns_ && length >= 2 && buffer_[length - 2] == '\r' && buffer_[length - 1] == '\n') {
+            buffer_[length - 2] = '\n';
+            buffer_[length - 1] = '\0';
+        }
+    } else {
+        const int following = std::getc(file_);
+        if (following == EOF) {
+            if (std::ferror(file_)) return Status::Error;
+            lineEnded_ = true;  // the last line, without a line feed
+        } else if (removeCarriageReturns_ && following == '\n' && length == kBufferSize - 1 &&
+                   buffer_[length - 1] == '\r') {
+            // CR LF cut between two pieces: read it as the device's text mode would, one line feed.
+            buffer_[length - 1] = '\n';
+            lineEnded_ = true;
+        } else {
+            std::ungetc(following, file_);
+        }
+    }
+    beganLongLine_ = startsLine && !lineEnded_;
+    return Status::Piece;
+}
+
+namespace {
+
+struct EntryText {
+    char* text;
+    bool marked;
+};
+
+// An entry line's text: leading white space skipped, a "*" after it taken as the mark in the
+// sections that use marks, one trailing line feed removed. Nothing else is trimmed.
+EntryText takeText(char* line, bool marks) {
+    while (isWhiteSpace(*line)) ++line;
+    const bool marked = marks && *line == '*';
+    if (marked) ++line;
+    const size_t length = std::strlen(line);
+    if (length > 0 && line[length - 1] == '\n') line[length - 1] = '\0';
+    return {line, marked};
+}
+
+const Section* matchHeader(const char* line) {
+    for (const Section& section : kSections) {
+        if (std::strncmp(line, section.header.data(), section.header.size()) == 0) return &section;
+    }
+    return nullptr;
+}
+
+std::string_view withoutLineFeed(const char* line) {
+    std::string_view text(line);
+    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+    return text;
+}
+
+// The entry lines of one section, and what the section does at its end.
+class SectionReader {
+public:
+    SectionReader(const Section& section, size_t headerLine, ChangeEvents& events, LineReader& lines)
+        : section_(section), headerLine_(headerLine), events_(events), lines_(lines) {
+        boot_.fill(kBootEnd);
+    }
+
+    void entry(size_t line, char* raw) {
+        const EntryText e = takeText(raw, section_.usesMarks());
+        switch (section_.kind) {
+            case EntryKind::Password: password(line, e); break;
+            case EntryKind::AssetTag:
+                if (*e.text == '\0') {
+                    events_.passedOver(line, PassReason::BlankEntry, "", false);
+                } else {
+                    events_.setAssetTag(line, e.text);
+                }
+                break;
+            case EntryKind::SingleChoice: choice(line, e); break;
+            case EntryKind::EcpDma: ecpDma(line, e); break;
+            case EntryKind::BootList: bootName(line, e); break;
+            case EntryKind::Wake: wake(line, e); break;
+        }
+    }
+
+    void end() {
+        switch (section_.kind) {
+            case EntryKind::Password:
+                if (!firstEntrySeen_) events_.clearPassword(headerLine_, section_.id);
+                break;
+            case EntryKind::BootList: events_.setBootSequence(headerLine_, boot_); break;
+            case EntryKind::Wake: {
+                const bool noon = hour_ == 0 && minute_ == 0;
+                events_.setWake(headerLine_, packWake(days_, noon ? 12 : hour_, minute_), noon);
+                break;
+            }
+            default: break;
+        }
+    }
+
+private:
+    void password(size_t line, const EntryText& e) {
+        if (firstEntrySeen_) {
+            events_.passedOver(line, PassReason::ExtraPasswordLine, "", false);
+            return;
+        }
+        firstEntrySeen_ = true;
+        if (*e.text == '\0') {
+            events_.passedOver(line, PassReason::BlankPassword, "", false);
+            return;
+        }
+        events_.setPassword(line, section_.id, e.text);
+        lines_.wipe();
+    }
+
+    void passOption(size_t line, const EntryText& e) {
+        if (*e.text == '\0' && !e.marked) {
+            events_.passedOver(line, PassReason::BlankEntry, "", false);
+        } else {
+            events_.passedOver(line, PassReason::UnknownOption, e.text, e.marked);
+        }
+    }
+
+    void choice(size_t line, const EntryText& e) {
+        const OptionTable& options = *section_.options;
+        bool named = false;
+        for (uint32_t i = 0; i < options.count; ++i) {
+            if (options[i] != e.text) continue;
+            named = true;
+            if (e.marked) {
+                events_.setChoice(line, section_, i);
+            } else {
+                events_.passedOver(line, PassReason::UnmarkedOption, e.text, false);
+            }
+        }
+        if (!named) passOption(line, e);
+    }
+
+    void ecpDma(size_t line, const EntryText& e) {
+        const size_t dma = section_.options->find(e.text);
+        if (dma == section_.options->count) return passOption(line, e);
+        if (!e.marked) return events_.passedOver(line, PassReason::UnmarkedOption, e.text, false);
+        bool unitDependent = false;
+        const std::optional<uint32_t> mode = events_.currentParallelMode(line, unitDependent);
+        if (unitDependent) {
+            events_.setEcpDma(line, static_cast<uint32_t>(dma), std::nullopt);
+        } else if (!mode) {
+            events_.passedOver(line, PassReason::EcpDmaModeUnread, e.text, true);
+        } else if ((*mode & 0xFF) >= kFirstEcpPrinterMode) {
+            events_.setEcpDma(line, static_cast<uint32_t>(dma), mode);
+        } else {
+            events_.passedOver(line, PassReason::EcpDmaBelowEcp, e.text, true);
+        }
+    }
+
+    void bootName(size_t line, const EntryText& e) {
+        if (*e.text == '\0') return events_.passedOver(line, PassReason::BlankEntry, "", false);
+        const size_t code = kBootDeviceOptions.find(e.text);
+        if (code == kBootDeviceOptions.count) return events_.passedOver(line, PassReason::BootNameUnknown, e.text, false);
+        // Fifteen codes and the end mark fill the sequence; later names are dropped.
+        if (bootCount_ == kBootSequenceSize - 1) return events_.passedOver(line, PassReason::BootListFull, e.text, false);
+        boot_[bootCount_++] = static_cast<uint8_t>(code);
+    }
+
+    void wake(size_t line, const EntryText& e) {
+        if (isDecimalDigit(*e.text)) {
+            char* colon = std::strchr(e.text, ':');
+            if (colon == nullptr) return events_.passedOver(line, PassReason::TimeWithoutColon, e.text, e.marked);
+            *colon = '\0';
+            hour_ = decimalByte(e.text);
+            minute_ = decimalByte(colon + 1);
+            events_.timeLine(line, hour_, minute_);
+            return;
+        }
+        bool named = false;
+        for (uint32_t day = 0; day < kDayOptions.count; ++day) {
+            if (kDayOptions[day] != e.text) continue;
+            named = true;
+            if (e.marked) {
+                days_ = static_cast<uint8_t>(days_ | 1u << day);
+            } else {
+                events_.passedOver(line, PassReason::UnmarkedOption, e.text, false);
+            }
+        }
+        if (!named) passOption(line, e);
+    }
+
+    const Section& section_;
+    size_t headerLine_;
+    ChangeEvents& events_;
+    LineReader& lines_;
+    bool firstEntrySeen_ = false;
+    BootSequence boot_;
+    size_t bootCount_ = 0;
+    uint8_t days_ = 0;
+    uint8_t hour_ = 0;
+    uint8_t minute_ = 0;
+};
+
+class Driver {
+public:
+    Driver(LineReader& lines, ChangeEvents& events) : lines_(lines), events_(events) {}
+
+    bool run() {
+        while (read() && isEntry()) {
+            const EntryText e = takeText(lines_.text(), false);
+            if (*e.text != '\0') events_.passedOver(lines_.number(), PassReason::EntryBeforeFirstHeader, e.text, false);
+        }
+        while (status_ == LineReader::Status::Piece) {
+            const size_t headerLine = lines_.number();
+            const Section* section = matchHeader(lines_.text());
+            if (section == nullptr) {
+                events_.passedOver(headerLine, PassReason::UnknownHeader, withoutLineFeed(lines_.text()), false);
+                while (read() && isEntry()) {
+                }
+                continue;
+            }
+            events_.sectionStarted(headerLine, *section, withoutLineFeed(lines_.text()));
+            SectionReader reader(*section, headerLine, events_, lines_);
+            while (read() && isEntry()) reader.entry(lines_.number(), lines_.text());
+            // A file that cannot be read on is not applied further, not even this section's end.
+            if (status_ == LineReader::Status::Error) break;
+            reader.end();
+        }
+        return status_ != LineReader::Status::Error;
+    }
+
+private:
+    bool read() {
+        status_ = lines_.next();
+        if (status_ != LineReader::Status::Piece) return false;
+        if (lines_.beganLongLine()) events_.longLine(lines_.number());
+        if (std::strchr(lines_.text(), '\r') != nullptr) events_.carriageReturn(lines_.number());
+        return true;
+    }
+
+    bool isEntry() { return isWhiteSpace(lines_.text()[0]); }
+
+    LineReader& lines_;
+    ChangeEvents& events_;
+    LineReader::Status status_ = LineReader::Status::End;
+};
+
+}  // namespace
+
+bool readDataFile(LineReader& lines, ChangeEvents& events) { return Driver(lines, events).run(); }

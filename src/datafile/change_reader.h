@@ -1,0 +1,89 @@
+// The reading half of W: the line reader and the section readers, which decide what a data
+// file asks for and report it, line by line, to a set of events. W's events call the firmware;
+// a checker's events only record. What the readers decide is the same for both.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string_view>
+
+#include "option_tables.h"
+#include "settings_ops.h"
+
+// Why a line, or a whole section, does nothing.
+enum class PassReason {
+    EntryBeforeFirstHeader,  // an entry line before any header
+    UnknownHeader,           // a header that names no section; its entry lines go with it
+    BlankEntry,              // an entry line of white space alone
+    UnmarkedOption,          // a choice listed without "*": not chosen
+    UnknownOption,           // a text that names no option of the section
+    ExtraPasswordLine,       // only the first entry line of a password section counts
+    BlankPassword,           // a first entry line of white space alone keeps the password
+    EcpDmaModeUnread,        // the unit's printer mode could not be read
+    EcpDmaBelowEcp,          // the unit's printer mode is Output-Only or EPP
+    BootNameUnknown,         // a boot device name that matches nothing
+    BootListFull,            // a name after the fifteenth
+    TimeWithoutColon,        // a time line that holds no ":"
+};
+
+class ChangeEvents {
+public:
+    virtual ~ChangeEvents() = default;
+
+    // A header line that selected `section` (its text may go on after the header).
+    virtual void sectionStarted(size_t line, const Section& section, std::string_view headerLine) = 0;
+    // `text` is never empty; it lives in the line buffer, which is wiped once this returns.
+    virtual void setPassword(size_t line, SectionId section, const char* text) = 0;
+    virtual void clearPassword(size_t line, SectionId section) = 0;
+    virtual void setAssetTag(size_t line, const char* text) = 0;
+    virtual void setChoice(size_t line, const Section& section, uint32_t index) = 0;
+    // The one question: the unit's parallel mode word for "ECP Mode Use DMA". None when it
+    // could not be read; a checker without a unit answers through `unitDependent`.
+    virtual std::optional<uint32_t> currentParallelMode(size_t line, bool& unitDependent) = 0;
+    // Sets the parallel mode to `dma` with the printer mode of `parallelMode`, or, when the
+    // mode is none (unit-dependent), with whatever ECP mode the unit has.
+    virtual void setEcpDma(size_t line, uint32_t dma, std::optional<uint32_t> parallelMode) = 0;
+    virtual void setBootSequence(size_t line, const BootSequence& sequence) = 0;
+    // `noonByDefault`: the section gave no time, or 0:00, so the hour became 12.
+    virtual void setWake(size_t line, WakeSetting value, bool noonByDefault) = 0;
+    virtual void passedOver(size_t line, PassReason reason, std::string_view text, bool marked) = 0;
+
+    // How the file's lines were cut: a line longer than one 255-character piece, and a carriage
+    // return that is not part of a line end. Neither changes what W does.
+    virtual void longLine(size_t /*line*/) {}
+    // A time line of "Wake On RTC", with its values as W takes them.
+    virtual void timeLine(size_t /*line*/, uint8_t /*hour*/, uint8_t /*minute*/) {}
+    virtual void carriageReturn(size_t /*line*/) {}
+};
+
+// Reads a text-mode file in pieces of at most 255 characters, each taken as a line of its own;
+// a file line read in several pieces keeps one line number.
+class LineReader {
+public:
+    enum class Status { Piece, End, Error };
+
+    explicit LineReader(FILE* file);
+    Status next();
+
+    char* text() { return buffer_; }
+    size_t number() const { return number_; }
+    // Whether this piece began a line that goes on into the next piece.
+    bool beganLongLine() const { return beganLongLine_; }
+    // Zeroes the buffer, so that a password taken from it stays no longer than needed.
+    void wipe();
+
+    static constexpr int kBufferSize = 256;
+
+private:
+    FILE* file_;
+    char buffer_[kBufferSize] = {};
+    size_t number_ = 0;
+    bool lineEnded_ = true;
+    bool beganLongLine_ = false;
+    bool removeCarriageReturns_;
+};
+
+// Reads the whole file through `events`; false on a read error (end of file is no error).
+bool readDataFile(LineReader& lines, ChangeEvents& events);

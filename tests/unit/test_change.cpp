@@ -1,0 +1,277 @@
+// W against simulated units: the firmware calls it makes, its messages, its statuses, and the
+// round trip of R's file from one unit onto another.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "datafile.h"
+#include "sim_unit.h"
+#include "test_support.h"
+
+namespace {
+
+using testing_support::exampleFile;
+using testing_support::TempDir;
+using testing_support::wide;
+
+struct Outcome {
+    int status;
+    std::string console;  // without the version line
+    sim::Settings settings;
+    size_t calls;
+};
+
+Outcome change(const std::string& state, const std::string& file) {
+    TempDir dir;
+    const std::string path = dir.file("in.txt");
+    testing_support::writeFile(path, file);
+    sim::ScopedUnit unit(state);
+    EXPECT_TRUE(unit.ok()) << unit.error();
+    sim::ConsoleCapture console;
+    const int status = changeSettings(wide(path).c_str());
+    EXPECT_FALSE(unit.unit().regionsHeld());
+    std::string text = console.text();
+    const std::string version = "Zentos Spec Version 1.02\n\n";
+    if (text.compare(0, version.size(), version) == 0) text.erase(0, version.size());
+    return {status, text, unit.settings(), unit.unit().calls().size()};
+}
+
+TEST(Change, ExampleFileOntoTheDefaultUnitChangesNothingWithSixteenCalls) {
+    const Outcome out = change("", exampleFile());
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.console, "");
+    EXPECT_TRUE(out.settings == sim::Settings{});
+    EXPECT_EQ(out.calls, 16u);
+}
+
+TEST(Change, ExampleFileConfiguresAnotherUnit) {
+    const Outcome out = change(
+        "admin_password = \"\"\nuser_password = pw\nasset_tag = OLD\nserial_port = 0\nparallel_port = 0\n"
+        "parallel_mode = 0\nepp_type = 1\nboot_sequence = 0\nps2_port = 1\npower_on_after_fail = 0\n"
+        "usb_controller = 0\nwake_days = 0\nwake_hour = 1\nwake_minute = 2\nnumlock = 0\ns3_support = 1",
+        exampleFile());
+    sim::Settings expected;
+    expected.adminPassword = "";  // an empty entry line keeps the password the unit has
+    EXPECT_TRUE(out.settings == expected);
+    EXPECT_EQ(out.status, 0);
+}
+
+TEST(Change, EveryFailedSetPrintsBothLines) {
+    struct Case {
+        const char* fail;
+        const char* file;
+        const char* console;
+    };
+    const Case cases[] = {
+        {"setAdminPassword", "Setup Password\n\tn\xE9w pw\n",
+         "***ERROR*** Failed to set administrator password!\n***ERROR*** Failed to set admin password (n\xE9w pw)!\n"},
+        {"setAdminPassword", "Setup Password\n",
+         "***ERROR*** Failed to set administrator password!\n***ERROR*** Failed to clear admin password!\n"},
+        {"setUserPassword", "Power-On Password\n\t%s%d\n",
+         "***ERROR*** Failed to set user password!\n***ERROR*** Failed to set user password (%s%d)!\n"},
+        {"setUserPassword", "Power-On Password",
+         "***ERROR*** Failed to set user password!\n***ERROR*** Failed to clear user password!\n"},
+        {"setAssetTag", "Asset Tracking Number\n\tT\xFF-1\n",
+         "***ERROR*** Failed to set asset tag!\n***ERROR*** Failed to set asset tag (T\xFF-1)!\n"},
+        {"setSerialPort", "Serial Port Address\n\t*2E8h/IRQ3\n",
+         "***ERROR*** Failed to set serial port setting!\n***ERROR*** Failed to set serial port address (4)!\n"},
+        {"setParallelPort", "Parallel Port Address\n\t*Disabled\n",
+         "***ERROR*** Failed to set parallel port setting!\n***ERROR*** Failed to set parallel port address (0)!\n"},
+        {"setParallelMode", "Printer Mode\n\t*ECP/EPP\n",
+         "***ERROR*** Failed to set parallel port mode!\n***ERROR*** Failed to set printer mode (3)!\n"},
+        {"setParallelMode", "ECP Mode Use DMA\n\t*DMA1\n",
+         "***ERROR*** Failed to set parallel port mode!\n***ERROR*** Failed to set ECP DMA (0)!\n"},
+        {"getParallelMode", "ECP Mode Use DMA\n\t*DMA1\n", "***ERROR*** Failed to get parallel port mode!\n"},
+        {"setEppType", "Parallel Port EPP Type\n\t*EPP 1.7\n",
+         "***ERROR*** Failed to set parallel port EPP type!\n***ERROR*** Failed to set parallel port EPP type (1)!\n"},
+        {"setBootSequence", "Boot Order\n\tLAN\n",
+         "***ERROR*** Failed to set boot sequence!\n***ERROR*** Failed to set boot sequence!\n"},
+        {"setPs2Port", "PS/2 Port Status\n\t*PS/2 port is mouse\n",
+         "***ERROR*** Failed to set PS2 port setting!\n***ERROR*** Failed to set PS/2 port setting (1)!\n"},
+        {"setPowerOnAfterFail", "PWRON After PWR-Fail\n\t*On\n",
+         "***ERROR*** Failed to set PWRON_After_PWRFail setting!\n"
+         "***ERROR*** Failed to set PWRON_After_PWRFail setting (1)!\n"},
+        {"setUsbController", "USB Controller\n\t*Disabled\n",
+         "***ERROR*** Failed to set USB controller setting!\n***ERROR*** Failed to set USB controller setting (0)!\n"},
+        {"setWakeOnRtc", "Wake On RTC\n\t*Monday\n",
+         "***ERROR*** Failed to set Wake on RTC setting!\n***ERROR*** Failed to set Wake on RTC setting (201326594)!\n"},
+        {"setWakeOnRtc", "Wake On RTC\n\t*Sunday\n\t255:0\n",
+         "***ERROR*** Failed to set Wake on RTC setting!\n***ERROR*** Failed to set Wake on RTC setting (-16777215)!\n"},
+        {"setNumlock", "Numlock\n\t*Off\n",
+         "***ERROR*** Failed to set Numlock setting!\n***ERROR*** Failed to set Numlock setting (0)!\n"},
+        {"setS3Support", "S3 Support\n\t*Enabled\n",
+         "***ERROR*** Failed to set S3 setting!\n***ERROR*** Failed to set S3 setting (1)!\n"},
+    };
+    for (const Case& c : cases) {
+        // The failing section comes first: the run carries on with the next one.
+        std::string file = c.file;
+        if (file.back() != '\n') file += '\n';
+        const Outcome out = change(std::string("fail = ") + c.fail, file + "Numlock\n\t*Off\n");
+        EXPECT_EQ(out.status, 0) << c.fail;
+        EXPECT_EQ(out.console.substr(0, std::string(c.console).size()), c.console) << c.fail << " " << c.file;
+        if (std::string(c.fail) != "setNumlock") {
+            EXPECT_EQ(out.settings.numlock, 0) << c.fail;
+        }
+    }
+}
+
+TEST(Change, EcpDmaBeforeAndAfterPrinterMode) {
+    // "Printer Mode" writes the DMA byte as 0, so only a DMA choice after it survives.
+    EXPECT_EQ(change("", "Printer Mode\n\t*ECP\nECP Mode Use DMA\n\t*DMA3\n").settings.parallelMode, 0x0102);
+    EXPECT_EQ(change("", "ECP Mode Use DMA\n\t*DMA3\nPrinter Mode\n\t*ECP\n").settings.parallelMode, 0x0002);
+    const Outcome epp = change("parallel_mode = 0x0001", "ECP Mode Use DMA\n\t*DMA3\n");
+    EXPECT_EQ(epp.settings.parallelMode, 0x0001);
+    EXPECT_EQ(epp.console, "");
+    EXPECT_EQ(change("parallel_mode = 0x0003", "ECP Mode Use DMA\n\t*DMA3\n").settings.parallelMode, 0x0103);
+}
+
+TEST(Change, CarriageReturnFileGivesTheSameUnit) {
+    std::string crlf;
+    for (const char* p = exampleFile(); *p != '\0'; ++p) crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+    const std::string state = "serial_port = 3\nboot_sequence = 1\nwake_hour = 9\nasset_tag = X";
+    const Outcome lf = change(state, exampleFile());
+    const Outcome cr = change(state, crlf);
+    EXPECT_TRUE(lf.settings == cr.settings);
+    EXPECT_EQ(cr.settings.assetTag, "ROOM-7");
+    EXPECT_EQ(cr.settings.bootSequence, (std::vector<uint8_t>{2, 5, 6}));
+}
+
+TEST(Change, FailuresOfTheRunItself) {
+    sim::ScopedUnit unit("");
+    sim::ConsoleCapture console;
+    EXPECT_EQ(changeSettings(L"/nonexistent-dir/in.txt"), 1);
+    EXPECT_EQ(console.text(), "***ERROR*** Failed to open input file (/nonexistent-dir/in.txt)!\n");
+    EXPECT_TRUE(unit.unit().calls().empty());
+    console.clear();
+    // A directory opens but cannot be read: a read error, not the end of the file.
+    EXPECT_EQ(changeSettings(L"/tmp"), 1);
+    EXPECT_EQ(console.text(), "Zentos Spec Version 1.02\n\n"
+                              "***ERROR*** Failed to read input file (/tmp); the rest of it was not applied!\n");
+    EXPECT_FALSE(unit.unit().regionsHeld());
+}
+
+TEST(Change, UnavailableServiceChangesNothing) {
+    const Outcome out = change("segment_map_error = 5", exampleFile());
+    EXPECT_EQ(out.status, 1);
+    EXPECT_EQ(out.console, "***ERROR*** VirtualCopy failed (00000005)!\n"
+                           "***ERROR*** The BIOS settings service is not available; nothing was changed!\n");
+    EXPECT_EQ(out.calls, 0u);
+}
+
+// A random unit whose every value the file format can carry, and a few that it cannot.
+std::string randomUnit(std::mt19937& rng) {
+    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+    std::string state;
+    const auto add = [&](const std::string& key, const std::string& value) { state += key + " = " + value + "\n"; };
+    add("admin_password", pick(2) ? "\"a\"" : "\"\"");
+    add("user_password", pick(2) ? "\"u\"" : "\"\"");
+    std::string tag;
+    const uint32_t length = pick(5) == 0 ? 64 + pick(10) : pick(64);
+    for (uint32_t i = 0; i < length; ++i) tag += static_cast<char>('!' + pick(90));
+    std::string quoted;
+    for (char c : tag) quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    add("asset_tag", "\"" + quoted + "\"");
+    add("serial_port", std::to_string(pick(6)));
+    add("parallel_port", std::to_string(pick(5)));
+    add("parallel_mode", std::to_string(pick(3) << 8 | pick(5)));
+    add("epp_type", std::to_string(pick(3)));
+    std::string boot;
+    const uint32_t codes = pick(17);
+    for (uint32_t i = 0; i < codes; ++i) boot += std::to_string(pick(4) == 0 ? pick(255) : pick(16)) + " ";
+    add("boot_sequence", boot);
+    add("ps2_port", std::to_string(pick(3)));
+    add("power_on_after_fail", std::to_string(pick(4)));
+    add("usb_controller", std::to_string(pick(3)));
+    add("wake_days", std::to_string(pick(256)));
+    add("wake_hour", std::to_string(pick(8) == 0 ? 255 : pick(24)));
+    add("wake_minute", std::to_string(pick(8) == 0 ? 255 : pick(60)));
+    add("numlock", std::to_string(pick(3)));
+    add("s3_support", std::to_string(pick(3)));
+    return state;
+}
+
+// What the second unit holds after W of the first unit's file, where the format loses a value.
+sim::Settings expectedAfterRoundTrip(const sim::Settings& first, const sim::Settings& second) {
+    sim::Settings e = first;
+    e.adminPassword = first.adminPassword.empty() ? "" : second.adminPassword;  // kept when set
+    e.userPassword = first.userPassword.empty() ? "" : second.userPassword;
+    const bool tagCarried = first.assetTag.size() < 64 && !first.assetTag.empty() &&
+                            first.assetTag.find_first_of("\r\n") == std::string::npos;
+    const size_t lead = first.assetTag.find_first_not_of(" \t\v\f");
+    e.assetTag = !tagCarried || lead == std::string::npos ? second.assetTag : first.assetTag.substr(lead);
+    const auto keepIfUnnamed = [](uint8_t value, size_t count, uint8_t old) { return value < count ? value : old; };
+    e.serialPort = keepIfUnnamed(first.serialPort, 5, second.serialPort);
+    e.parallelPort = keepIfUnnamed(first.parallelPort, 4, second.parallelPort);
+    e.eppType = keepIfUnnamed(first.eppType, 2, second.eppType);
+    e.ps2Port = keepIfUnnamed(first.ps2Port, 2, second.ps2Port);
+    e.powerOnAfterFail = keepIfUnnamed(first.powerOnAfterFail, 3, second.powerOnAfterFail);
+    e.usbController = keepIfUnnamed(first.usbController, 2, second.usbController);
+    e.numlock = keepIfUnnamed(first.numlock, 2, second.numlock);
+    e.s3Support = keepIfUnnamed(first.s3Support, 2, second.s3Support);
+    // "Printer Mode" applies a named mode with DMA 0; a marked DMA (R marks one whenever the
+    // low byte is 2 or more) then applies when the unit's mode by then is an ECP one.
+    const uint8_t printer = static_cast<uint8_t>(first.parallelMode & 0xFF);
+    const uint8_t dma = static_cast<uint8_t>(first.parallelMode >> 8);
+    uint16_t mode = second.parallelMode;
+    if (printer < 4) mode = printer;
+    if (printer >= 2 && dma < 2 && (mode & 0xFF) >= 2) mode = static_cast<uint16_t>(dma << 8 | (mode & 0xFF));
+    e.parallelMode = mode;
+    // Boot codes 8-14 and above 15 read back as 7; the first 15 of 16 codes are kept.
+    e.bootSequence.clear();
+    for (uint8_t code : first.bootSequence) {
+        if (e.bootSequence.size() == 15) break;
+        e.bootSequence.push_back(code >= 7 && code != 15 ? 7 : code);
+    }
+    e.wakeDays = first.wakeDays & 0x7F;
+    const bool timeCarried = first.wakeHour != 0xFF && first.wakeMinute != 0xFF;
+    e.wakeHour = timeCarried ? first.wakeHour : 0;
+    e.wakeMinute = timeCarried ? first.wakeMinute : 0;
+    if (e.wakeHour == 0 && e.wakeMinute == 0) e.wakeHour = 12;  // no time line, and 0:00, read back as 12:00
+    return e;
+}
+
+TEST(RoundTrip, RetrieveOnOneUnitThenChangeOnAnotherCarriesEverySettingItCan) {
+    std::mt19937 rng(20261208);
+    TempDir dir;
+    const std::string path = dir.file("unit.txt");
+    for (int i = 0; i < 300; ++i) {
+        const std::string state = randomUnit(rng);
+        sim::Settings first;
+        {
+            sim::ScopedUnit unit(state);
+            ASSERT_TRUE(unit.ok()) << unit.error() << "\n" << state;
+            sim::ConsoleCapture console;
+            ASSERT_EQ(retrieveSettings(wide(path).c_str()), 0);
+            first = unit.settings();
+        }
+        sim::ScopedUnit second("");
+        sim::ConsoleCapture console;
+        ASSERT_EQ(changeSettings(wide(path).c_str()), 0);
+        const sim::Settings expected = expectedAfterRoundTrip(first, sim::Settings{});
+        EXPECT_TRUE(second.settings() == expected) << state << "\n--- file:\n" << testing_support::readFile(path);
+        if (HasFailure()) break;
+    }
+}
+
+TEST(RoundTrip, FailedReadsLeaveWhatTheFileStillSays) {
+    TempDir dir;
+    const std::string path = dir.file("unit.txt");
+    {
+        sim::ScopedUnit unit("fail = getBootSequence getWakeOnRtc getAdminPasswordState getSerialPort getAssetTag");
+        sim::ConsoleCapture console;
+        ASSERT_EQ(retrieveSettings(wide(path).c_str()), 0);
+    }
+    sim::ScopedUnit second("serial_port = 4\nasset_tag = KEEP");
+    sim::ConsoleCapture console;
+    ASSERT_EQ(changeSettings(wide(path).c_str()), 0);
+    EXPECT_TRUE(second.settings().bootSequence.empty());  // an empty list sets an empty boot order
+    EXPECT_EQ(second.settings().wakeDays, 0);            // "0:00" and no days: 12:00
+    EXPECT_EQ(second.settings().wakeHour, 12);
+    EXPECT_EQ(second.settings().wakeMinute, 0);
+    EXPECT_EQ(second.settings().adminPassword, "");  // no entry line clears it
+    EXPECT_EQ(second.settings().serialPort, 4);      // unmarked: left as it was
+    EXPECT_EQ(second.settings().assetTag, "KEEP");   // no line: left as it was
+}
+
+}  // namespace
