@@ -145,7 +145,7 @@ std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, 
         if (read) {
             uint8_t* buffer = unit.access(in.esi, kBootSequenceSize, "ESI");
             std::memset(buffer, kBootEnd, kBootSequenceSize);
-            std::memcpy(buffer, s.bootSequence.data(), s.bootSequence.size());
+            if (!s.bootSequence.empty()) std::memcpy(buffer, s.bootSequence.data(), s.bootSequence.size());
         } else {
             std::vector<uint8_t> codes;
             for (uint32_t i = 0; i < kBootSequenceSize; ++i) {

@@ -93,14 +93,13 @@ bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t prot
         lastError_ = *error;
         return false;
     }
-    if (mprotect(region, size, PROT_READ | PROT_WRITE) != 0) fault("host cannot back the region");
     if (segment) {
+        if (mprotect(region, size, PROT_READ | PROT_WRITE) != 0) fault("host cannot back the region");
         const std::vector<uint8_t> image = segmentImage();
         std::memcpy(region, image.data(), image.size());
-    } else {
-        std::memset(region, 0xFF, size);
     }
-    // ROM is read-only: a write by the program ends in a crash, as on the device.
+    // ROM is read-only: a write by the program ends in a crash, as on the device. The window's
+    // content is the firmware's business; the program only hands its address over.
     mprotect(region, size, PROT_READ);
     r.physicalForm = physicalForm;
     return true;
@@ -207,7 +206,7 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
     out.edi = answer.edi;
     out.eflags = answer.eflags;
     registrations_.clear();
-    calls_.push_back({in, out});
+    if (recording_) calls_.push_back({in, out});
 
     char head[48];
     std::snprintf(head, sizeof head, "fn=%u sub=%02X cf=%u", function, subfunction, out.eflags & kCarryFlag);
@@ -216,7 +215,7 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
 }
 
 void Unit::appendLog(const std::string& line) {
-    log_.push_back(line);
+    if (recording_) log_.push_back(line);
     if (logPath_.empty()) return;
     FILE* file = std::fopen(logPath_.c_str(), "a");
     if (file == nullptr) return;
@@ -267,6 +266,7 @@ ScopedUnit::ScopedUnit(std::string_view stateText, std::string statePath) {
     State state;
     if (!parseState(stateText, state, error_)) return;
     unit_ = std::make_unique<Unit>(std::move(state), std::move(statePath));
+    unit_->recordCalls();
     previous_ = installed;
     installUnit(unit_.get());
 }

@@ -62,6 +62,8 @@ public:
     State& state() { return state_; }
     const State& state() const { return state_; }
     bool regionsHeld() const { return !regions_.empty(); }
+    // Keeps every call and log line in memory for a test to read back (a process does not).
+    void recordCalls() { recording_ = true; }
     const std::vector<std::string>& callLog() const { return log_; }
     const std::vector<CallRecord>& calls() const { return calls_; }
     void setResponder(Responder responder) { responder_ = std::move(responder); }
@@ -95,6 +97,7 @@ private:
     std::vector<std::string> log_;
     std::vector<CallRecord> calls_;
     Responder responder_;
+    bool recording_ = false;
 };
 
 // Answers one service call from the state, as the firmware would. Returns the call log's
