@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh >/dev/null
 cmake --preset default >/dev/null
 cmake --build --preset default >/dev/null
-exec ./build/default/FolvaneDemo "$@"
+exec ./build/default/FolvaneCE "${@:-R}"

@@ -1,0 +1,15 @@
+// The process entry on every machine that is not the device: the simulated unit is loaded
+// first, then the program runs on the arguments converted in the user's locale.
+#include <vector>
+
+#include "command_line.h"
+#include "host_entry.h"
+
+int main(int argc, char** argv) {
+    host::startSimulatedUnit();
+    const std::vector<std::wstring> arguments = host::wideArguments(argc, argv);
+    std::vector<const wchar_t*> pointers;
+    for (const std::wstring& argument : arguments) pointers.push_back(argument.c_str());
+    const int status = parseCommandLine(static_cast<int>(pointers.size()), pointers.data());
+    return host::finishProcess(status);
+}

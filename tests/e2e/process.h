@@ -1,0 +1,32 @@
+// Runs the built program as a process: arguments, environment, working directory, and what it
+// printed on standard output and standard error, byte for byte.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+struct Launch {
+    std::vector<std::string> args;                          // after the program's own path
+    std::vector<std::pair<std::string, std::string>> env;   // set on top of the test's environment
+    std::string cwd;                                        // empty: the test's own
+};
+
+// The program under test: FOLVANE_E2E_PROGRAM, or the host build's FolvaneCE. A launcher such
+// as wine goes in FOLVANE_E2E_LAUNCHER.
+Result run(const Launch& launch);
+
+// The text the program prints, in the line ends of the runtime under test.
+std::string lines(const std::string& text);
+// A data file's text as the runtime's text mode writes it.
+std::string fileText(const std::string& text);
+
+}  // namespace e2e

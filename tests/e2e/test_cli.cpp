@@ -1,0 +1,160 @@
+// The built FolvaneCE run as a user runs it, against simulated units: arguments, standard
+// output byte for byte, exit statuses, data files and state files.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "../unit/test_support.h"
+#include "process.h"
+
+namespace {
+
+using e2e::lines;
+using testing_support::exampleFile;
+using testing_support::readFile;
+using testing_support::TempDir;
+using testing_support::writeFile;
+
+const std::string kBanner = "Norvik Folvane Utility for CE, Version 2.00.004\nCopyright (c) Norvik. All rights reserved.\n\n";
+const std::string kUsage =
+    "Usage:  FolvaneCE {R|W} <datafile>\n\nwhere\n\n{R|W}       Specifies the operation:\n"
+    "                R - to retrieve BIOS settings,\n                W - to change BIOS settings,\n"
+    "<datafile>  Specifies the output's (for R) or the input's (for W) file.\n\n";
+const std::string kVersion = "Zentos Spec Version 1.02\n\n";
+
+std::string invalid(const std::string& argument) { return "***ERROR*** Invalid parameter (" + argument + ")!\n"; }
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+struct ArgumentCase {
+    std::vector<std::string> args;
+    std::string out;  // after the banner
+    int status;
+};
+
+TEST(CommandLine, ArgumentsOutputAndStatus) {
+    const ArgumentCase cases[] = {
+        {{}, kUsage, 0},
+        {{"/?"}, kUsage, 0},
+        {{"/h"}, kUsage, 0},
+        {{"-H"}, kUsage, 0},
+        {{"-?"}, kUsage, 0},
+        {{"R", "out.txt", "/?"}, kUsage, 0},
+        {{"/?", "/x"}, kUsage, 0},
+        {{"/x", "/?"}, invalid("/x"), 1},
+        {{"R"}, kVersion + exampleFile(), 0},
+        {{"r"}, kVersion + exampleFile(), 0},
+        {{"RW", "cfg.txt"}, invalid("RW"), 1},
+        {{"x"}, invalid("x"), 1},
+        {{"-help"}, invalid("-help"), 1},
+        {{"/"}, invalid("/"), 1},
+        {{"-"}, invalid("-"), 1},
+        {{"W"}, "***ERROR*** Missing data file!\n", 1},
+        {{"w"}, "***ERROR*** Missing data file!\n", 1},
+        {{"cfg.txt", "W"}, invalid("cfg.txt"), 1},
+        {{"W", "-cfg.txt"}, invalid("-cfg.txt"), 1},
+        {{"W", "/tmp/cfg.txt"}, invalid("/tmp/cfg.txt"), 1},
+        {{"W", "a.txt", "b.txt"}, invalid("b.txt"), 1},
+        {{"R", "a.txt", "b.txt"}, invalid("b.txt"), 1},
+        {{"W", "missing.txt"}, "***ERROR*** Failed to open input file (missing.txt)!\n", 1},
+        {{"R", "no-such-dir/out.txt"}, "***ERROR*** Failed to open output file (no-such-dir/out.txt)!\n", 1},
+    };
+    for (const ArgumentCase& c : cases) {
+        TempDir dir;
+        const e2e::Result r = e2e::run({c.args, {}, dir.file("")});
+        std::string shown;
+        for (const std::string& a : c.args) shown += "[" + a + "] ";
+        EXPECT_EQ(r.out, lines(kBanner + c.out)) << shown;
+        EXPECT_EQ(r.status, c.status) << shown;
+        EXPECT_EQ(r.err, "") << shown;
+        EXPECT_FALSE(exists(dir.file("out.txt"))) << shown << "nothing was retrieved";
+    }
+}
+
+TEST(CommandLine, RetrieveIntoAFileNamedW) {
+    TempDir dir;
+    const e2e::Result r = e2e::run({{"R", "W"}, {}, dir.file("")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, lines(kBanner + kVersion));
+    EXPECT_EQ(readFile(dir.file("W")), e2e::fileText(exampleFile()));
+}
+
+TEST(CommandLine, RetrieveThenChangeOfRealFilesWithSpacesInTheirNames) {
+    TempDir dir;
+    const std::string source = dir.file("source unit.state");
+    const std::string target = dir.file("target unit.state");
+    writeFile(source, "serial_port = 4\nboot_sequence = 6 0\nasset_tag = \"Desk 12\"\nwake_hour = 21\n");
+    writeFile(target, "# a unit straight from the factory\nadmin_password = \"\"\n");
+    const e2e::Result r = e2e::run({{"R", "fleet file.txt"}, {{"FOLVANE_MACHINE", source}}, dir.file("")});
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    const std::string file = readFile(dir.file("fleet file.txt"));
+    EXPECT_NE(file.find(e2e::fileText("Asset Tracking Number\n\tDesk 12\n")), std::string::npos);
+
+    const std::string log = dir.file("calls.log");
+    const e2e::Result w = e2e::run(
+        {{"w", "fleet file.txt"}, {{"FOLVANE_MACHINE", target}, {"FOLVANE_MACHINE_LOG", log}}, dir.file("")});
+    EXPECT_EQ(w.status, 0) << w.out << w.err;
+    EXPECT_EQ(w.out, lines(kBanner + kVersion));
+    const std::string saved = readFile(target);
+    EXPECT_NE(saved.find("serial_port = 4\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("boot_sequence = 6 0\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("asset_tag = \"Desk 12\"\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("wake_hour = 21\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("admin_password = \"\"\n"), std::string::npos) << saved;  // the source had one: kept
+    const std::string calls = readFile(log);
+    EXPECT_EQ(calls.substr(0, calls.find('\n')), "fn=0 sub=00 cf=0");
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 16);
+}
+
+TEST(CommandLine, FileNamesAreTheBytesTyped) {
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        TempDir dir;
+        const std::string name = "caf\xE9 \xC3\x28.txt";  // not valid UTF-8
+        const e2e::Result r = e2e::run({{"R", name}, {{"LC_ALL", locale}}, dir.file("")});
+        EXPECT_EQ(r.status, 0) << locale;
+        EXPECT_EQ(readFile(dir.file(name)), e2e::fileText(exampleFile())) << locale;
+        const e2e::Result w = e2e::run({{"W", "x" + name}, {{"LC_ALL", locale}}, dir.file("")});
+        EXPECT_EQ(w.out, lines(kBanner + "***ERROR*** Failed to open input file (x" + name + ")!\n")) << locale;
+    }
+}
+
+TEST(SimulatedUnit, StateFileErrorsStopEveryRunBeforeTheBanner) {
+    TempDir dir;
+    const std::string state = dir.file("unit.state");
+    writeFile(state, "serial_port = 1\n\nnumlock = on\n");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"/?"}, std::vector<std::string>{"R"}}) {
+        const e2e::Result r = e2e::run({args, {{"FOLVANE_MACHINE", state}}, ""});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "simulated unit: " + state + ":3: numlock: value out of range (0 to 255)\n");
+    }
+}
+
+TEST(SimulatedUnit, AMissingStateFileIsCreatedAtTheFirstSave) {
+    TempDir dir;
+    const std::string state = dir.file("new.state");
+    writeFile(dir.file("in.txt"), "Numlock\n\t*Off\n");
+    const e2e::Result read = e2e::run({{"R"}, {{"FOLVANE_MACHINE", state}}, dir.file("")});
+    EXPECT_EQ(read.status, 0);
+    EXPECT_FALSE(exists(state)) << "R sets nothing, so nothing is saved";
+    const e2e::Result r = e2e::run({{"W", "in.txt"}, {{"FOLVANE_MACHINE", state}}, dir.file("")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(readFile(state).find("numlock = 0\n"), std::string::npos);
+    EXPECT_FALSE(exists(state + ".new"));
+}
+
+TEST(SimulatedUnit, ASaveThatFailsIsTheUnitLosingPower) {
+    TempDir dir;
+    writeFile(dir.file("in.txt"), "Numlock\n\t*Off\n");
+    const e2e::Result r = e2e::run({{"W", "in.txt"}, {{"FOLVANE_MACHINE", "/nonexistent-dir/unit.state"}}, dir.file("")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "simulated unit: /nonexistent-dir/unit.state: cannot save: No such file or directory\n");
+}
+
+}  // namespace
