@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ make
+  cmake ninja-build g++ make time
   googletest libgtest-dev libgmock-dev
 )
 
