@@ -35,15 +35,6 @@ void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) {
     sim::currentUnit().call(entry, in, out);
 }
 
-FILE* openFile(const wchar_t* path, const char* mode) {
-    // glibc has no text mode: a line feed is a line feed.
-    std::string narrowMode;
-    for (const char* m = mode; *m != '\0'; ++m) {
-        if (*m != 't') narrowMode += *m;
-    }
-    return std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
-}
-
 }  // namespace platform
 
 namespace host {
@@ -98,9 +89,3 @@ int finishProcess(int status) {
 }
 
 }  // namespace host
-
-namespace platform {
-
-bool textModeKeepsCarriageReturn() { return true; }
-
-}  // namespace platform

@@ -1,6 +1,7 @@
-// The host console: formats the program's wide messages itself and writes bytes to a narrow
-// standard output, so that 8-bit texts reach it unchanged in every locale (wide stdio on glibc
-// refuses bytes 80h-FFh in the C locale) and R's file text stays in order with the messages.
+// Console and files on a C library without text mode (glibc). The console formats the
+// program's wide messages itself and writes bytes to a narrow standard output, so that 8-bit
+// texts reach it unchanged in every locale (wide stdio on glibc refuses bytes 80h-FFh in the C
+// locale) and R's file text stays in order with the messages.
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -105,6 +106,17 @@ void consolePrint(const wchar_t* format, ...) {
 }
 
 void consoleWrite(const char* text, size_t length) { emit(text, length); }
+
+FILE* openFile(const wchar_t* path, const char* mode) {
+    // No text mode here: a line feed is a line feed, and a carriage return stays in the text.
+    std::string narrowMode;
+    for (const char* m = mode; *m != '\0'; ++m) {
+        if (*m != 't') narrowMode += *m;
+    }
+    return std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
+}
+
+bool textModeKeepsCarriageReturn() { return true; }
 
 }  // namespace platform
 
