@@ -5,7 +5,11 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make time
   googletest libgtest-dev libgmock-dev
+  g++-multilib clang            # the 32-bit x86 build and its gate matrix
+  g++-mingw-w64-i686            # the device sources' compile check
 )
+
+packages+=("$@")  # extra packages a caller needs
 
 missing=()
 for p in "${packages[@]}"; do

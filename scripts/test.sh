@@ -15,3 +15,16 @@ for preset in default asan; do
   stage "$preset-build" bash -c "cmake --preset $preset >/dev/null && cmake --build --preset $preset"
   stage "$preset-tests" ctest --preset "$preset"
 done
+
+# 32-bit x86: the device's gate into machine code. These kernels run i386 programs natively;
+# where one does not, qemu-i386 runs them.
+x86_configure=()
+if ! bash scripts/x86_runs.sh; then
+  bash scripts/setup.sh qemu-user
+  x86_configure=(-DCMAKE_CROSSCOMPILING_EMULATOR=qemu-i386)
+  export FOLVANE_E2E_LAUNCHER=qemu-i386 FOLVANE_X86_RUN=qemu-i386
+fi
+stage x86-gate-matrix bash tests/x86/gate_matrix.sh
+stage x86-build bash -c "cmake --preset x86 ${x86_configure[*]} >/dev/null && cmake --build --preset x86"
+stage x86-tests ctest --preset x86
+stage device-compile bash scripts/device_compile_check.sh

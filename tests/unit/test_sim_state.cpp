@@ -137,14 +137,6 @@ TEST(ProgramFaults, DeviceWouldPunishThese) {
                     RegisterBlock in;
                     RegisterBlock out;
                     in.eax = 0xE910;
-                    platform::callEntry(service.segmentView + 0x8001, in, out);
-                }),
-                faulted, "which is not the announced service entry");
-    EXPECT_EXIT(inUnit([] {
-                    BiosService service;
-                    RegisterBlock in;
-                    RegisterBlock out;
-                    in.eax = 0xE910;
                     in.ebx = 8;
                     service.callService(in, out);
                 }),
@@ -189,6 +181,29 @@ TEST(ProgramFaults, DeviceWouldPunishThese) {
                     service.callService(in, out);
                 }),
                 faulted, "not the mapped ROM window");
+}
+
+TEST(ProgramFaults, ACallBesideTheEntryEndsInAFault) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The default unit's entry is at offset 8000h (a few bytes of stub there) and its header at
+    // 7A30h; every other byte of the segment must stop the program, not answer.
+    const size_t offsets[] = {0x0000, 0x0001, 0x0FFF, 0x1000, 0x3333, 0x7A2F, 0x7A3D, 0x7FF0,
+                              0x7FFF, 0x8005, 0x8006, 0x8010, 0x8100, 0xC000, 0xFFFE, 0xFFFF};
+    for (size_t offset : offsets) {
+        EXPECT_EXIT(
+            {
+                sim::ScopedUnit unit("");
+                sim::ConsoleCapture console;
+                BiosService service;
+                RegisterBlock in;
+                RegisterBlock out;
+                in.eax = 0xE910;
+                in.ebx = 4;
+                platform::callEntry(service.segmentView + offset, in, out);
+            },
+            ::testing::ExitedWithCode(3), "^simulated unit: fault: call into .*which is not the announced service entry")
+            << std::hex << offset;
+    }
 }
 
 }  // namespace

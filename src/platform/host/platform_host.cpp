@@ -31,10 +31,6 @@ void freeScratch(void* buffer) { sim::currentUnit().freeScratch(buffer); }
 
 uint32_t flatAddress(const void* buffer, size_t size) { return sim::currentUnit().flatAddress(buffer, size); }
 
-void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) {
-    sim::currentUnit().call(entry, in, out);
-}
-
 }  // namespace platform
 
 namespace host {

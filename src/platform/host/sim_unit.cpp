@@ -93,14 +93,16 @@ bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t prot
         lastError_ = *error;
         return false;
     }
+    int access = PROT_READ;
     if (segment) {
         if (mprotect(region, size, PROT_READ | PROT_WRITE) != 0) fault("host cannot back the region");
         const std::vector<uint8_t> image = segmentImage();
         std::memcpy(region, image.data(), image.size());
+        access = prepareServiceEntry(static_cast<uint8_t*>(region), state_.faults.entryAddress);
     }
     // ROM is read-only: a write by the program ends in a crash, as on the device. The window's
     // content is the firmware's business; the program only hands its address over.
-    mprotect(region, size, PROT_READ);
+    if (mprotect(region, size, access) != 0) fault("host cannot protect the region");
     r.physicalForm = physicalForm;
     return true;
 }

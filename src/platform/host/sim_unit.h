@@ -104,6 +104,11 @@ private:
 // fields after "cf=" and sets `stored` when a set changed the unit's settings.
 std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, bool& stored);
 
+// How control reaches the service on this build. The direct build calls the model; the 32-bit
+// build puts machine code at the announced entry. Called on the writable segment image once it
+// is mapped; returns the page protection the segment then keeps.
+int prepareServiceEntry(uint8_t* segment, uint32_t entryAddress);
+
 // The program did something the device would punish: one line on standard error, status 3.
 [[noreturn]] void fault(const std::string& what);
 

@@ -1,0 +1,38 @@
+// The device: address space and physical ROM through the CE memory manager, the heap, and the
+// gate into firmware. Buffers handed to the firmware are addressed by their flat addresses.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "call_gate.h"
+#include "platform.h"
+
+// Exported by coredll.dll; the CE headers declare it, desktop headers do not.
+extern "C" BOOL VirtualCopy(LPVOID lpvDest, LPVOID lpvSrc, DWORD cbSize, DWORD fdwProtect);
+
+namespace platform {
+
+void* reserveAddressSpace(uint32_t size, uint32_t protection) {
+    return VirtualAlloc(nullptr, size, MEM_RESERVE, protection);
+}
+
+bool mapPhysical(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection) {
+    // With PAGE_PHYSICAL the source is the physical address divided by 256, not a pointer.
+    return VirtualCopy(region, reinterpret_cast<LPVOID>(static_cast<uintptr_t>(physicalForm)), size, protection) != FALSE;
+}
+
+bool releaseAddressSpace(void* region) { return VirtualFree(region, 0, MEM_RELEASE) != FALSE; }
+
+uint32_t lastError() { return GetLastError(); }
+
+void* allocateScratch(size_t size) { return std::malloc(size); }
+
+void freeScratch(void* buffer) { std::free(buffer); }
+
+uint32_t flatAddress(const void* buffer, size_t) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer));
+}
+
+void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) { x86::callGate(entry, &in, &out); }
+
+}  // namespace platform
