@@ -16,12 +16,12 @@ std::string programPath() {
     return program != nullptr ? program : FOLVANE_HOST_PROGRAM;
 }
 
-bool crlfRuntime() {
-    const char* crlf = std::getenv("FOLVANE_E2E_CRLF");
-    return crlf != nullptr && std::strcmp(crlf, "1") == 0;
-}
-
 }  // namespace
+
+bool windowsRuntime() {
+    const char* windows = std::getenv("FOLVANE_E2E_WINDOWS");
+    return windows != nullptr && std::strcmp(windows, "1") == 0;
+}
 
 Result run(const Launch& launch) {
     std::vector<std::string> argv;
@@ -78,7 +78,8 @@ Result run(const Launch& launch) {
 }
 
 std::string lines(const std::string& text) {
-    if (!crlfRuntime()) return text;
+    // The Microsoft runtime's text mode writes a line feed as CR LF.
+    if (!windowsRuntime()) return text;
     std::string converted;
     for (char c : text) {
         if (c == '\n') converted += '\r';

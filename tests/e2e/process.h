@@ -28,5 +28,7 @@ Result run(const Launch& launch);
 std::string lines(const std::string& text);
 // A data file's text as the runtime's text mode writes it.
 std::string fileText(const std::string& text);
+// Whether the program under test is the Windows build (FOLVANE_E2E_WINDOWS=1).
+bool windowsRuntime();
 
 }  // namespace e2e

@@ -1,13 +1,11 @@
 // The service entry on a 64-bit host: the platform's call goes straight into the model, which
 // first checks that the program called the announced entry.
-#include <sys/mman.h>
-
 #include "platform.h"
 #include "sim_unit.h"
 
 namespace sim {
 
-int prepareServiceEntry(uint8_t*, uint32_t) { return PROT_READ; }
+host_memory::Access prepareServiceEntry(uint8_t*, uint32_t) { return host_memory::Access::Read; }
 
 }  // namespace sim
 

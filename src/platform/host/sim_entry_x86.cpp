@@ -2,7 +2,6 @@
 // and filled with the trapping byte CCh; at the announced entry a stub jumps, every register
 // as it is, to a trampoline that hands the registers to the model and returns its answer with
 // the carry flag, as the firmware does. The program reaches it through the device's own gate.
-#include <sys/mman.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -125,7 +124,7 @@ void installTrapHandler() {
 
 namespace sim {
 
-int prepareServiceEntry(uint8_t* segment, uint32_t entryAddress) {
+host_memory::Access prepareServiceEntry(uint8_t* segment, uint32_t entryAddress) {
     segmentBase = reinterpret_cast<uintptr_t>(segment);
     installTrapHandler();
     constexpr uint32_t kStubLength = 5;
@@ -137,7 +136,7 @@ int prepareServiceEntry(uint8_t* segment, uint32_t entryAddress) {
         stub[0] = 0xE9;
         std::memcpy(stub + 1, &displacement, 4);
     }
-    return PROT_READ | PROT_EXEC;
+    return host_memory::Access::ReadExecute;
 }
 
 }  // namespace sim

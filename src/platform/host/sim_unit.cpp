@@ -1,16 +1,13 @@
 // The simulated unit's memory, call bookkeeping, faults and saving.
 #include "sim_unit.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "bios_service.h"
 #include "platform.h"
+#include "sim_memory.h"
 
 namespace sim {
 namespace {
@@ -52,7 +49,7 @@ Unit::Unit(State state, std::string statePath, std::string logPath)
     : state_(std::move(state)), statePath_(std::move(statePath)), logPath_(std::move(logPath)) {}
 
 Unit::~Unit() {
-    for (auto& [address, region] : regions_) munmap(address, region.size);
+    for (auto& [address, region] : regions_) host_memory::release(address, region.size);
 }
 
 void* Unit::reserve(uint32_t size, uint32_t protection) {
@@ -67,8 +64,8 @@ void* Unit::reserve(uint32_t size, uint32_t protection) {
         lastError_ = *error;
         return nullptr;
     }
-    void* address = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (address == MAP_FAILED) fault(std::string("host cannot reserve memory: ") + std::strerror(errno));
+    void* address = host_memory::reserve(size);
+    if (address == nullptr) fault("the host cannot reserve memory");
     regions_[address] = Region{size};
     return address;
 }
@@ -93,16 +90,16 @@ bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t prot
         lastError_ = *error;
         return false;
     }
-    int access = PROT_READ;
+    host_memory::Access access = host_memory::Access::Read;
     if (segment) {
-        if (mprotect(region, size, PROT_READ | PROT_WRITE) != 0) fault("host cannot back the region");
+        if (!host_memory::protect(region, size, host_memory::Access::ReadWrite)) fault("the host cannot back the region");
         const std::vector<uint8_t> image = segmentImage();
         std::memcpy(region, image.data(), image.size());
         access = prepareServiceEntry(static_cast<uint8_t*>(region), state_.faults.entryAddress);
     }
     // ROM is read-only: a write by the program ends in a crash, as on the device. The window's
     // content is the firmware's business; the program only hands its address over.
-    if (mprotect(region, size, access) != 0) fault("host cannot protect the region");
+    if (!host_memory::protect(region, size, access)) fault("the host cannot protect the region");
     r.physicalForm = physicalForm;
     return true;
 }
@@ -112,7 +109,7 @@ bool Unit::release(void* region) {
     if (found == regions_.end()) {
         fault("release of " + pointerText(region) + ", which is not reserved (released twice, or never reserved)");
     }
-    munmap(region, found->second.size);
+    host_memory::release(region, found->second.size);
     regions_.erase(found);
     return true;
 }
@@ -219,7 +216,7 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
 void Unit::appendLog(const std::string& line) {
     if (recording_) log_.push_back(line);
     if (logPath_.empty()) return;
-    FILE* file = std::fopen(logPath_.c_str(), "a");
+    FILE* file = std::fopen(logPath_.c_str(), "ab");
     if (file == nullptr) return;
     std::fprintf(file, "%s\n", line.c_str());
     std::fclose(file);
@@ -246,22 +243,12 @@ std::vector<uint8_t> Unit::segmentImage() const {
 
 void Unit::save() {
     if (statePath_.empty()) return;
-    const std::string temporary = statePath_ + ".new";
-    const std::string text = formatState(state_);
-    const auto failed = [&](const char* why) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why);
-        std::fflush(stderr);
-        std::remove(temporary.c_str());
-        std::_Exit(1);
-    };
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) failed(std::strerror(errno));
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-                         fsync(fileno(file)) == 0;
-    const int writeErrno = errno;
-    if (std::fclose(file) != 0 || !written) failed(std::strerror(written ? errno : writeErrno));
-    if (std::rename(temporary.c_str(), statePath_.c_str()) != 0) failed(std::strerror(errno));
+    const std::string why = host_memory::replaceFile(statePath_ + ".new", statePath_, formatState(state_));
+    if (why.empty()) return;
+    std::fflush(stdout);
+    std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why.c_str());
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 ScopedUnit::ScopedUnit(std::string_view stateText, std::string statePath) {

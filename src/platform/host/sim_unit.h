@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "register_block.h"
+#include "sim_memory.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -106,8 +107,8 @@ std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, 
 
 // How control reaches the service on this build. The direct build calls the model; the 32-bit
 // build puts machine code at the announced entry. Called on the writable segment image once it
-// is mapped; returns the page protection the segment then keeps.
-int prepareServiceEntry(uint8_t* segment, uint32_t entryAddress);
+// is mapped; returns the access the segment then keeps.
+host_memory::Access prepareServiceEntry(uint8_t* segment, uint32_t entryAddress);
 
 // The program did something the device would punish: one line on standard error, status 3.
 [[noreturn]] void fault(const std::string& what);

@@ -1,0 +1,73 @@
+// Pages and file replacement on a Windows host. Renaming onto an existing file fails there;
+// MoveFileExW with MOVEFILE_REPLACE_EXISTING replaces it.
+#include <windows.h>
+
+#include <io.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "sim_memory.h"
+
+namespace sim::host_memory {
+namespace {
+
+std::wstring wide(const std::string& path) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> buffer(static_cast<size_t>(length > 0 ? length : 1));
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, buffer.data(), length);
+    return buffer.data();
+}
+
+std::string windowsError(DWORD code) {
+    char text[256] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text, sizeof text,
+                   nullptr);
+    std::string message(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+}  // namespace
+
+void* reserve(size_t size) { return VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS); }
+
+bool protect(void* region, size_t size, Access access) {
+    DWORD flags = PAGE_NOACCESS;
+    switch (access) {
+        case Access::None: flags = PAGE_NOACCESS; break;
+        case Access::ReadWrite: flags = PAGE_READWRITE; break;
+        case Access::Read: flags = PAGE_READONLY; break;
+        case Access::ReadExecute: flags = PAGE_EXECUTE_READ; break;
+    }
+    DWORD old = 0;
+    return VirtualProtect(region, size, flags, &old) != FALSE;
+}
+
+void release(void* region, size_t) { VirtualFree(region, 0, MEM_RELEASE); }
+
+std::string replaceFile(const std::string& temporary, const std::string& path, const std::string& text) {
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return std::strerror(errno);
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
+                         _commit(_fileno(file)) == 0;
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !closed) {
+        const int error = written ? errno : writeError;
+        std::remove(temporary.c_str());
+        return std::strerror(error);
+    }
+    if (MoveFileExW(wide(temporary).c_str(), wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
+        FALSE) {
+        const DWORD error = GetLastError();
+        std::remove(temporary.c_str());
+        return windowsError(error);
+    }
+    return {};
+}
+
+}  // namespace sim::host_memory
