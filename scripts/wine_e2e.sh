@@ -12,6 +12,10 @@ if [ ! -d "$WINEPREFIX" ]; then
   wineboot --init >/dev/null 2>&1 || true
   echo "wine prefix created in $((SECONDS - start)) s"
 fi
+# One wine server and its services for the whole suite, started with their output elsewhere:
+# started per program they cost seconds a launch and hold the program's pipes open.
+wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 status=0
 FOLVANE_E2E_PROGRAM="$PWD/build/windows/FolvaneCE.exe" FOLVANE_E2E_LAUNCHER=wine FOLVANE_E2E_WINDOWS=1 \
   build/default/tests/e2e_tests || status=$?

@@ -1,6 +1,7 @@
 // Starting the program under test with pipes for its output.
 #include "process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,25 +55,28 @@ Result run(const Launch& launch) {
     close(out[1]);
     close(err[1]);
     Result result;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0) break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-            char buffer[65536];
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? result.out : result.err).append(buffer, static_cast<size_t>(n));
-            }
-        }
-    }
+    // Read until the program has exited and its pipes are drained. Processes it left behind
+    // (wine's services) may hold the pipes open, so their end is not waited for.
+    fcntl(out[0], F_SETFL, O_NONBLOCK);
+    fcntl(err[0], F_SETFL, O_NONBLOCK);
+    const auto drain = [&](int fd, std::string& into) {
+        char buffer[65536];
+        ssize_t n = 0;
+        while ((n = read(fd, buffer, sizeof buffer)) > 0) into.append(buffer, static_cast<size_t>(n));
+    };
     int status = 0;
-    waitpid(pid, &status, 0);
+    bool exited = false;
+    while (!exited) {
+        pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+        poll(fds, 2, 20);
+        drain(out[0], result.out);
+        drain(err[0], result.err);
+        exited = waitpid(pid, &status, WNOHANG) == pid;
+    }
+    drain(out[0], result.out);
+    drain(err[0], result.err);
+    close(out[0]);
+    close(err[0]);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
