@@ -235,7 +235,7 @@ public:
 
     void setWake(size_t line, WakeSetting value, bool noonByDefault) override {
         if (noonByDefault) {
-            note(line, firstTimeLine_ != 0 ? "the time 0:00 reads as no time; W sets the wake time to 12:00"
+            note(line, firstTimeLine_ != 0 ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
                                            : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
         }
         plan(line, "setWakeOnRtc", hex(value, 8));
