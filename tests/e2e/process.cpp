@@ -1,4 +1,4 @@
-// Starting the program under test with pipes for its output.
+// Starting the program under test, or a host tool of the build, with pipes for its output.
 #include "process.h"
 
 #include <poll.h>
@@ -21,12 +21,23 @@ bool crlfRuntime() {
     return crlf != nullptr && std::strcmp(crlf, "1") == 0;
 }
 
+// Starts `argv` with the launch's arguments, environment and directory, and collects its output.
+Result start(std::vector<std::string> argv, const Launch& launch);
+
 }  // namespace
 
 Result run(const Launch& launch) {
     std::vector<std::string> argv;
     if (const char* launcher = std::getenv("FOLVANE_E2E_LAUNCHER")) argv.push_back(launcher);
     argv.push_back(programPath());
+    return start(std::move(argv), launch);
+}
+
+Result runHostTool(const std::string& program, const Launch& launch) { return start({program}, launch); }
+
+namespace {
+
+Result start(std::vector<std::string> argv, const Launch& launch) {
     argv.insert(argv.end(), launch.args.begin(), launch.args.end());
 
     int out[2];
@@ -76,6 +87,8 @@ Result run(const Launch& launch) {
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+}  // namespace
 
 std::string lines(const std::string& text) {
     if (!crlfRuntime()) return text;
