@@ -142,7 +142,9 @@ const char* passwordOperation(SectionId id) {
     return id == SectionId::SetupPassword ? "setAdminPassword" : "setUserPassword";
 }
 
-const char* passwordName(SectionId id) { return id == SectionId::SetupPassword ? "setup password" : "power-on password"; }
+const char* passwordName(SectionId id) {
+    return id == SectionId::SetupPassword ? "setup password" : "power-on password";
+}
 
 bool endsInBlank(const char* text) {
     const size_t length = std::strlen(text);
@@ -150,6 +152,9 @@ bool endsInBlank(const char* text) {
 }
 
 std::string sectionName(const Section& section) { return quotedText(section.header); }
+
+// R reads the asset tag into 64 bytes, its zero byte included; a longer tag it leaves out.
+constexpr size_t kLongestTagThatRReads = 63;
 
 // The events of W's readers turned into the report: a warning wherever W ignores a line or
 // reads it in a way its author may not expect, and a planned call wherever W would call the unit.
@@ -179,7 +184,8 @@ public:
         // The report never holds the password itself, only what is odd about it.
         const std::string name = passwordName(section);
         if (text[0] == '*') {
-            warn(line, "the " + name + " begins with \"*\"; W sets the whole text, the \"*\" included, as the password");
+            warn(line,
+                 "the " + name + " begins with \"*\"; W sets the whole text, the \"*\" included, as the password");
         }
         if (endsInBlank(text)) warn(line, "the " + name + " ends in blanks; W makes them part of the password");
         plan(line, passwordOperation(section), "(" + std::to_string(std::strlen(text)) + " characters)");
@@ -198,7 +204,7 @@ public:
             firstTagLine_ = line;
         }
         const size_t length = std::strlen(text);
-        if (length >= 64) {
+        if (length > kLongestTagThatRReads) {
             warn(line, "asset tag of " + std::to_string(length) +
                            " characters; W sets it, but R cannot read a tag of 64 characters or more back");
         }
@@ -235,8 +241,9 @@ public:
 
     void setWake(size_t line, WakeSetting value, bool noonByDefault) override {
         if (noonByDefault) {
-            note(line, firstTimeLine_ != 0 ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
-                                           : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
+            note(line, firstTimeLine_ != 0
+                           ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
+                           : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
         }
         plan(line, "setWakeOnRtc", hex(value, 8));
     }
@@ -256,7 +263,8 @@ public:
 
     void passedOver(size_t line, PassReason reason, std::string_view text, bool marked) override {
         switch (reason) {
-            case PassReason::EntryBeforeFirstHeader: return warn(line, "entry line before the first header; W ignores it");
+            case PassReason::EntryBeforeFirstHeader:
+                return warn(line, "entry line before the first header; W ignores it");
             case PassReason::UnknownHeader: return unknownHeader(line, text);
             case PassReason::UnknownOption: return unknownOption(line, text, marked);
             case PassReason::ExtraPasswordLine:
@@ -277,7 +285,8 @@ public:
     }
 
     void longLine(size_t line) override {
-        warn(line, "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own");
+        warn(line,
+             "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own");
     }
 
     void carriageReturn(size_t line) override {
@@ -288,8 +297,12 @@ public:
     }
 
 private:
-    void warn(size_t line, std::string text) { report_.diagnostics.push_back({line, Diagnostic::Kind::Warning, std::move(text)}); }
-    void note(size_t line, std::string text) { report_.diagnostics.push_back({line, Diagnostic::Kind::Note, std::move(text)}); }
+    void warn(size_t line, std::string text) {
+        report_.diagnostics.push_back({line, Diagnostic::Kind::Warning, std::move(text)});
+    }
+    void note(size_t line, std::string text) {
+        report_.diagnostics.push_back({line, Diagnostic::Kind::Note, std::move(text)});
+    }
     void plan(size_t line, const char* operation, std::string argument, bool dependsOnUnit = false) {
         report_.plan.push_back({line, operation, std::move(argument), dependsOnUnit});
     }
@@ -319,8 +332,8 @@ private:
         warn(line, quotedText(kEcpDmaOptions[dma]) +
                        " is marked with no printer mode set before it in the file; W sets it only if the unit's "
                        "printer mode is ECP or ECP/EPP, and does nothing otherwise");
-        plan(line, "setParallelMode", "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)",
-             true);
+        plan(line, "setParallelMode",
+             "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)", true);
     }
 
     void dmaBelowEcp(size_t line, std::string_view text) {
@@ -421,7 +434,9 @@ int checkSettingsFile(const wchar_t* path, bool withPlan) {
     }
     const CheckReport report = checkDataFile(file);
     std::fclose(file);
-    for (const std::string& line : reportLines(report, withPlan)) platform::consolePrint(L"%s:%S\n", path, line.c_str());
+    for (const std::string& line : reportLines(report, withPlan)) {
+        platform::consolePrint(L"%s:%S\n", path, line.c_str());
+    }
     if (!report.wholeFileRead) return kCheckFailed;
     return report.hasWarning() ? kCheckWarnings : kCheckClean;
 }

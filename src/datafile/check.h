@@ -26,7 +26,7 @@ struct PlannedCall {
 struct CheckReport {
     std::vector<Diagnostic> diagnostics;  // in line order
     std::vector<PlannedCall> plan;        // in W's order
-    bool wholeFileRead = true;  // false: a read failed, reported as an error diagnostic
+    bool wholeFileRead = true;            // false: a read failed, reported as an error diagnostic
 
     bool hasWarning() const;
 };

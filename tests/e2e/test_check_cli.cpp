@@ -1,7 +1,6 @@
 // The built FolvaneCheck run as an administrator or a CI job runs it: arguments, standard
 // output byte for byte, exit statuses, and R's files from the built FolvaneCE.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <string>
@@ -80,13 +79,14 @@ TEST(CheckCommandLine, PlanOfTheFileThatFolvaneCeRetrieves) {
     ASSERT_EQ(e2e::run({{"R", "unit.txt"}, {}, dir.file("")}).status, 0);
     const e2e::Result r = check({"--plan", "unit.txt"}, dir.file(""));
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "unit.txt:3: note: no entry line under \"Power-On Password\"; W clears the power-on password\n"
-              "unit.txt:3: setUserPassword (cleared)\nunit.txt:5: setAssetTag \"ROOM-7\"\nunit.txt:8: setSerialPort 1\n"
-              "unit.txt:15: setParallelPort 2\nunit.txt:20: setParallelMode 0x0002\nunit.txt:24: setParallelMode 0x0102\n"
-              "unit.txt:26: setEppType 0\nunit.txt:28: setBootSequence 2 5 6 255\nunit.txt:33: setPs2Port 0\n"
-              "unit.txt:38: setPowerOnAfterFail 2\nunit.txt:41: setUsbController 1\nunit.txt:42: setWakeOnRtc 0x0605003E\n"
-              "unit.txt:53: setNumlock 1\nunit.txt:55: setS3Support 0\n");
+    EXPECT_EQ(
+        r.out,
+        "unit.txt:3: note: no entry line under \"Power-On Password\"; W clears the power-on password\n"
+        "unit.txt:3: setUserPassword (cleared)\nunit.txt:5: setAssetTag \"ROOM-7\"\nunit.txt:8: setSerialPort 1\n"
+        "unit.txt:15: setParallelPort 2\nunit.txt:20: setParallelMode 0x0002\nunit.txt:24: setParallelMode 0x0102\n"
+        "unit.txt:26: setEppType 0\nunit.txt:28: setBootSequence 2 5 6 255\nunit.txt:33: setPs2Port 0\n"
+        "unit.txt:38: setPowerOnAfterFail 2\nunit.txt:41: setUsbController 1\nunit.txt:42: setWakeOnRtc 0x0605003E\n"
+        "unit.txt:53: setNumlock 1\nunit.txt:55: setS3Support 0\n");
 }
 
 TEST(CheckCommandLine, NeedsNoUnitAndTakesAbsolutePaths) {
