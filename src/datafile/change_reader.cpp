@@ -116,7 +116,9 @@ public:
 private:
     void password(size_t line, const EntryText& e) {
         if (firstEntrySeen_) {
-            events_.passedOver(line, PassReason::ExtraPasswordLine, "", false);
+            // A blank line after the first one is a separator, not a password given in vain.
+            const PassReason reason = *e.text == '\0' ? PassReason::BlankEntry : PassReason::ExtraPasswordLine;
+            events_.passedOver(line, reason, "", false);
             return;
         }
         firstEntrySeen_ = true;

@@ -19,7 +19,7 @@ enum class PassReason {
     BlankEntry,              // an entry line of white space alone
     UnmarkedOption,          // a choice listed without "*": not chosen
     UnknownOption,           // a text that names no option of the section
-    ExtraPasswordLine,       // only the first entry line of a password section counts
+    ExtraPasswordLine,       // a non-blank entry line after the first of a password section
     BlankPassword,           // a first entry line of white space alone keeps the password
     EcpDmaModeUnread,        // the unit's printer mode could not be read
     EcpDmaBelowEcp,          // the unit's printer mode is Output-Only or EPP

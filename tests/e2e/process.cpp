@@ -1,4 +1,4 @@
-// Starting the program under test with pipes for its output.
+// Starting the program under test, or a host tool of the build, with pipes for its output.
 #include "process.h"
 
 #include <fcntl.h>
@@ -17,6 +17,9 @@ std::string programPath() {
     return program != nullptr ? program : FOLVANE_HOST_PROGRAM;
 }
 
+// Starts `argv` with the launch's arguments, environment and directory, and collects its output.
+Result start(std::vector<std::string> argv, const Launch& launch);
+
 }  // namespace
 
 bool windowsRuntime() {
@@ -28,6 +31,14 @@ Result run(const Launch& launch) {
     std::vector<std::string> argv;
     if (const char* launcher = std::getenv("FOLVANE_E2E_LAUNCHER")) argv.push_back(launcher);
     argv.push_back(programPath());
+    return start(std::move(argv), launch);
+}
+
+Result runHostTool(const std::string& program, const Launch& launch) { return start({program}, launch); }
+
+namespace {
+
+Result start(std::vector<std::string> argv, const Launch& launch) {
     argv.insert(argv.end(), launch.args.begin(), launch.args.end());
 
     int out[2];
@@ -80,6 +91,8 @@ Result run(const Launch& launch) {
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return result;
 }
+
+}  // namespace
 
 std::string lines(const std::string& text) {
     // The Microsoft runtime's text mode writes a line feed as CR LF.

@@ -23,6 +23,8 @@ struct Launch {
 // The program under test: FOLVANE_E2E_PROGRAM, or the host build's FolvaneCE. A launcher such
 // as wine goes in FOLVANE_E2E_LAUNCHER.
 Result run(const Launch& launch);
+// A host tool of this build, such as FolvaneCheck, run as it is: never under the launcher.
+Result runHostTool(const std::string& program, const Launch& launch);
 
 // The text the program prints, in the line ends of the runtime under test.
 std::string lines(const std::string& text);
