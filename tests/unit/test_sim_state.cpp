@@ -1,6 +1,8 @@
 // The simulated unit itself: its state file, and the faults of the program that it catches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "bios_service.h"
 #include "platform.h"
 #include "sim_state.h"
@@ -204,6 +206,51 @@ TEST(ProgramFaults, ACallBesideTheEntryEndsInAFault) {
             ::testing::ExitedWithCode(3), "^simulated unit: fault: call into .*which is not the announced service entry")
             << std::hex << offset;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A state file that uses every key, as a unit saves it.
+std::string fullStateFile() {
+    sim::State state;
+    std::string error;
+    const bool parsed = sim::parseState(
+        "admin_password = \"a\\\"b\"\nuser_password = u\nasset_tag = \"Desk \\x80 12\"\nserial_port = 3\n"
+        "parallel_port = 1\nparallel_mode = 0x0103\nepp_type = 1\nboot_sequence = 6 0 2 15\nps2_port = 1\n"
+        "power_on_after_fail = 0\nusb_controller = 0\nwake_days = 0x41\nwake_hour = 23\nwake_minute = 59\n"
+        "numlock = 0\ns3_support = 1\nspec_version = 2.10\nsupport_signature = invalid\nheader_offset = 0x7A30\n"
+        "header_checksum = valid\ndecoy_headers = 0x10 0x7A20\nentry_address = 0xF8000\nfail = getNumlock setNumlock\n"
+        "segment_reserve_error = 0x57\nsegment_map_error = 5\nwindow_reserve_error = 8\nwindow_map_error = 0x0E\n"
+        "scratch_alloc = fail\n",
+        state, error);
+    EXPECT_TRUE(parsed) << error;
+    return sim::formatState(state);
+}
+
+TEST(StateFile, TruncatedAtEveryByteEitherLoadsWholeOrNamesTheCutLine) {
+    const std::string text = fullStateFile();
+    size_t loaded = 0;
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+        const std::string prefix = text.substr(0, cut);
+        sim::State state;
+        state.settings.serialPort = 99;  // a marker: a failed parse must leave it
+        std::string error;
+        if (sim::parseState(prefix, state, error)) {
+            ++loaded;
+            // What loaded is a whole state: saved again, it reads back the same.
+            sim::State again;
+            ASSERT_TRUE(sim::parseState(sim::formatState(state), again, error)) << cut << ": " << error;
+            EXPECT_TRUE(again == state) << cut;
+            continue;
+        }
+        EXPECT_EQ(state.settings.serialPort, 99) << "half-loaded at " << cut;
+        const size_t cutLine = static_cast<size_t>(std::count(prefix.begin(), prefix.end(), '\n')) + 1;
+        EXPECT_EQ(error.substr(0, error.find(':')), std::to_string(cutLine)) << cut << ": " << error;
+    }
+    EXPECT_GT(loaded, 0u);
+    EXPECT_LT(loaded, text.size());
 }
 
 }  // namespace
