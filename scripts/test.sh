@@ -32,3 +32,6 @@ stage device-compile bash scripts/device_compile_check.sh
 # Windows: the Microsoft runtime's formats, text mode and command line, under wine.
 stage windows-build bash -c "cmake --preset windows >/dev/null && cmake --build --preset windows"
 stage windows-e2e bash scripts/wine_e2e.sh
+
+# Line coverage of the host build, with its floor.
+stage coverage bash scripts/coverage.sh 95

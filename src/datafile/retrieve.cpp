@@ -22,8 +22,8 @@ public:
     void write(std::string_view text) {
         if (file_ == nullptr) {
             platform::consoleWrite(text.data(), text.size());
-        } else if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-            failed_ = true;
+        } else {
+            std::fwrite(text.data(), 1, text.size(), file_);  // a failure stays in the stream's error state
         }
     }
     void header(std::string_view text) {
@@ -38,15 +38,15 @@ public:
 
     // Closes a named file; false when anything written to it may not have reached it.
     bool close() {
-        if (file_ == nullptr) return !failed_;
-        if (std::fclose(file_) != 0) failed_ = true;
+        if (file_ == nullptr) return true;
+        const bool written = std::ferror(file_) == 0;
+        const bool closed = std::fclose(file_) == 0;
         file_ = nullptr;
-        return !failed_;
+        return written && closed;
     }
 
 private:
     FILE* file_;
-    bool failed_ = false;
 };
 
 constexpr uint32_t kUnread = 0xFFFFFFFF;  // no option has this index, so nothing is marked
