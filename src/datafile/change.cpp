@@ -79,7 +79,7 @@ public:
     InputFile& operator=(const InputFile&) = delete;
     FILE* get() const { return file_; }
     void close() {
-        if (file_ != nullptr) std::fclose(file_);
+        if (file_ != nullptr) (void)std::fclose(file_);  // read only: nothing can be lost
         file_ = nullptr;
     }
 

@@ -34,7 +34,7 @@ LineReader::Status LineReader::next() {
             buffer_[length - 1] = '\n';
             lineEnded_ = true;
         } else {
-            std::ungetc(following, file_);
+            (void)std::ungetc(following, file_);  // one character read ahead always goes back
         }
     }
     beganLongLine_ = startsLine && !lineEnded_;
@@ -207,7 +207,7 @@ private:
     ChangeEvents& events_;
     LineReader& lines_;
     bool firstEntrySeen_ = false;
-    BootSequence boot_;
+    BootSequence boot_{};
     size_t bootCount_ = 0;
     uint8_t days_ = 0;
     uint8_t hour_ = 0;

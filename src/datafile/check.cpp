@@ -32,7 +32,7 @@ std::string quotedText(std::string_view text) {
                 } else {
                     // Three octal digits: unlike \x, a C reader stops after them.
                     char escape[5];
-                    std::snprintf(escape, sizeof escape, "\\%03o", static_cast<unsigned>(byte));
+                    (void)std::snprintf(escape, sizeof escape, "\\%03o", static_cast<unsigned>(byte));
                     out += escape;
                 }
             }
@@ -124,7 +124,7 @@ std::string didYouMean(std::optional<std::string_view> name, const char* mark = 
 
 std::string hex(uint32_t value, int digits) {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%0*X", digits, value);
+    (void)std::snprintf(text, sizeof text, "0x%0*X", digits, value);
     return text;
 }
 
@@ -433,7 +433,7 @@ int checkSettingsFile(const wchar_t* path, bool withPlan) {
         return kCheckFailed;
     }
     const CheckReport report = checkDataFile(file);
-    std::fclose(file);
+    (void)std::fclose(file);
     for (const std::string& line : reportLines(report, withPlan)) {
         platform::consolePrint(L"%s:%S\n", path, line.c_str());
     }

@@ -23,7 +23,7 @@ public:
         if (file_ == nullptr) {
             platform::consoleWrite(text.data(), text.size());
         } else {
-            std::fwrite(text.data(), 1, text.size(), file_);  // a failure stays in the stream's error state
+            (void)std::fwrite(text.data(), 1, text.size(), file_);  // a failure stays in the stream's error state
         }
     }
     void header(std::string_view text) {
@@ -89,7 +89,7 @@ void writeWake(Output& out, BiosService& bios) {
     for (uint32_t day = 0; day < kDayOptions.count; ++day) out.entry(kDayOptions[day], (wakeDays(wake) >> day) & 1);
     if (wakeHour(wake) != 0xFF && wakeMinute(wake) != 0xFF) {
         char time[16];
-        std::snprintf(time, sizeof time, "%u:%02u", static_cast<unsigned>(wakeHour(wake)),
+        (void)std::snprintf(time, sizeof time, "%u:%02u", static_cast<unsigned>(wakeHour(wake)),
                       static_cast<unsigned>(wakeMinute(wake)));
         out.entry(time);
     }

@@ -30,8 +30,8 @@ uint32_t headerEntryAddress(const uint8_t* header) {
 }
 
 std::optional<size_t> findServiceHeader(const uint8_t* segment, size_t size) {
-    const size_t limit = size < kScanLimit ? size : kScanLimit;
-    for (size_t offset = 0; offset < limit && size - offset >= kHeaderLength; offset += kHeaderStride) {
+    // Every paragraph but the last, as long as a whole header fits in the image.
+    for (size_t offset = 0; offset < kScanLimit && offset + kHeaderLength <= size; offset += kHeaderStride) {
         if (isServiceHeader(segment + offset)) return offset;
     }
     return std::nullopt;
@@ -57,9 +57,9 @@ bool ReservedRegion::mapRom(uint32_t physicalAddress) {
 }
 
 void* ReservedRegion::detach() {
-    void* address = address_;
+    void* released = address_;
     address_ = nullptr;
-    return address;
+    return released;
 }
 
 BiosService::BiosService() {

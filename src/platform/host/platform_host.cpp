@@ -39,7 +39,7 @@ namespace {
 std::unique_ptr<sim::Unit> processUnit;
 
 [[noreturn]] void stopLoading(const std::string& line) {
-    std::fprintf(stderr, "simulated unit: %s\n", line.c_str());
+    (void)std::fprintf(stderr, "simulated unit: %s\n", line.c_str());
     std::exit(1);
 }
 
@@ -59,7 +59,7 @@ void startSimulatedUnit() {
             while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
             const bool failed = std::ferror(file) != 0;
             const int readErrno = errno;
-            std::fclose(file);
+            (void)std::fclose(file);
             if (failed) stopLoading(path + ":0: cannot read: " + std::strerror(readErrno));
             std::string error;
             if (!sim::parseState(text, state, error)) stopLoading(path + ":" + error);
@@ -72,14 +72,15 @@ void startSimulatedUnit() {
 }
 
 std::vector<std::wstring> wideArguments(int argc, char** argv) {
-    std::setlocale(LC_CTYPE, "");
+    (void)std::setlocale(LC_CTYPE, "");
     std::vector<std::wstring> arguments;
+    arguments.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) arguments.push_back(wideFromBytes(argv[i]));
     return arguments;
 }
 
 int finishProcess(int status) {
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     if (processUnit && processUnit->regionsHeld()) sim::fault("a region is still reserved at exit");
     return status;
 }

@@ -36,12 +36,12 @@ std::string replaceFile(const std::string& temporary, const std::string& path, c
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
         const int error = written ? errno : writeError;
-        std::remove(temporary.c_str());
+        (void)std::remove(temporary.c_str());
         return std::strerror(error);
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         const int error = errno;
-        std::remove(temporary.c_str());
+        (void)std::remove(temporary.c_str());
         return std::strerror(error);
     }
     return {};

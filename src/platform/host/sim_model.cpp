@@ -49,7 +49,7 @@ bool isRead(uint8_t function, uint8_t subfunction) {
 
 std::string field(const char* name, uint32_t value, int digits) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, " %s=%0*X", name, digits, value);
+    (void)std::snprintf(buffer, sizeof buffer, " %s=%0*X", name, digits, value);
     return buffer;
 }
 

@@ -101,7 +101,7 @@ std::vector<std::string_view> splitBlanks(std::string_view s) {
 
 std::string hex(uint64_t value, int digits) {
     char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "0x%0*llX", digits, static_cast<unsigned long long>(value));
+    (void)std::snprintf(buffer, sizeof buffer, "0x%0*llX", digits, static_cast<unsigned long long>(value));
     return buffer;
 }
 
@@ -234,7 +234,7 @@ bool parseVersion(std::string_view v, State& st, std::string& err) {
 
 std::string formatVersion(const State& st) {
     char buffer[8];
-    std::snprintf(buffer, sizeof buffer, "%X.%02X", st.faults.versionMajor, st.faults.versionMinor);
+    (void)std::snprintf(buffer, sizeof buffer, "%X.%02X", st.faults.versionMajor, st.faults.versionMinor);
     return buffer;
 }
 
@@ -376,7 +376,7 @@ std::string quoteText(std::string_view text) {
             default:
                 if (byte < 0x20 || byte >= 0x7F) {
                     char escape[5];
-                    std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+                    (void)std::snprintf(escape, sizeof escape, "\\x%02X", byte);
                     out += escape;
                 } else {
                     out += c;

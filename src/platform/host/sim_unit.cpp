@@ -19,22 +19,22 @@ constexpr uint32_t kWindowForm = kRomWindowPhysical >> 8;
 
 std::string hex32(uint64_t value) {
     char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "%08llX", static_cast<unsigned long long>(value));
+    (void)std::snprintf(buffer, sizeof buffer, "%08llX", static_cast<unsigned long long>(value));
     return buffer;
 }
 
 std::string pointerText(const void* p) {
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%p", p);
+    (void)std::snprintf(buffer, sizeof buffer, "%p", p);
     return buffer;
 }
 
 }  // namespace
 
 void fault(const std::string& what) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "simulated unit: fault: %s\n", what.c_str());
-    std::fflush(stderr);
+    (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "simulated unit: fault: %s\n", what.c_str());
+    (void)std::fflush(stderr);
     std::_Exit(3);
 }
 
@@ -90,16 +90,16 @@ bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t prot
         lastError_ = *error;
         return false;
     }
-    host_memory::Access access = host_memory::Access::Read;
+    host_memory::Access kept = host_memory::Access::Read;
     if (segment) {
         if (!host_memory::protect(region, size, host_memory::Access::ReadWrite)) fault("the host cannot back the region");
         const std::vector<uint8_t> image = segmentImage();
         std::memcpy(region, image.data(), image.size());
-        access = prepareServiceEntry(static_cast<uint8_t*>(region), state_.faults.entryAddress);
+        kept = prepareServiceEntry(static_cast<uint8_t*>(region), state_.faults.entryAddress);
     }
     // ROM is read-only: a write by the program ends in a crash, as on the device. The window's
     // content is the firmware's business; the program only hands its address over.
-    if (!host_memory::protect(region, size, access)) fault("the host cannot protect the region");
+    if (!host_memory::protect(region, size, kept)) fault("the host cannot protect the region");
     r.physicalForm = physicalForm;
     return true;
 }
@@ -208,7 +208,7 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
     if (recording_) calls_.push_back({in, out});
 
     char head[48];
-    std::snprintf(head, sizeof head, "fn=%u sub=%02X cf=%u", function, subfunction, out.eflags & kCarryFlag);
+    (void)std::snprintf(head, sizeof head, "fn=%u sub=%02X cf=%u", function, subfunction, out.eflags & kCarryFlag);
     appendLog(head + fields);
     if (stored) save();
 }
@@ -218,8 +218,8 @@ void Unit::appendLog(const std::string& line) {
     if (logPath_.empty()) return;
     FILE* file = std::fopen(logPath_.c_str(), "ab");
     if (file == nullptr) return;
-    std::fprintf(file, "%s\n", line.c_str());
-    std::fclose(file);
+    (void)std::fprintf(file, "%s\n", line.c_str());
+    (void)std::fclose(file);
 }
 
 std::vector<uint8_t> Unit::segmentImage() const {
@@ -245,9 +245,9 @@ void Unit::save() {
     if (statePath_.empty()) return;
     const std::string why = host_memory::replaceFile(statePath_ + ".new", statePath_, formatState(state_));
     if (why.empty()) return;
-    std::fflush(stdout);
-    std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why.c_str());
-    std::fflush(stderr);
+    (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why.c_str());
+    (void)std::fflush(stderr);
     std::_Exit(1);
 }
 

@@ -77,7 +77,7 @@ public:
 
 private:
     struct Region {
-        uint32_t size;
+        uint32_t size = 0;
         uint32_t physicalForm = 0;  // 0 while not mapped
     };
     struct Registration {
