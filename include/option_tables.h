@@ -66,7 +66,7 @@ struct Section {
     SectionId id;
     std::string_view header;  // W matches a header line by this prefix, over its own length
     EntryKind kind;
-    const OptionTable* options;  // null for passwords and the asset tag
+    const OptionTable* options;      // null for passwords and the asset tag
     bool omittedWhenUnread = false;  // R leaves the whole section out when its read fails
 
     // Whether a "*" after an entry line's leading white space is a mark rather than text.

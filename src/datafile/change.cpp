@@ -61,7 +61,8 @@ public:
 
     void setWake(size_t, WakeSetting value, bool) override {
         if (!bios_.setWakeOnRtc(value)) {
-            platform::consolePrint(L"***ERROR*** Failed to set Wake on RTC setting (%d)!\n", static_cast<int32_t>(value));
+            platform::consolePrint(L"***ERROR*** Failed to set Wake on RTC setting (%d)!\n",
+                                   static_cast<int32_t>(value));
         }
     }
 

@@ -173,9 +173,11 @@ private:
     void bootName(size_t line, const EntryText& e) {
         if (*e.text == '\0') return events_.passedOver(line, PassReason::BlankEntry, "", false);
         const size_t code = kBootDeviceOptions.find(e.text);
-        if (code == kBootDeviceOptions.count) return events_.passedOver(line, PassReason::BootNameUnknown, e.text, false);
+        if (code == kBootDeviceOptions.count)
+            return events_.passedOver(line, PassReason::BootNameUnknown, e.text, false);
         // Fifteen codes and the end mark fill the sequence; later names are dropped.
-        if (bootCount_ == kBootSequenceSize - 1) return events_.passedOver(line, PassReason::BootListFull, e.text, false);
+        if (bootCount_ == kBootSequenceSize - 1)
+            return events_.passedOver(line, PassReason::BootListFull, e.text, false);
         boot_[bootCount_++] = static_cast<uint8_t>(code);
     }
 
@@ -228,8 +230,7 @@ public:
             const Section* section = matchHeader(lines_.text());
             if (section == nullptr) {
                 events_.passedOver(headerLine, PassReason::UnknownHeader, withoutLineFeed(lines_.text()), false);
-                while (read() && isEntry()) {
-                }
+                while (read() && isEntry()) {}
                 continue;
             }
             events_.sectionStarted(headerLine, *section, withoutLineFeed(lines_.text()));

@@ -8,9 +8,9 @@ constexpr std::string_view kParallelPortNames[] = {"Disabled", "3BCh/IRQ7", "378
 constexpr std::string_view kPrinterModeNames[] = {"Output-Only", "EPP", "ECP", "ECP/EPP"};
 constexpr std::string_view kEcpDmaNames[] = {"DMA1", "DMA3"};
 constexpr std::string_view kEppTypeNames[] = {"EPP 1.9", "EPP 1.7"};
-constexpr std::string_view kBootDeviceNames[] = {
-    "Floppy",  "LS120",   "Hard Disk", "CDROM",   "ZIP100",  "USB",     "LAN",     "Unknown",
-    "Unknown", "Unknown", "Unknown",   "Unknown", "Unknown", "Unknown", "Unknown", "Disabled"};
+constexpr std::string_view kBootDeviceNames[] = {"Floppy",  "LS120",   "Hard Disk", "CDROM",   "ZIP100",  "USB",
+                                                 "LAN",     "Unknown", "Unknown",   "Unknown", "Unknown", "Unknown",
+                                                 "Unknown", "Unknown", "Unknown",   "Disabled"};
 constexpr std::string_view kPs2Names[] = {"PS/2 port is keyboard", "PS/2 port is mouse"};
 constexpr std::string_view kPowerFailNames[] = {"Off", "On", "Former state"};
 constexpr std::string_view kEnableNames[] = {"Disabled", "Enabled"};

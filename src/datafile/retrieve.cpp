@@ -61,8 +61,8 @@ bool fitsOnOneLine(std::string_view tag) { return tag.find_first_of("\r\n") == s
 
 void writePassword(Output& out, BiosService& bios, SectionId id) {
     uint32_t present = 0;
-    const bool read = id == SectionId::SetupPassword ? bios.getAdminPasswordState(present)
-                                                     : bios.getUserPasswordState(present);
+    const bool read =
+        id == SectionId::SetupPassword ? bios.getAdminPasswordState(present) : bios.getUserPasswordState(present);
     if (read && present != 0) out.entry("");
 }
 
@@ -90,7 +90,7 @@ void writeWake(Output& out, BiosService& bios) {
     if (wakeHour(wake) != 0xFF && wakeMinute(wake) != 0xFF) {
         char time[16];
         (void)std::snprintf(time, sizeof time, "%u:%02u", static_cast<unsigned>(wakeHour(wake)),
-                      static_cast<unsigned>(wakeMinute(wake)));
+                            static_cast<unsigned>(wakeMinute(wake)));
         out.entry(time);
     }
 }

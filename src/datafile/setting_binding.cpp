@@ -5,11 +5,11 @@ namespace {
 
 const ChoiceBinding kSerialPort = {&BiosService::getSerialPort, &BiosService::setSerialPort, "setSerialPort",
                                    L"***ERROR*** Failed to set serial port address (%d)!\n"};
-const ChoiceBinding kParallelPort = {&BiosService::getParallelPort, &BiosService::setParallelPort,
-                                     "setParallelPort", L"***ERROR*** Failed to set parallel port address (%d)!\n"};
+const ChoiceBinding kParallelPort = {&BiosService::getParallelPort, &BiosService::setParallelPort, "setParallelPort",
+                                     L"***ERROR*** Failed to set parallel port address (%d)!\n"};
 // The printer mode is the low byte of the parallel mode word; W writes it with DMA byte 0.
-const ChoiceBinding kPrinterMode = {&BiosService::getParallelMode, &BiosService::setParallelMode,
-                                    "setParallelMode", L"***ERROR*** Failed to set printer mode (%d)!\n"};
+const ChoiceBinding kPrinterMode = {&BiosService::getParallelMode, &BiosService::setParallelMode, "setParallelMode",
+                                    L"***ERROR*** Failed to set printer mode (%d)!\n"};
 const ChoiceBinding kEppType = {&BiosService::getEppType, &BiosService::setEppType, "setEppType",
                                 L"***ERROR*** Failed to set parallel port EPP type (%d)!\n"};
 const ChoiceBinding kPs2Port = {&BiosService::getPs2Port, &BiosService::setPs2Port, "setPs2Port",

@@ -7,7 +7,7 @@
 struct ChoiceBinding {
     bool (BiosService::*get)(uint32_t&);
     bool (BiosService::*set)(uint32_t);
-    const char* setName;          // the set operation's name, as a plan of W's calls shows it
+    const char* setName;           // the set operation's name, as a plan of W's calls shows it
     const wchar_t* changeFailure;  // W's own line when the set fails, with the index as "%d"
 };
 

@@ -4,9 +4,7 @@
 
 #include <cstdint>
 
-inline bool isWhiteSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
+inline bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 inline bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -25,8 +25,8 @@ bool isServiceHeader(const uint8_t* candidate) {
 
 uint32_t headerEntryAddress(const uint8_t* header) {
     const uint8_t* p = header + kEntryAddressOffset;
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
 }
 
 std::optional<size_t> findServiceHeader(const uint8_t* segment, size_t size) {

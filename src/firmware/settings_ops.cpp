@@ -124,8 +124,8 @@ bool BiosService::setAssetTag(const char* text) {
     }
     // The buffer holds at most 65535 characters and the terminator.
     const void* end = std::memchr(text, 0, kAssetTagScratchSize - 1);
-    const size_t length = end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - text)
-                                         : kAssetTagScratchSize - 1;
+    const size_t length =
+        end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - text) : kAssetTagScratchSize - 1;
     std::memcpy(scratch.data(), text, length);
     scratch.data()[length] = '\0';
     RegisterBlock in;

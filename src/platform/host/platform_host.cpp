@@ -13,9 +13,7 @@
 
 namespace platform {
 
-void* reserveAddressSpace(uint32_t size, uint32_t protection) {
-    return sim::currentUnit().reserve(size, protection);
-}
+void* reserveAddressSpace(uint32_t size, uint32_t protection) { return sim::currentUnit().reserve(size, protection); }
 
 bool mapPhysical(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection) {
     return sim::currentUnit().map(region, physicalForm, size, protection);

@@ -45,7 +45,7 @@ __asm__(
     "  leal folvane_trampoline_context@GOTOFF(%ebp), %ebp\n"
     "  movl %eax, 0(%ebp)\n  movl %ebx, 4(%ebp)\n  movl %ecx, 8(%ebp)\n"
     "  movl %edx, 12(%ebp)\n  movl %esi, 16(%ebp)\n  movl %edi, 20(%ebp)\n"
-    "  movl (%esp), %eax\n  movl %eax, 32(%ebp)\n"  // EBP at the call
+    "  movl (%esp), %eax\n  movl %eax, 32(%ebp)\n"   // EBP at the call
     "  leal 4(%esp), %eax\n  movl %eax, 28(%ebp)\n"  // ESP at the call
     "  movl %esp, %ebx\n"
     "  andl $-16, %esp\n  subl $12, %esp\n  pushl %ebp\n"
@@ -88,8 +88,8 @@ void stackFault(TrampolineContext*) { sim::fault("the service would return on an
 }  // namespace
 
 extern "C" {
-__attribute__((visibility("hidden"))) TrampolineContext folvane_trampoline_context = {
-    {}, 0, 0, 0, serveFromTrampoline, stackFault};
+__attribute__((visibility("hidden")))
+TrampolineContext folvane_trampoline_context = {{}, 0, 0, 0, serveFromTrampoline, stackFault};
 }
 
 namespace {
@@ -103,8 +103,9 @@ void hex8(char* out, uintptr_t value) {
 void onTrap(int, siginfo_t*, void* raw) {
     const auto* uc = static_cast<const ucontext_t*>(raw);
     const auto address = static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_EIP]) - 1;
-    char line[] = "simulated unit: fault: call into XXXXXXXX (segment offset XXXXXXXX), "
-                  "which is not the announced service entry\n";
+    char line[] =
+        "simulated unit: fault: call into XXXXXXXX (segment offset XXXXXXXX), "
+        "which is not the announced service entry\n";
     hex8(line + 33, address);
     hex8(line + 58, address - segmentBase);
     std::fflush(stdout);

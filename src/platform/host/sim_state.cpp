@@ -115,7 +115,6 @@ struct Key {
     Formatter format;
 };
 
-
 template <typename T>
 Key settingNumber(const char* name, T Settings::*member, uint64_t max, int hexDigits = 0) {
     return {name, false,
@@ -351,13 +350,20 @@ bool Faults::fails(std::string_view operation) const {
 
 const std::vector<std::string_view>& operationNames() {
     static const std::vector<std::string_view> names = {
-        "checkSupport",     "getAdminPasswordState", "setAdminPassword",   "getUserPasswordState",
-        "setUserPassword",  "getAssetTag",           "setAssetTag",        "getSerialPort",
-        "setSerialPort",    "getParallelPort",       "setParallelPort",    "getParallelMode",
-        "setParallelMode",  "getEppType",            "setEppType",         "getBootSequence",
-        "setBootSequence",  "getPs2Port",            "setPs2Port",         "getPowerOnAfterFail",
-        "setPowerOnAfterFail", "getUsbController",   "setUsbController",   "getWakeOnRtc",
-        "setWakeOnRtc",     "getNumlock",            "setNumlock",         "getS3Support",
+        "checkSupport",        "getAdminPasswordState",
+        "setAdminPassword",    "getUserPasswordState",
+        "setUserPassword",     "getAssetTag",
+        "setAssetTag",         "getSerialPort",
+        "setSerialPort",       "getParallelPort",
+        "setParallelPort",     "getParallelMode",
+        "setParallelMode",     "getEppType",
+        "setEppType",          "getBootSequence",
+        "setBootSequence",     "getPs2Port",
+        "setPs2Port",          "getPowerOnAfterFail",
+        "setPowerOnAfterFail", "getUsbController",
+        "setUsbController",    "getWakeOnRtc",
+        "setWakeOnRtc",        "getNumlock",
+        "setNumlock",          "getS3Support",
         "setS3Support",
     };
     return names;
@@ -420,8 +426,8 @@ bool parseState(std::string_view text, State& state, std::string& error) {
     }
     for (uint32_t offset : parsed.faults.decoyHeaders) {
         if (offset >= parsed.faults.headerOffset) {
-            error = std::to_string(decoyLine) + ": decoy_headers: offset " + hex(offset, 4) +
-                    " is not below header_offset";
+            error =
+                std::to_string(decoyLine) + ": decoy_headers: offset " + hex(offset, 4) + " is not below header_offset";
             return false;
         }
     }
@@ -435,8 +441,8 @@ bool parseState(std::string_view text, State& state, std::string& error) {
 std::string formatState(const State& state) {
     std::string out = "# FolvaneCE simulated unit\n";
     for (const Key& key : keys()) {
-        const bool given = std::find(state.givenFaultKeys.begin(), state.givenFaultKeys.end(), key.name) !=
-                           state.givenFaultKeys.end();
+        const bool given =
+            std::find(state.givenFaultKeys.begin(), state.givenFaultKeys.end(), key.name) != state.givenFaultKeys.end();
         if (key.fault && !given) continue;
         out += key.name;
         out += " = ";

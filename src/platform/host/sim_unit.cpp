@@ -92,7 +92,8 @@ bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t prot
     }
     host_memory::Access kept = host_memory::Access::Read;
     if (segment) {
-        if (!host_memory::protect(region, size, host_memory::Access::ReadWrite)) fault("the host cannot back the region");
+        if (!host_memory::protect(region, size, host_memory::Access::ReadWrite))
+            fault("the host cannot back the region");
         const std::vector<uint8_t> image = segmentImage();
         std::memcpy(region, image.data(), image.size());
         kept = prepareServiceEntry(static_cast<uint8_t*>(region), state_.faults.entryAddress);
@@ -158,7 +159,8 @@ const void* Unit::announcedEntry() const {
     const uint32_t entry = state_.faults.entryAddress;
     if (entry < kSegmentPhysical || entry - kSegmentPhysical >= kSegmentSize) return nullptr;
     for (const auto& [address, region] : regions_) {
-        if (region.physicalForm == kSegmentForm) return static_cast<const uint8_t*>(address) + (entry - kSegmentPhysical);
+        if (region.physicalForm == kSegmentForm)
+            return static_cast<const uint8_t*>(address) + (entry - kSegmentPhysical);
     }
     return nullptr;
 }

@@ -18,7 +18,8 @@ void* reserveAddressSpace(uint32_t size, uint32_t protection) {
 
 bool mapPhysical(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection) {
     // With PAGE_PHYSICAL the source is the physical address divided by 256, not a pointer.
-    return VirtualCopy(region, reinterpret_cast<LPVOID>(static_cast<uintptr_t>(physicalForm)), size, protection) != FALSE;
+    return VirtualCopy(region, reinterpret_cast<LPVOID>(static_cast<uintptr_t>(physicalForm)), size, protection) !=
+           FALSE;
 }
 
 bool releaseAddressSpace(void* region) { return VirtualFree(region, 0, MEM_RELEASE) != FALSE; }
@@ -29,9 +30,7 @@ void* allocateScratch(size_t size) { return std::malloc(size); }
 
 void freeScratch(void* buffer) { std::free(buffer); }
 
-uint32_t flatAddress(const void* buffer, size_t) {
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer));
-}
+uint32_t flatAddress(const void* buffer, size_t) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer)); }
 
 void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) { x86::callGate(entry, &in, &out); }
 
