@@ -2,26 +2,32 @@
 # The bench: W's throughput beside the bare 256-byte line input and wc -l, W's peak memory, the
 # firmware calls of R and W for the example file and the device code size, printed as tables.
 # Runs on the default build, against the default unit with no state file and no call log.
+# Usage: bench/run.sh [BUILD_DIR]; BUILD_DIR names another build, already made, to compare with.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-root=$PWD
-runs=3        # each timing is the best of this many, interleaved so that drift hits all alike
-big=100000000 # 100 MB
-small=1000000 # 1 MB
-
-cmake --preset default >/dev/null
-cmake --build --preset default -j2 --target FolvaneCE bench_line_loop >/dev/null
-program=$root/build/default/FolvaneCE
-loop=$root/build/default/bench/bench_line_loop
-
-unset FOLVANE_MACHINE FOLVANE_MACHINE_LOG
-work=$(mktemp -d /tmp/folvane-bench.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-
 fail() {
   echo "bench: $*" >&2
   exit 1
 }
+build=""
+[ $# -eq 0 ] || build=$(realpath "$1")  # as the caller named it, before the cd
+cd "$(dirname "$0")/.."
+runs=3        # each timing is the best of this many, interleaved so that drift hits all alike
+big=100000000 # 100 MB
+small=1000000 # 1 MB
+
+if [ -z "$build" ]; then
+  build=$PWD/build/default
+  cmake --preset default >/dev/null
+  cmake --build --preset default -j2 --target FolvaneCE bench_line_loop >/dev/null
+fi
+program=$build/FolvaneCE
+loop=$build/bench/bench_line_loop
+[ -x "$program" ] && [ -x "$loop" ] || fail "no FolvaneCE and bench/bench_line_loop in $build"
+build_type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+
+unset FOLVANE_MACHINE FOLVANE_MACHINE_LOG
+work=$(mktemp -d /tmp/folvane-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
 
 # in_work COMMAND...: runs COMMAND in the work folder, where the data files have relative names
 # (FolvaneCE takes an argument that starts with / for an option).
@@ -100,6 +106,8 @@ done
 ratio() { awk -v loop="$1" -v other="$2" 'BEGIN { printf "%.2f", loop / (other > 0 ? other : 0.001) }'; }
 met() { if awk "BEGIN { exit !($1) }"; then echo yes; else echo no; fi; }
 
+echo "Build: $build (${build_type:-build type not set})"
+echo
 echo "Throughput over 100 MB files: CPU seconds (user + system), best of $runs"
 printf '%-17s %-10s %8s %9s %9s %9s %5s\n' "file" "program" "CPU s" "MB/s" "of loop" "aim" "met"
 for file in real-100mb.txt unknown-100mb.txt; do
