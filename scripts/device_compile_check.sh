@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Compiles (no link) every source of the device build with the 32-bit Windows cross compiler,
 # as far as this machine can go without the CE SDK, and prints the size of the code at -Os.
+# --quiet prints the size alone, in bytes, for the bench's table.
 set -euo pipefail
+quiet=false
+[ "${1:-}" = "--quiet" ] && quiet=true
 cd "$(dirname "$0")/.."
 cxx=${CXX_DEVICE:-i686-w64-mingw32-g++}
 out=$(mktemp -d)
@@ -28,4 +31,8 @@ for source in "${sources[@]}"; do
   text=$(i686-w64-mingw32-size -A "$object" | awk '$1 ~ /^\.text/ { sum += $2 } END { print sum + 0 }')
   total=$((total + text))
 done
-echo "device compile check: ${#sources[@]} sources compiled; .text at -Os: $total bytes"
+if $quiet; then
+  echo "$total"
+else
+  echo "device compile check: ${#sources[@]} sources compiled; .text at -Os: $total bytes"
+fi

@@ -8,17 +8,28 @@
 
 LineReader::LineReader(FILE* file) : file_(file), removeCarriageReturns_(platform::textModeKeepsCarriageReturn()) {}
 
-void LineReader::wipe() { std::memset(buffer_, 0, sizeof buffer_); }
+void LineReader::wipe() {
+    std::memset(buffer_, 0, sizeof buffer_);
+    written_ = 0;
+}
 
 LineReader::Status LineReader::next() {
-    // A cleared buffer: a line feed found in it was read now, even behind a zero byte.
-    wipe();
+    // A cleared buffer: a line feed found in it was read now, even behind a zero byte. Only the
+    // bytes that the last read may have left need clearing; the rest are zero still.
+    std::memset(buffer_, 0, written_);
+    written_ = kBufferSize;  // until fgets shows how far it wrote (after a read error, anywhere)
     if (std::fgets(buffer_, kBufferSize, file_) == nullptr) return std::ferror(file_) ? Status::Error : Status::End;
     const bool startsLine = lineEnded_;
     if (startsLine) ++number_;
-    lineEnded_ = std::memchr(buffer_, '\n', kBufferSize - 1) != nullptr;
     const size_t length = std::strlen(buffer_);
+    // fgets stops after the first line feed, so one that ends the text is the line's end; only
+    // a text cut by a zero byte needs the search of the whole buffer.
+    const char* lineFeed = length > 0 && buffer_[length - 1] == '\n'
+                               ? buffer_ + length - 1
+                               : static_cast<const char*>(std::memchr(buffer_, '\n', kBufferSize - 1));
+    lineEnded_ = lineFeed != nullptr;
     if (lineEnded_) {
+        written_ = static_cast<size_t>(lineFeed - buffer_) + 1;
         if (removeCarriageReturns_ && length >= 2 && buffer_[length - 2] == '\r' && buffer_[length - 1] == '\n') {
             buffer_[length - 2] = '\n';
             buffer_[length - 1] = '\0';
@@ -61,6 +72,8 @@ EntryText takeText(char* line, bool marks) {
 
 const Section* matchHeader(const char* line) {
     for (const Section& section : kSections) {
+        // The first byte turns most sections away without a call; no header is empty.
+        if (line[0] != section.header[0]) continue;
         if (std::strncmp(line, section.header.data(), section.header.size()) == 0) return &section;
     }
     return nullptr;

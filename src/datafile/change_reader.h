@@ -80,6 +80,9 @@ private:
     FILE* file_;
     char buffer_[kBufferSize] = {};
     size_t number_ = 0;
+    // Bytes from here on are zero: fgets wrote no further, and the readers write only zero
+    // bytes into the text.
+    size_t written_ = 0;
     bool lineEnded_ = true;
     bool beganLongLine_ = false;
     bool removeCarriageReturns_;

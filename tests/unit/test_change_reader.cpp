@@ -223,6 +223,32 @@ TEST(ChangeReader, ZeroByteEndsTheTextButNotTheLine) {
     EXPECT_EQ(readText(file), (Events{"1: [Asset Tracking Number]", "2: tag=\"AB\"", "3: [Numlock]", "4: Numlock=1"}));
 }
 
+TEST(ChangeReader, EachPieceFindsTheBufferClearedBehindIt) {
+    // A longer line before, cut by a zero byte and then a long piece: nothing of them is left
+    // behind the shorter pieces that follow, and a line feed they held is not taken for theirs.
+    const char text[] = "\tAB\0CDEFGH\n\tX\n\t" "\0" "Y";
+    std::string file(text, sizeof text - 1);
+    file.insert(0, std::string(300, 'z') + "\n");
+    FILE* stream = fmemopen(file.data(), file.size(), "r");
+    LineReader lines(stream);
+    const auto buffer = [&lines] { return std::string(lines.text(), LineReader::kBufferSize); };
+    const auto piece = [](std::string bytes) { return bytes + std::string(LineReader::kBufferSize - bytes.size(), '\0'); };
+    ASSERT_EQ(lines.next(), LineReader::Status::Piece);
+    EXPECT_EQ(buffer(), piece(std::string(255, 'z')));
+    ASSERT_EQ(lines.next(), LineReader::Status::Piece);
+    EXPECT_EQ(buffer(), piece(std::string(45, 'z') + "\n"));
+    ASSERT_EQ(lines.next(), LineReader::Status::Piece);
+    EXPECT_EQ(buffer(), piece(std::string("\tAB\0CDEFGH\n", 11)));
+    ASSERT_EQ(lines.next(), LineReader::Status::Piece);
+    EXPECT_EQ(buffer(), piece("\tX\n"));
+    ASSERT_EQ(lines.next(), LineReader::Status::Piece);
+    EXPECT_EQ(buffer(), piece(std::string("\t\0Y", 3)));
+    EXPECT_EQ(lines.number(), 4u);
+    ASSERT_EQ(lines.next(), LineReader::Status::End);
+    EXPECT_EQ(buffer(), piece(""));
+    std::fclose(stream);
+}
+
 TEST(ChangeReader, PasswordIsWipedFromTheLineBuffer) {
     std::string text = "Setup Password\n\tsecret-text\n";
     FILE* file = fmemopen(text.data(), text.size(), "r");
