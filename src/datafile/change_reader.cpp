@@ -8,31 +8,23 @@
 
 LineReader::LineReader(FILE* file) : file_(file), removeCarriageReturns_(platform::textModeKeepsCarriageReturn()) {}
 
-void LineReader::wipe() {
-    std::memset(buffer_, 0, sizeof buffer_);
-    written_ = 0;
-}
+void LineReader::wipe() { std::memset(buffer_, 0, sizeof buffer_); }
 
 LineReader::Status LineReader::next() {
-    // A cleared buffer: a line feed found in it was read now, even behind a zero byte. Only the
-    // bytes that the last read may have left need clearing; the rest are zero still.
-    std::memset(buffer_, 0, written_);
-    written_ = kBufferSize;  // until fgets shows how far it wrote (after a read error, anywhere)
     if (std::fgets(buffer_, kBufferSize, file_) == nullptr) return std::ferror(file_) ? Status::Error : Status::End;
     const bool startsLine = lineEnded_;
     if (startsLine) ++number_;
-    const size_t length = std::strlen(buffer_);
-    // fgets stops after the first line feed, so one that ends the text is the line's end; only
-    // a text cut by a zero byte needs the search of the whole buffer.
-    const char* lineFeed = length > 0 && buffer_[length - 1] == '\n'
-                               ? buffer_ + length - 1
-                               : static_cast<const char*>(std::memchr(buffer_, '\n', kBufferSize - 1));
-    lineEnded_ = lineFeed != nullptr;
+    size_t length = std::strlen(buffer_);
+    lineEnded_ = length > 0 && buffer_[length - 1] == '\n';
+    if (!lineEnded_ && !std::feof(file_) && length < kBufferSize - 1) {
+        // A zero byte cut the text, and fgets went on to the line feed: the first one after the
+        // text is this line's, since fgets overwrote everything before it.
+        lineEnded_ = std::memchr(buffer_ + length + 1, '\n', kBufferSize - 2 - length) != nullptr;
+    }
     if (lineEnded_) {
-        written_ = static_cast<size_t>(lineFeed - buffer_) + 1;
         if (removeCarriageReturns_ && length >= 2 && buffer_[length - 2] == '\r' && buffer_[length - 1] == '\n') {
             buffer_[length - 2] = '\n';
-            buffer_[length - 1] = '\0';
+            buffer_[--length] = '\0';
         }
     } else {
         const int following = std::getc(file_);
@@ -48,6 +40,7 @@ LineReader::Status LineReader::next() {
             (void)std::ungetc(following, file_);  // one character read ahead always goes back
         }
     }
+    length_ = length;
     beganLongLine_ = startsLine && !lineEnded_;
     return Status::Piece;
 }
@@ -70,17 +63,27 @@ EntryText takeText(char* line, bool marks) {
     return {line, marked};
 }
 
+// The headers' first bytes, in table order: the first byte of a line turns most sections away
+// without a comparison of the whole header (no header is empty).
+struct HeaderFirstBytes {
+    char bytes[kSectionCount];
+    HeaderFirstBytes() {
+        for (size_t i = 0; i < kSectionCount; ++i) bytes[i] = kSections[i].header[0];
+    }
+};
+
 const Section* matchHeader(const char* line) {
-    for (const Section& section : kSections) {
-        // The first byte turns most sections away without a call; no header is empty.
-        if (line[0] != section.header[0]) continue;
+    static const HeaderFirstBytes first;
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        if (line[0] != first.bytes[i]) continue;
+        const Section& section = kSections[i];
         if (std::strncmp(line, section.header.data(), section.header.size()) == 0) return &section;
     }
     return nullptr;
 }
 
-std::string_view withoutLineFeed(const char* line) {
-    std::string_view text(line);
+std::string_view withoutLineFeed(const char* line, size_t length) {
+    std::string_view text(line, length);
     if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
     return text;
 }
@@ -231,7 +234,8 @@ private:
 
 class Driver {
 public:
-    Driver(LineReader& lines, ChangeEvents& events) : lines_(lines), events_(events) {}
+    Driver(LineReader& lines, ChangeEvents& events)
+        : lines_(lines), events_(events), carriageReturns_(events.wantsCarriageReturns()) {}
 
     bool run() {
         while (read() && isEntry()) {
@@ -242,11 +246,12 @@ public:
             const size_t headerLine = lines_.number();
             const Section* section = matchHeader(lines_.text());
             if (section == nullptr) {
-                events_.passedOver(headerLine, PassReason::UnknownHeader, withoutLineFeed(lines_.text()), false);
+                events_.passedOver(headerLine, PassReason::UnknownHeader,
+                                   withoutLineFeed(lines_.text(), lines_.length()), false);
                 while (read() && isEntry()) {}
                 continue;
             }
-            events_.sectionStarted(headerLine, *section, withoutLineFeed(lines_.text()));
+            events_.sectionStarted(headerLine, *section, withoutLineFeed(lines_.text(), lines_.length()));
             SectionReader reader(*section, headerLine, events_, lines_);
             while (read() && isEntry()) reader.entry(lines_.number(), lines_.text());
             // A file that cannot be read on is not applied further, not even this section's end.
@@ -261,7 +266,9 @@ private:
         status_ = lines_.next();
         if (status_ != LineReader::Status::Piece) return false;
         if (lines_.beganLongLine()) events_.longLine(lines_.number());
-        if (std::strchr(lines_.text(), '\r') != nullptr) events_.carriageReturn(lines_.number());
+        if (carriageReturns_ && std::memchr(lines_.text(), '\r', lines_.length()) != nullptr) {
+            events_.carriageReturn(lines_.number());
+        }
         return true;
     }
 
@@ -270,6 +277,7 @@ private:
     LineReader& lines_;
     ChangeEvents& events_;
     LineReader::Status status_ = LineReader::Status::End;
+    const bool carriageReturns_;
 };
 
 }  // namespace

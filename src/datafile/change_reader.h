@@ -51,7 +51,9 @@ public:
     virtual void passedOver(size_t line, PassReason reason, std::string_view text, bool marked) = 0;
 
     // How the file's lines were cut: a line longer than one 255-character piece, and a carriage
-    // return that is not part of a line end. Neither changes what W does.
+    // return that is not part of a line end. Neither changes what W does, so the readers look
+    // for stray carriage returns only for events that want to hear of them.
+    virtual bool wantsCarriageReturns() const { return false; }
     virtual void longLine(size_t /*line*/) {}
     // A time line of "Wake On RTC", with its values as W takes them.
     virtual void timeLine(size_t /*line*/, uint8_t /*hour*/, uint8_t /*minute*/) {}
@@ -68,6 +70,8 @@ public:
     Status next();
 
     char* text() { return buffer_; }
+    // The piece's length up to its first zero byte, as read (the readers may cut the text).
+    size_t length() const { return length_; }
     size_t number() const { return number_; }
     // Whether this piece began a line that goes on into the next piece.
     bool beganLongLine() const { return beganLongLine_; }
@@ -80,9 +84,7 @@ private:
     FILE* file_;
     char buffer_[kBufferSize] = {};
     size_t number_ = 0;
-    // Bytes from here on are zero: fgets wrote no further, and the readers write only zero
-    // bytes into the text.
-    size_t written_ = 0;
+    size_t length_ = 0;
     bool lineEnded_ = true;
     bool beganLongLine_ = false;
     bool removeCarriageReturns_;

@@ -289,6 +289,7 @@ public:
              "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own");
     }
 
+    bool wantsCarriageReturns() const override { return true; }
     void carriageReturn(size_t line) override {
         // A line read in several pieces may show one in each of them.
         if (line == lastCarriageReturnLine_) return;

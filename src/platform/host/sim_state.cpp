@@ -99,10 +99,15 @@ std::vector<std::string_view> splitBlanks(std::string_view s) {
     return words;
 }
 
+// "0x" and at least `digits` upper-case hexadecimal digits.
 std::string hex(uint64_t value, int digits) {
-    char buffer[24];
-    (void)std::snprintf(buffer, sizeof buffer, "0x%0*llX", digits, static_cast<unsigned long long>(value));
-    return buffer;
+    std::string text;
+    do {
+        text.insert(text.begin(), "0123456789ABCDEF"[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    if (text.size() < static_cast<size_t>(digits)) text.insert(0, static_cast<size_t>(digits) - text.size(), '0');
+    return "0x" + text;
 }
 
 using Parser = std::function<bool(std::string_view, State&, std::string&)>;
@@ -327,6 +332,8 @@ const std::vector<Key>& keys() {
 }
 
 }  // namespace
+
+std::vector<uint8_t> defaultBootSequence() { return {2, 5, 6}; }
 
 bool Settings::operator==(const Settings& o) const {
     return adminPassword == o.adminPassword && userPassword == o.userPassword && assetTag == o.assetTag &&

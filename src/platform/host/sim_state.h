@@ -10,6 +10,9 @@
 
 namespace sim {
 
+// The default unit's boot order: Hard Disk, USB, LAN.
+std::vector<uint8_t> defaultBootSequence();
+
 struct Settings {
     std::string adminPassword = "admin";
     std::string userPassword;
@@ -18,7 +21,7 @@ struct Settings {
     uint8_t parallelPort = 2;
     uint16_t parallelMode = 0x0102;
     uint8_t eppType = 0;
-    std::vector<uint8_t> bootSequence{2, 5, 6};
+    std::vector<uint8_t> bootSequence = defaultBootSequence();
     uint8_t ps2Port = 0;
     uint8_t powerOnAfterFail = 2;
     uint8_t usbController = 1;
