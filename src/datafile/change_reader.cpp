@@ -14,33 +14,33 @@ LineReader::Status LineReader::next() {
     if (std::fgets(buffer_, kBufferSize, file_) == nullptr) return std::ferror(file_) ? Status::Error : Status::End;
     const bool startsLine = lineEnded_;
     if (startsLine) ++number_;
-    size_t length = std::strlen(buffer_);
-    lineEnded_ = length > 0 && buffer_[length - 1] == '\n';
-    if (!lineEnded_ && !std::feof(file_) && length < kBufferSize - 1) {
+    size_t count = std::strlen(buffer_);
+    lineEnded_ = count > 0 && buffer_[count - 1] == '\n';
+    if (!lineEnded_ && !std::feof(file_) && count < kBufferSize - 1) {
         // A zero byte cut the text, and fgets went on to the line feed: the first one after the
         // text is this line's, since fgets overwrote everything before it.
-        lineEnded_ = std::memchr(buffer_ + length + 1, '\n', kBufferSize - 2 - length) != nullptr;
+        lineEnded_ = std::memchr(buffer_ + count + 1, '\n', kBufferSize - 2 - count) != nullptr;
     }
     if (lineEnded_) {
-        if (removeCarriageReturns_ && length >= 2 && buffer_[length - 2] == '\r' && buffer_[length - 1] == '\n') {
-            buffer_[length - 2] = '\n';
-            buffer_[--length] = '\0';
+        if (removeCarriageReturns_ && count >= 2 && buffer_[count - 2] == '\r' && buffer_[count - 1] == '\n') {
+            buffer_[count - 2] = '\n';
+            buffer_[--count] = '\0';
         }
     } else {
         const int following = std::getc(file_);
         if (following == EOF) {
             if (std::ferror(file_)) return Status::Error;
             lineEnded_ = true;  // the last line, without a line feed
-        } else if (removeCarriageReturns_ && following == '\n' && length == kBufferSize - 1 &&
-                   buffer_[length - 1] == '\r') {
+        } else if (removeCarriageReturns_ && following == '\n' && count == kBufferSize - 1 &&
+                   buffer_[count - 1] == '\r') {
             // CR LF cut between two pieces: read it as the device's text mode would, one line feed.
-            buffer_[length - 1] = '\n';
+            buffer_[count - 1] = '\n';
             lineEnded_ = true;
         } else {
             (void)std::ungetc(following, file_);  // one character read ahead always goes back
         }
     }
-    length_ = length;
+    length_ = count;
     beganLongLine_ = startsLine && !lineEnded_;
     return Status::Piece;
 }
@@ -66,7 +66,7 @@ EntryText takeText(char* line, bool marks) {
 // The headers' first bytes, in table order: the first byte of a line turns most sections away
 // without a comparison of the whole header (no header is empty).
 struct HeaderFirstBytes {
-    char bytes[kSectionCount];
+    char bytes[kSectionCount] = {};
     HeaderFirstBytes() {
         for (size_t i = 0; i < kSectionCount; ++i) bytes[i] = kSections[i].header[0];
     }
