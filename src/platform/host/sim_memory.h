@@ -1,5 +1,6 @@
-// What the simulated unit needs from the host operating system: pages with a protection, and a
-// file replaced whole. One implementation per host system (-posix, -win32).
+// What the simulated unit needs from the host operating system: pages with a protection, a file
+// forced to the disk, and a file put in place of another in one step. One implementation per
+// host system (-posix, -win32).
 #pragma once
 
 #include <cstddef>
@@ -14,8 +15,10 @@ void* reserve(size_t size);  // inaccessible pages; null on failure
 bool protect(void* region, size_t size, Access access);
 void release(void* region, size_t size);
 
-// Writes `text` to `temporary`, forces it to the disk, and puts it in place of `path` in one
-// step, so that a crash leaves either the old or the new file whole. Empty on success, else why.
-std::string replaceFile(const std::string& temporary, const std::string& path, const std::string& text);
+// Forces what was written to `file` onto the disk.
+bool syncToDisk(FILE* file);
+
+// Puts `from` in place of `to`, which may exist, in one step. Empty on success, else why.
+std::string moveOver(const std::string& from, const std::string& to);
 
 }  // namespace sim::host_memory

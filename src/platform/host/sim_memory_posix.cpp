@@ -1,4 +1,4 @@
-// Pages and file replacement on a POSIX host.
+// Pages and files on a POSIX host.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -27,24 +27,10 @@ bool protect(void* region, size_t size, Access access) {
 
 void release(void* region, size_t size) { munmap(region, size); }
 
-std::string replaceFile(const std::string& temporary, const std::string& path, const std::string& text) {
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return std::strerror(errno);
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-                         fsync(fileno(file)) == 0;
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        const int error = written ? errno : writeError;
-        (void)std::remove(temporary.c_str());
-        return std::strerror(error);
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        (void)std::remove(temporary.c_str());
-        return std::strerror(error);
-    }
-    return {};
+bool syncToDisk(FILE* file) { return fsync(fileno(file)) == 0; }
+
+std::string moveOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0 ? std::string() : std::strerror(errno);
 }
 
 }  // namespace sim::host_memory

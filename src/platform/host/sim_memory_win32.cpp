@@ -1,11 +1,9 @@
-// Pages and file replacement on a Windows host. Renaming onto an existing file fails there;
+// Pages and files on a Windows host. Renaming onto an existing file fails there;
 // MoveFileExW with MOVEFILE_REPLACE_EXISTING replaces it.
 #include <windows.h>
 
 #include <io.h>
 
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "sim_memory.h"
@@ -49,25 +47,12 @@ bool protect(void* region, size_t size, Access access) {
 
 void release(void* region, size_t) { VirtualFree(region, 0, MEM_RELEASE); }
 
-std::string replaceFile(const std::string& temporary, const std::string& path, const std::string& text) {
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return std::strerror(errno);
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-                         _commit(_fileno(file)) == 0;
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        const int error = written ? errno : writeError;
-        std::remove(temporary.c_str());
-        return std::strerror(error);
-    }
-    if (MoveFileExW(wide(temporary).c_str(), wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
-        FALSE) {
-        const DWORD error = GetLastError();
-        std::remove(temporary.c_str());
-        return windowsError(error);
-    }
-    return {};
+bool syncToDisk(FILE* file) { return _commit(_fileno(file)) == 0; }
+
+std::string moveOver(const std::string& from, const std::string& to) {
+    const BOOL moved =
+        MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    return moved != FALSE ? std::string() : windowsError(GetLastError());
 }
 
 }  // namespace sim::host_memory

@@ -1,6 +1,7 @@
 // The simulated unit's memory, call bookkeeping, faults and saving.
 #include "sim_unit.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,26 @@ std::string hex32(uint64_t value) {
     char buffer[24];
     (void)std::snprintf(buffer, sizeof buffer, "%08llX", static_cast<unsigned long long>(value));
     return buffer;
+}
+
+// Writes `text` beside `path`, forces it to the disk, and puts it in place of `path`, so that a
+// crash at any moment leaves either the old or the new file whole. Empty on success, else why.
+std::string replaceFile(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (file == nullptr) return std::strerror(errno);
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
+                         host_memory::syncToDisk(file);
+    const int writeError = errno;
+    const bool closed = std::fclose(file) == 0;
+    std::string why;
+    if (!written || !closed) {
+        why = std::strerror(written ? errno : writeError);
+    } else {
+        why = host_memory::moveOver(temporary, path);
+    }
+    if (!why.empty()) (void)std::remove(temporary.c_str());
+    return why;
 }
 
 std::string pointerText(const void* p) {
@@ -245,7 +266,7 @@ std::vector<uint8_t> Unit::segmentImage() const {
 
 void Unit::save() {
     if (statePath_.empty()) return;
-    const std::string why = host_memory::replaceFile(statePath_ + ".new", statePath_, formatState(state_));
+    const std::string why = replaceFile(statePath_, formatState(state_));
     if (why.empty()) return;
     (void)std::fflush(stdout);
     (void)std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why.c_str());
