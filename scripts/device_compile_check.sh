@@ -6,33 +6,16 @@ set -euo pipefail
 quiet=false
 [ "${1:-}" = "--quiet" ] && quiet=true
 cd "$(dirname "$0")/.."
-cxx=${CXX_DEVICE:-i686-w64-mingw32-g++}
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-sources=(
-  src/platform/wince/platform_wince.cpp
-  src/platform/wince/console_wince.cpp
-  src/platform/x86/call_gate.cpp
-  src/firmware/bios_service.cpp
-  src/firmware/settings_ops.cpp
-  src/datafile/option_tables.cpp
-  src/datafile/setting_binding.cpp
-  src/datafile/retrieve.cpp
-  src/datafile/change_reader.cpp
-  src/datafile/change.cpp
-  src/app/command_line.cpp
-  src/app/main_wince.cpp
-)
+cmake --preset device-check >/dev/null
+cmake --build --preset device-check >/dev/null
+mapfile -t objects < <(find build/device-check/CMakeFiles/folvane_device_check.dir -name '*.obj' | sort)
 total=0
-for source in "${sources[@]}"; do
-  object="$out/$(basename "${source%.cpp}").o"
-  "$cxx" -std=c++17 -Os -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror \
-    -municode -Iinclude -Isrc/firmware -Isrc/datafile -Isrc/app -Isrc/platform/x86 -c "$source" -o "$object"
+for object in "${objects[@]}"; do
   text=$(i686-w64-mingw32-size -A "$object" | awk '$1 ~ /^\.text/ { sum += $2 } END { print sum + 0 }')
   total=$((total + text))
 done
 if $quiet; then
   echo "$total"
 else
-  echo "device compile check: ${#sources[@]} sources compiled; .text at -Os: $total bytes"
+  echo "device compile check: ${#objects[@]} sources compiled; .text at -Os: $total bytes"
 fi
