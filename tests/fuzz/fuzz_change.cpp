@@ -151,12 +151,19 @@ std::string writeInput(const uint8_t* data, size_t size) {
     return path;
 }
 
+// The unit's printer mode before W runs, one of four by the file's size, so that an ECP DMA line
+// meets every kind of mode: Output-Only, EPP, ECP and ECP/EPP, each with a DMA byte of its own.
+std::string unitState(size_t size) {
+    const char* modes[] = {"0x0000", "0x0101", "0x0102", "0x0103"};
+    return std::string("parallel_mode = ") + modes[size % 4];
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = writeInput(data, size);
     const std::wstring widePath(path.begin(), path.end());
-    sim::ScopedUnit unit("");
+    sim::ScopedUnit unit(unitState(size));
     std::vector<Received> received;
     unit.unit().setResponder([&](sim::Unit& u, const RegisterBlock& in, RegisterBlock&) {
         return observe(u, in, received);
