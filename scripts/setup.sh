@@ -8,6 +8,7 @@ packages=(
   g++-multilib clang            # the 32-bit x86 build and its gate matrix
   g++-mingw-w64-i686            # the device sources' compile check
   g++-mingw-w64-x86-64 wine64 wine  # the Windows build, run under wine
+  libclang-rt-14-dev            # libFuzzer and the sanitizers of clang, for the fuzz preset
 )
 
 packages+=("$@")  # extra packages a caller needs
