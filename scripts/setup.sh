@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686            # the device sources' compile check
   g++-mingw-w64-x86-64 wine64 wine  # the Windows build, run under wine
   gcovr                         # the coverage report
+  libclang-rt-14-dev            # libFuzzer and the sanitizers of clang, for the fuzz preset
 )
 
 packages+=("$@")  # extra packages a caller needs
