@@ -23,14 +23,14 @@ void emit(const char* data, size_t length) {
     (void)std::fwrite(data, 1, length, stdout);
 }
 
-// Formats one integer directive with the C library, from its narrow spelling; `spec` is built
+// Formats one integer directive with the C library, from its narrow spelling; `directive` is built
 // from the message's own directive, whose argument type the caller has matched.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <typename T>
-void appendNumber(std::string& out, const std::string& spec, T value) {
+void appendNumber(std::string& out, const std::string& directive, T value) {
     char buffer[64];
-    const int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    const int n = std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
     if (n > 0) out.append(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
 }
 #pragma GCC diagnostic pop
@@ -50,10 +50,10 @@ std::string formatMessage(const wchar_t* format, va_list args) {
             out += bytesFromWide(std::wstring(1, *p));
             continue;
         }
-        std::string spec = "%";
+        std::string directive = "%";
         ++p;
-        while (*p == L'-' || *p == L'0' || *p == L'+' || *p == L' ' || *p == L'#') spec += static_cast<char>(*p++);
-        while (*p >= L'0' && *p <= L'9') spec += static_cast<char>(*p++);
+        while (*p == L'-' || *p == L'0' || *p == L'+' || *p == L' ' || *p == L'#') directive += static_cast<char>(*p++);
+        while (*p >= L'0' && *p <= L'9') directive += static_cast<char>(*p++);
         bool isLong = false;
         while (*p == L'l' || *p == L'h') isLong = *p++ == L'l' || isLong;
         switch (*p) {
@@ -72,9 +72,9 @@ std::string formatMessage(const wchar_t* format, va_list args) {
             case L'd':
             case L'i':
                 if (isLong) {
-                    appendNumber(out, spec + "ld", va_arg(args, long));
+                    appendNumber(out, directive + "ld", va_arg(args, long));
                 } else {
-                    appendNumber(out, spec + "d", va_arg(args, int));
+                    appendNumber(out, directive + "d", va_arg(args, int));
                 }
                 break;
             case L'u':
@@ -82,9 +82,9 @@ std::string formatMessage(const wchar_t* format, va_list args) {
             case L'X': {
                 const char conversion = static_cast<char>(*p);
                 if (isLong) {
-                    appendNumber(out, spec + "l" + conversion, va_arg(args, unsigned long));
+                    appendNumber(out, directive + "l" + conversion, va_arg(args, unsigned long));
                 } else {
-                    appendNumber(out, spec + conversion, va_arg(args, unsigned int));
+                    appendNumber(out, directive + conversion, va_arg(args, unsigned int));
                 }
                 break;
             }
