@@ -14,6 +14,7 @@ if [ ! -d "$WINEPREFIX" ]; then
 fi
 # One wine server and its services for the whole suite, started with their output elsewhere:
 # started per program they cost seconds a launch and hold the program's pipes open.
+wineserver -w  # the server that created the prefix, if any, has gone
 wineserver -p
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 status=0
