@@ -76,7 +76,7 @@ for t in "${targets[@]}"; do
       "$OLDPWD/tests/fuzz/corpus/$t" "$corpus") >"$log.merge" 2>&1
   fi
 done
-echo "fuzz: $total executions over ${#targets[@]} targets, $seconds s each"
+echo "fuzz: $total executions, $seconds s for each of ${#targets[@]} target(s)"
 if [ "$failed" -ne 0 ]; then
   echo "fuzz: findings above; their inputs are in $findings" >&2
 fi
