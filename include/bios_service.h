@@ -79,8 +79,9 @@ public:
 
 private:
     bool call(uint8_t function, uint8_t subfunction, RegisterBlock& in, RegisterBlock& out) const;
-    bool getByte(uint8_t function, const wchar_t* failure, uint32_t& value);
-    bool setByte(uint8_t function, const wchar_t* failure, uint32_t value);
+    // A value in the low bits of ECX (`width` masks them); a null `failure` prints nothing.
+    bool getValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t& value);
+    bool setValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t value);
     bool setPassword(uint8_t function, const wchar_t* failure, const char* text);
     bool passwordState(uint8_t function, uint32_t& present);
 

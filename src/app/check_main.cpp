@@ -3,13 +3,12 @@
 #include <vector>
 
 #include "check_command_line.h"
+#include "command_line.h"
 #include "host_entry.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::wstring> arguments = host::wideArguments(argc, argv);
-    std::vector<const wchar_t*> pointers;
-    pointers.reserve(arguments.size());
-    for (const std::wstring& argument : arguments) pointers.push_back(argument.c_str());
+    const std::vector<const wchar_t*> pointers = argumentVector(arguments);
     const int status = runChecker(static_cast<int>(pointers.size()), pointers.data());
     return host::finishProcess(status);
 }

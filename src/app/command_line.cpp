@@ -73,6 +73,13 @@ int parseCommandLine(int argc, const wchar_t* const* argv) {
     return changeSettings(dataFile);
 }
 
+std::vector<const wchar_t*> argumentVector(const std::vector<std::wstring>& arguments) {
+    std::vector<const wchar_t*> pointers;
+    pointers.reserve(arguments.size());
+    for (const std::wstring& argument : arguments) pointers.push_back(argument.c_str());
+    return pointers;
+}
+
 std::vector<std::wstring> splitCommandLine(const wchar_t* commandLine) {
     std::vector<std::wstring> arguments;
     std::wstring current;

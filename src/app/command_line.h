@@ -11,6 +11,9 @@ void printUsage();
 // failed operation.
 int parseCommandLine(int argc, const wchar_t* const* argv);
 
+// The argument vector of pointers that an entry hands on, over strings that outlive it.
+std::vector<const wchar_t*> argumentVector(const std::vector<std::wstring>& arguments);
+
 // Splits one command line as the device's start-up does: white space outside double quotes
 // separates arguments, every double quote is removed, and there is no escape character.
 std::vector<std::wstring> splitCommandLine(const wchar_t* commandLine);

@@ -8,9 +8,7 @@
 int main(int argc, char** argv) {
     host::startSimulatedUnit();
     const std::vector<std::wstring> arguments = host::wideArguments(argc, argv);
-    std::vector<const wchar_t*> pointers;
-    pointers.reserve(arguments.size());
-    for (const std::wstring& argument : arguments) pointers.push_back(argument.c_str());
+    const std::vector<const wchar_t*> pointers = argumentVector(arguments);
     const int status = parseCommandLine(static_cast<int>(pointers.size()), pointers.data());
     return host::finishProcess(status);
 }

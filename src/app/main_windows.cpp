@@ -11,9 +11,7 @@
 int wmain() {
     host::startSimulatedUnit();
     const std::vector<std::wstring> arguments = splitCommandLine(GetCommandLineW());
-    std::vector<const wchar_t*> pointers;
-    pointers.reserve(arguments.size());
-    for (const std::wstring& argument : arguments) pointers.push_back(argument.c_str());
+    std::vector<const wchar_t*> pointers = argumentVector(arguments);
     if (pointers.empty()) pointers.push_back(L"FolvaneCE");
     const int status = parseCommandLine(static_cast<int>(pointers.size()), pointers.data());
     return host::finishProcess(status);

@@ -7,7 +7,10 @@
 
 namespace {
 
-constexpr uint32_t low8(uint32_t value) { return value & 0xFF; }
+constexpr uint32_t kByte = 0xFF;    // an option index in CL
+constexpr uint32_t kWord = 0xFFFF;  // the parallel mode word in CX
+
+constexpr uint32_t low8(uint32_t value) { return value & kByte; }
 constexpr uint32_t low16(uint32_t value) { return value & 0xFFFF; }
 
 // The tag the service left in the scratch buffer, measured within the buffer only.
@@ -31,23 +34,23 @@ bool carrySet(const RegisterBlock& out) { return (out.eflags & kCarryFlag) != 0;
 
 }  // namespace
 
-bool BiosService::getByte(uint8_t function, const wchar_t* failure, uint32_t& value) {
+bool BiosService::getValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t& value) {
     if (available == 0) return false;
     RegisterBlock in;
     RegisterBlock out;
     if (!call(function, kSubRead, in, out)) {
-        platform::consolePrint(failure);
+        if (failure != nullptr) platform::consolePrint(failure);
         return false;
     }
-    value = low8(out.ecx);
+    value = out.ecx & width;
     return true;
 }
 
-bool BiosService::setByte(uint8_t function, const wchar_t* failure, uint32_t value) {
+bool BiosService::setValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t value) {
     if (available == 0) return false;
     RegisterBlock in;
     RegisterBlock out;
-    in.ecx = low8(value);
+    in.ecx = value & width;
     if (!call(function, kSubWrite, in, out)) {
         platform::consolePrint(failure);
         return false;
@@ -141,47 +144,30 @@ bool BiosService::setAssetTag(const char* text) {
 }
 
 bool BiosService::getSerialPort(uint32_t& value) {
-    return getByte(kFnSerialPort, L"***ERROR*** Failed to get serial port setting!\n", value);
+    return getValue(kFnSerialPort, kByte, L"***ERROR*** Failed to get serial port setting!\n", value);
 }
 bool BiosService::setSerialPort(uint32_t value) {
-    return setByte(kFnSerialPort, L"***ERROR*** Failed to set serial port setting!\n", value);
+    return setValue(kFnSerialPort, kByte, L"***ERROR*** Failed to set serial port setting!\n", value);
 }
 bool BiosService::getParallelPort(uint32_t& value) {
-    return getByte(kFnParallelPort, L"***ERROR*** Failed to get parallel port setting!\n", value);
+    return getValue(kFnParallelPort, kByte, L"***ERROR*** Failed to get parallel port setting!\n", value);
 }
 bool BiosService::setParallelPort(uint32_t value) {
-    return setByte(kFnParallelPort, L"***ERROR*** Failed to set parallel port setting!\n", value);
+    return setValue(kFnParallelPort, kByte, L"***ERROR*** Failed to set parallel port setting!\n", value);
 }
 
 bool BiosService::getParallelMode(uint32_t& value) {
-    if (available == 0) return false;
-    RegisterBlock in;
-    RegisterBlock out;
-    if (!call(kFnParallelMode, kSubRead, in, out)) {
-        platform::consolePrint(L"***ERROR*** Failed to get parallel port mode!\n");
-        return false;
-    }
-    value = low16(out.ecx);
-    return true;
+    return getValue(kFnParallelMode, kWord, L"***ERROR*** Failed to get parallel port mode!\n", value);
 }
-
 bool BiosService::setParallelMode(uint32_t value) {
-    if (available == 0) return false;
-    RegisterBlock in;
-    RegisterBlock out;
-    in.ecx = low16(value);
-    if (!call(kFnParallelMode, kSubWrite, in, out)) {
-        platform::consolePrint(L"***ERROR*** Failed to set parallel port mode!\n");
-        return false;
-    }
-    return true;
+    return setValue(kFnParallelMode, kWord, L"***ERROR*** Failed to set parallel port mode!\n", value);
 }
 
 bool BiosService::getEppType(uint32_t& value) {
-    return getByte(kFnEppType, L"***ERROR*** Failed to get parallel port EPP type!\n", value);
+    return getValue(kFnEppType, kByte, L"***ERROR*** Failed to get parallel port EPP type!\n", value);
 }
 bool BiosService::setEppType(uint32_t value) {
-    return setByte(kFnEppType, L"***ERROR*** Failed to set parallel port EPP type!\n", value);
+    return setValue(kFnEppType, kByte, L"***ERROR*** Failed to set parallel port EPP type!\n", value);
 }
 
 bool BiosService::getBootSequence(BootSequence& buffer) {
@@ -209,22 +195,22 @@ bool BiosService::setBootSequence(const BootSequence& buffer) {
 }
 
 bool BiosService::getPs2Port(uint32_t& value) {
-    return getByte(kFnPs2Port, L"***ERROR*** Failed to get PS2 port setting!\n", value);
+    return getValue(kFnPs2Port, kByte, L"***ERROR*** Failed to get PS2 port setting!\n", value);
 }
 bool BiosService::setPs2Port(uint32_t value) {
-    return setByte(kFnPs2Port, L"***ERROR*** Failed to set PS2 port setting!\n", value);
+    return setValue(kFnPs2Port, kByte, L"***ERROR*** Failed to set PS2 port setting!\n", value);
 }
 bool BiosService::getPowerOnAfterFail(uint32_t& value) {
-    return getByte(kFnPowerOnAfterFail, L"***ERROR*** Failed to get PWRON_After_PWRFail setting!\n", value);
+    return getValue(kFnPowerOnAfterFail, kByte, L"***ERROR*** Failed to get PWRON_After_PWRFail setting!\n", value);
 }
 bool BiosService::setPowerOnAfterFail(uint32_t value) {
-    return setByte(kFnPowerOnAfterFail, L"***ERROR*** Failed to set PWRON_After_PWRFail setting!\n", value);
+    return setValue(kFnPowerOnAfterFail, kByte, L"***ERROR*** Failed to set PWRON_After_PWRFail setting!\n", value);
 }
 bool BiosService::getUsbController(uint32_t& value) {
-    return getByte(kFnUsbController, L"***ERROR*** Failed to get USB controller setting!\n", value);
+    return getValue(kFnUsbController, kByte, L"***ERROR*** Failed to get USB controller setting!\n", value);
 }
 bool BiosService::setUsbController(uint32_t value) {
-    return setByte(kFnUsbController, L"***ERROR*** Failed to set USB controller setting!\n", value);
+    return setValue(kFnUsbController, kByte, L"***ERROR*** Failed to set USB controller setting!\n", value);
 }
 
 bool BiosService::getWakeOnRtc(WakeSetting& value) {
@@ -256,21 +242,15 @@ bool BiosService::setWakeOnRtc(WakeSetting value) {
 }
 
 bool BiosService::getNumlock(uint32_t& value) {
-    return getByte(kFnNumlock, L"***ERROR*** Failed to get Numlock setting!\n", value);
+    return getValue(kFnNumlock, kByte, L"***ERROR*** Failed to get Numlock setting!\n", value);
 }
 bool BiosService::setNumlock(uint32_t value) {
-    return setByte(kFnNumlock, L"***ERROR*** Failed to set Numlock setting!\n", value);
+    return setValue(kFnNumlock, kByte, L"***ERROR*** Failed to set Numlock setting!\n", value);
 }
 
-bool BiosService::getS3Support(uint32_t& value) {
-    if (available == 0) return false;
-    RegisterBlock in;
-    RegisterBlock out;
-    if (!call(kFnS3Support, kSubRead, in, out)) return false;
-    value = low8(out.ecx);
-    return true;
-}
+// The one get that fails silently: a firmware without the setting simply has no S3 section.
+bool BiosService::getS3Support(uint32_t& value) { return getValue(kFnS3Support, kByte, nullptr, value); }
 
 bool BiosService::setS3Support(uint32_t value) {
-    return setByte(kFnS3Support, L"***ERROR*** Failed to set S3 setting!\n", value);
+    return setValue(kFnS3Support, kByte, L"***ERROR*** Failed to set S3 setting!\n", value);
 }

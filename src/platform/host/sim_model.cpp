@@ -14,30 +14,6 @@ constexpr uint32_t kJunkAboveByte = 0xA5A5A500;
 constexpr uint32_t kJunkAboveWord = 0xA5A50000;
 constexpr uint32_t kFlagsBase = 0x202;  // IF and the reserved bit, as the processor has them
 
-struct FunctionNames {
-    const char* get;
-    const char* set;
-};
-
-const FunctionNames kNames[16] = {
-    {"checkSupport", "checkSupport"},
-    {"getAdminPasswordState", "setAdminPassword"},
-    {"getUserPasswordState", "setUserPassword"},
-    {"getAssetTag", "setAssetTag"},
-    {"getSerialPort", "setSerialPort"},
-    {"getParallelPort", "setParallelPort"},
-    {"getParallelMode", "setParallelMode"},
-    {"getEppType", "setEppType"},
-    {nullptr, nullptr},
-    {"getBootSequence", "setBootSequence"},
-    {"getPs2Port", "setPs2Port"},
-    {"getPowerOnAfterFail", "setPowerOnAfterFail"},
-    {"getUsbController", "setUsbController"},
-    {"getWakeOnRtc", "setWakeOnRtc"},
-    {"getNumlock", "setNumlock"},
-    {"getS3Support", "setS3Support"},
-};
-
 bool isRead(uint8_t function, uint8_t subfunction) {
     switch (function) {
         case kFnAdminPassword:
@@ -99,7 +75,7 @@ std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, 
     Settings& s = unit.state().settings;
     const Faults& faults = unit.state().faults;
     const bool read = isRead(function, subfunction);
-    const char* name = read ? kNames[function].get : kNames[function].set;
+    const char* name = operationName(function, read);
 
     out.eflags = kFlagsBase;
     if (function == kFnAssetTag && !unit.isRomWindow(in.edi)) {
