@@ -2,25 +2,23 @@
 // typed settings operation, each with its own failure message.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <optional>
-
+#include "fixed_width.h"
 #include "register_block.h"
 #include "settings_ops.h"
 
 // The service header in the F0000h segment: signature, entry address, checksum over 13 bytes.
-constexpr uint32_t kSegmentPhysical = 0xF0000;
-constexpr uint32_t kSegmentSize = 0x10000;
-constexpr size_t kHeaderLength = 13;
-constexpr size_t kHeaderStride = 16;
-constexpr size_t kScanLimit = 0xFFF0;  // the last paragraph is never examined
-constexpr uint32_t kRomWindowPhysical = 0xFFF80000;
-constexpr uint32_t kRomWindowSize = 0x80000;
+const uint32_t kSegmentPhysical = 0xF0000;
+const uint32_t kSegmentSize = 0x10000;
+const size_t kHeaderLength = 13;
+const size_t kHeaderStride = 16;
+const size_t kScanLimit = 0xFFF0;  // the last paragraph is never examined
+const uint32_t kRomWindowPhysical = 0xFFF80000;
+const uint32_t kRomWindowSize = 0x80000;
 
-// Finds the first valid service header in a segment image; its offset, or none.
-// A header counts only when its signature and checksum hold and its entry lies in the segment.
-std::optional<size_t> findServiceHeader(const uint8_t* segment, size_t size);
+// Finds the first valid service header in a segment image and stores its offset; false when
+// there is none. A header counts only when its signature and checksum hold and its entry lies
+// in the segment.
+bool findServiceHeader(const uint8_t* segment, size_t size, size_t& offset);
 
 // The entry's physical address as the header at `header` announces it.
 uint32_t headerEntryAddress(const uint8_t* header);
@@ -31,8 +29,6 @@ public:
     // the outcome is `available`.
     BiosService();
     ~BiosService();
-    BiosService(const BiosService&) = delete;
-    BiosService& operator=(const BiosService&) = delete;
 
     // Frees the segment view. The owner calls it once at the end of its run; the destructor
     // calls it only when the owner did not, so the view is never released twice.
@@ -41,9 +37,9 @@ public:
     void callService(const RegisterBlock& in, RegisterBlock& out) const;
     bool checkSupport();
 
-    int32_t available = 0;
-    const uint8_t* segmentView = nullptr;
-    const void* entry = nullptr;
+    int32_t available;
+    const uint8_t* segmentView;
+    const void* entry;
 
     // Settings operations: true on success. All but the two password-state queries and the
     // S3 query print their own message on failure. Every one of them returns false at once,
@@ -85,5 +81,8 @@ private:
     bool setPassword(uint8_t function, const wchar_t* failure, const char* text);
     bool passwordState(uint8_t function, uint32_t& present);
 
-    bool released_ = false;
+    bool released_;
+
+    BiosService(const BiosService&);  // one owner: never copied
+    BiosService& operator=(const BiosService&);
 };

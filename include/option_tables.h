@@ -2,20 +2,17 @@
 // texts, how their entry lines are written and read, and the option tables behind them.
 #pragma once
 
-#include <array>
-#include <cstddef>
-#include <cstdint>
-#include <string_view>
+#include "fixed_width.h"
 
 // The names of one multiple-choice setting; a name's position is the firmware's value.
 struct OptionTable {
-    const std::string_view* names;
+    const char* const* names;
     size_t count;
 
     bool has(uint32_t index) const { return index < count; }
-    std::string_view operator[](uint32_t index) const { return names[index]; }
-    // The first index whose name equals `text`, or `count` when none does.
-    size_t find(std::string_view text) const;
+    const char* operator[](uint32_t index) const { return names[index]; }
+    // The first index whose name equals the zero-ended `text`, or `count` when none does.
+    size_t find(const char* text) const;
 };
 
 extern const OptionTable kSerialPortOptions;
@@ -31,43 +28,48 @@ extern const OptionTable kOnOffOptions;
 extern const OptionTable kDayOptions;  // bit i of the day mask, Sunday first
 
 // A printer mode from which on the ECP DMA channel applies (ECP, ECP/EPP).
-constexpr uint32_t kFirstEcpPrinterMode = 2;
+const uint32_t kFirstEcpPrinterMode = 2;
 // The name R writes for a boot code that the table does not know; W reads it back as 7.
-constexpr std::string_view kUnknownBootDevice = "Unknown";
+const char* const kUnknownBootDevice = "Unknown";
 
-enum class EntryKind {
-    Password,      // an empty entry line when a password is set; W: the first entry line
-    AssetTag,      // at most one line holding the tag
-    SingleChoice,  // every option, the current one marked
-    EcpDma,        // a single choice held in the parallel mode's high byte
-    BootList,      // device names in boot order, no marks
-    Wake,          // seven day lines (several marked) and a time line
+struct EntryKind {
+    enum Value {
+        Password,      // an empty entry line when a password is set; W: the first entry line
+        AssetTag,      // at most one line holding the tag
+        SingleChoice,  // every option, the current one marked
+        EcpDma,        // a single choice held in the parallel mode's high byte
+        BootList,      // device names in boot order, no marks
+        Wake           // seven day lines (several marked) and a time line
+    };
 };
 
-enum class SectionId {
-    SetupPassword,
-    PowerOnPassword,
-    AssetTrackingNumber,
-    SerialPortAddress,
-    ParallelPortAddress,
-    PrinterMode,
-    EcpModeUseDma,
-    ParallelPortEppType,
-    BootOrder,
-    Ps2PortStatus,
-    PwronAfterPwrFail,
-    UsbController,
-    WakeOnRtc,
-    Numlock,
-    S3Support,
+struct SectionId {
+    enum Value {
+        SetupPassword,
+        PowerOnPassword,
+        AssetTrackingNumber,
+        SerialPortAddress,
+        ParallelPortAddress,
+        PrinterMode,
+        EcpModeUseDma,
+        ParallelPortEppType,
+        BootOrder,
+        Ps2PortStatus,
+        PwronAfterPwrFail,
+        UsbController,
+        WakeOnRtc,
+        Numlock,
+        S3Support
+    };
 };
 
 struct Section {
-    SectionId id;
-    std::string_view header;  // W matches a header line by this prefix, over its own length
-    EntryKind kind;
-    const OptionTable* options;      // null for passwords and the asset tag
-    bool omittedWhenUnread = false;  // R leaves the whole section out when its read fails
+    SectionId::Value id;
+    const char* header;  // W matches a header line by this prefix, over its own length
+    size_t headerLength;
+    EntryKind::Value kind;
+    const OptionTable* options;  // null for passwords and the asset tag
+    bool omittedWhenUnread;      // R leaves the whole section out when its read fails
 
     // Whether a "*" after an entry line's leading white space is a mark rather than text.
     bool usesMarks() const {
@@ -75,5 +77,5 @@ struct Section {
     }
 };
 
-constexpr size_t kSectionCount = 15;
-extern const std::array<Section, kSectionCount> kSections;
+const size_t kSectionCount = 15;
+extern const Section kSections[kSectionCount];

@@ -2,20 +2,19 @@
 // Its functions are named after what the device does; the simulated unit implements the same.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
+#include <stdio.h>
 
+#include "fixed_width.h"
 #include "register_block.h"
 
 namespace platform {
 
 // Page protections as the device's memory manager takes them.
-constexpr uint32_t kPageReadOnly = 0x02;
-constexpr uint32_t kPageNoCache = 0x200;
-constexpr uint32_t kPagePhysical = 0x400;
+const uint32_t kPageReadOnly = 0x02;
+const uint32_t kPageNoCache = 0x200;
+const uint32_t kPagePhysical = 0x400;
 // Physical source, uncached, read-only: how firmware ROM is mapped.
-constexpr uint32_t kPhysicalRomProtection = kPagePhysical | kPageNoCache | kPageReadOnly;
+const uint32_t kPhysicalRomProtection = kPagePhysical | kPageNoCache | kPageReadOnly;
 
 // Reserves `size` bytes of address space at no preferred address, without backing
 // (VirtualAlloc with MEM_RESERVE). Null on failure; lastError() tells why.
@@ -52,12 +51,11 @@ void consoleWrite(const char* text, size_t length);
 // Opens a file by its wide name; `mode` is "wt" or "rt" (text mode).
 FILE* openFile(const wchar_t* path, const char* mode);
 
-}  // namespace platform
-
-namespace platform {
-
 // Whether a text-mode file hands a carriage return before a line feed to the program (files
 // written on the device end their lines with CR LF).
 bool textModeKeepsCarriageReturn();
+
+// The runtime's wide upper-case mapping, with which the command line accepts r, w and h.
+wchar_t upperCase(wchar_t c);
 
 }  // namespace platform

@@ -1,20 +1,23 @@
 // The register image exchanged with the firmware settings service on every call.
 #pragma once
 
-#include <cstdint>
+#include "fixed_width.h"
 
-// EAX, EBX, ECX, EDX, ESI, EDI, one word that no call uses, EFLAGS.
+// EAX, EBX, ECX, EDX, ESI, EDI, one word that no call uses, EFLAGS; all zero when made.
 struct RegisterBlock {
-    uint32_t eax = 0;
-    uint32_t ebx = 0;
-    uint32_t ecx = 0;
-    uint32_t edx = 0;
-    uint32_t esi = 0;
-    uint32_t edi = 0;
-    uint32_t unused = 0;
-    uint32_t eflags = 0;
+    RegisterBlock() : eax(0), ebx(0), ecx(0), edx(0), esi(0), edi(0), unused(0), eflags(0) {}
+
+    uint32_t eax;
+    uint32_t ebx;
+    uint32_t ecx;
+    uint32_t edx;
+    uint32_t esi;
+    uint32_t edi;
+    uint32_t unused;
+    uint32_t eflags;
 };
 
-static_assert(sizeof(RegisterBlock) == 32, "the gate addresses the block by 4-byte word offsets");
+// The gate addresses the block by 4-byte word offsets.
+FOLVANE_COMPILE_CHECK(sizeof(RegisterBlock) == 32, RegisterBlockIsEightWords);
 
-constexpr uint32_t kCarryFlag = 0x1;
+const uint32_t kCarryFlag = 0x1;

@@ -2,6 +2,7 @@
 // since the checker only reads data files.
 #include <vector>
 
+#include "argument_vector.h"
 #include "check_command_line.h"
 #include "command_line.h"
 #include "host_entry.h"

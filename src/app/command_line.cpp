@@ -1,21 +1,17 @@
 // parseCommandLine: help options, the operation letter and the data file, checked in order.
 #include "command_line.h"
 
-#include <cwctype>
-
 #include "datafile.h"
 #include "platform.h"
 
 namespace {
-
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f'; }
 
 bool isOption(const wchar_t* argument) { return argument[0] == L'/' || argument[0] == L'-'; }
 
 // "/h", "-H", "/?" and the like: exactly two characters.
 bool isHelpOption(const wchar_t* argument) {
     return isOption(argument) && argument[1] != L'\0' && argument[2] == L'\0' &&
-           (std::towupper(static_cast<wint_t>(argument[1])) == L'H' || argument[1] == L'?');
+           (platform::upperCase(argument[1]) == L'H' || argument[1] == L'?');
 }
 
 int invalidParameter(const wchar_t* argument) {
@@ -47,7 +43,7 @@ int parseCommandLine(int argc, const wchar_t* const* argv) {
         return 0;
     }
     wchar_t operation = L'\0';
-    const wchar_t* dataFile = nullptr;
+    const wchar_t* dataFile = 0;
     for (int i = 1; i < argc; ++i) {
         const wchar_t* argument = argv[i];
         if (isOption(argument)) {
@@ -56,48 +52,19 @@ int parseCommandLine(int argc, const wchar_t* const* argv) {
             return 0;
         }
         if (operation == L'\0') {
-            const auto letter = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(argument[0])));
+            const wchar_t letter = platform::upperCase(argument[0]);
             if ((letter != L'R' && letter != L'W') || argument[1] != L'\0') return invalidParameter(argument);
             operation = letter;
-        } else if (dataFile == nullptr) {
+        } else if (dataFile == 0) {
             dataFile = argument;
         } else {
             return invalidParameter(argument);
         }
     }
     if (operation == L'R') return retrieveSettings(dataFile);
-    if (dataFile == nullptr) {
+    if (dataFile == 0) {
         platform::consolePrint(L"***ERROR*** Missing data file!\n");
         return 1;
     }
     return changeSettings(dataFile);
-}
-
-std::vector<const wchar_t*> argumentVector(const std::vector<std::wstring>& arguments) {
-    std::vector<const wchar_t*> pointers;
-    pointers.reserve(arguments.size());
-    for (const std::wstring& argument : arguments) pointers.push_back(argument.c_str());
-    return pointers;
-}
-
-std::vector<std::wstring> splitCommandLine(const wchar_t* commandLine) {
-    std::vector<std::wstring> arguments;
-    std::wstring current;
-    bool inArgument = false;
-    bool quoted = false;
-    for (const wchar_t* p = commandLine; *p != L'\0'; ++p) {
-        if (*p == L'"') {
-            quoted = !quoted;
-            inArgument = true;
-        } else if (!quoted && isBlank(*p)) {
-            if (inArgument) arguments.push_back(current);
-            current.clear();
-            inArgument = false;
-        } else {
-            current += *p;
-            inArgument = true;
-        }
-    }
-    if (inArgument) arguments.push_back(current);
-    return arguments;
 }

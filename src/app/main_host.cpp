@@ -2,6 +2,7 @@
 // first, then the program runs on the arguments converted in the user's locale.
 #include <vector>
 
+#include "argument_vector.h"
 #include "command_line.h"
 #include "host_entry.h"
 

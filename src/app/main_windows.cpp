@@ -5,12 +5,13 @@
 
 #include <vector>
 
+#include "argument_vector.h"
 #include "command_line.h"
 #include "host_entry.h"
 
 int wmain() {
     host::startSimulatedUnit();
-    const std::vector<std::wstring> arguments = splitCommandLine(GetCommandLineW());
+    const std::vector<std::wstring> arguments = splitArguments(GetCommandLineW());
     std::vector<const wchar_t*> pointers = argumentVector(arguments);
     if (pointers.empty()) pointers.push_back(L"FolvaneCE");
     const int status = parseCommandLine(static_cast<int>(pointers.size()), pointers.data());

@@ -1,25 +1,33 @@
 // The line reader and the section readers of W.
 #include "change_reader.h"
 
-#include <cstring>
+#include <string.h>
 
 #include "platform.h"
 #include "text_classes.h"
 
-LineReader::LineReader(FILE* file) : file_(file), removeCarriageReturns_(platform::textModeKeepsCarriageReturn()) {}
+LineReader::LineReader(FILE* file)
+    : file_(file),
+      number_(0),
+      length_(0),
+      lineEnded_(true),
+      beganLongLine_(false),
+      removeCarriageReturns_(platform::textModeKeepsCarriageReturn()) {
+    wipe();
+}
 
-void LineReader::wipe() { std::memset(buffer_, 0, sizeof buffer_); }
+void LineReader::wipe() { memset(buffer_, 0, sizeof buffer_); }
 
 LineReader::Status LineReader::next() {
-    if (std::fgets(buffer_, kBufferSize, file_) == nullptr) return std::ferror(file_) ? Status::Error : Status::End;
+    if (fgets(buffer_, kBufferSize, file_) == 0) return ferror(file_) ? Error : End;
     const bool startsLine = lineEnded_;
     if (startsLine) ++number_;
-    size_t count = std::strlen(buffer_);
+    size_t count = strlen(buffer_);
     lineEnded_ = count > 0 && buffer_[count - 1] == '\n';
-    if (!lineEnded_ && !std::feof(file_) && count < kBufferSize - 1) {
+    if (!lineEnded_ && !feof(file_) && count < kBufferSize - 1) {
         // A zero byte cut the text, and fgets went on to the line feed: the first one after the
         // text is this line's, since fgets overwrote everything before it.
-        lineEnded_ = std::memchr(buffer_ + count + 1, '\n', kBufferSize - 2 - count) != nullptr;
+        lineEnded_ = memchr(buffer_ + count + 1, '\n', kBufferSize - 2 - count) != 0;
     }
     if (lineEnded_) {
         if (removeCarriageReturns_ && count >= 2 && buffer_[count - 2] == '\r' && buffer_[count - 1] == '\n') {
@@ -27,9 +35,9 @@ LineReader::Status LineReader::next() {
             buffer_[--count] = '\0';
         }
     } else {
-        const int following = std::getc(file_);
+        const int following = fgetc(file_);
         if (following == EOF) {
-            if (std::ferror(file_)) return Status::Error;
+            if (ferror(file_)) return Error;
             lineEnded_ = true;  // the last line, without a line feed
         } else if (removeCarriageReturns_ && following == '\n' && count == kBufferSize - 1 &&
                    buffer_[count - 1] == '\r') {
@@ -37,12 +45,12 @@ LineReader::Status LineReader::next() {
             buffer_[count - 1] = '\n';
             lineEnded_ = true;
         } else {
-            (void)std::ungetc(following, file_);  // one character read ahead always goes back
+            (void)ungetc(following, file_);  // one character read ahead always goes back
         }
     }
     length_ = count;
     beganLongLine_ = startsLine && !lineEnded_;
-    return Status::Piece;
+    return Piece;
 }
 
 namespace {
@@ -58,41 +66,44 @@ EntryText takeText(char* line, bool marks) {
     while (isWhiteSpace(*line)) ++line;
     const bool marked = marks && *line == '*';
     if (marked) ++line;
-    const size_t length = std::strlen(line);
+    const size_t length = strlen(line);
     if (length > 0 && line[length - 1] == '\n') line[length - 1] = '\0';
-    return {line, marked};
+    const EntryText e = {line, marked};
+    return e;
 }
 
-// The headers' first bytes, in table order: the first byte of a line turns most sections away
-// without a comparison of the whole header (no header is empty).
-struct HeaderFirstBytes {
-    char bytes[kSectionCount] = {};
-    HeaderFirstBytes() {
-        for (size_t i = 0; i < kSectionCount; ++i) bytes[i] = kSections[i].header[0];
-    }
-};
+// Whether the zero-ended `text` equals the name, whole.
+bool sameText(const char* name, const char* text) { return strncmp(name, text, strlen(name) + 1) == 0; }
 
+// The first section whose header the line begins with; its first byte turns most sections
+// away without a comparison of the whole header (no header is empty).
 const Section* matchHeader(const char* line) {
-    static const HeaderFirstBytes first;
     for (size_t i = 0; i < kSectionCount; ++i) {
-        if (line[0] != first.bytes[i]) continue;
         const Section& section = kSections[i];
-        if (std::strncmp(line, section.header.data(), section.header.size()) == 0) return &section;
+        if (line[0] != section.header[0]) continue;
+        if (strncmp(line, section.header, section.headerLength) == 0) return &section;
     }
-    return nullptr;
+    return 0;
 }
 
-std::string_view withoutLineFeed(const char* line, size_t length) {
-    std::string_view text(line, length);
-    if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-    return text;
+// The length of a header line's text, without its line feed.
+size_t lengthWithoutLineFeed(const char* line, size_t length) {
+    return length > 0 && line[length - 1] == '\n' ? length - 1 : length;
 }
 
 // The entry lines of one section, and what the section does at its end.
 class SectionReader {
 public:
     SectionReader(const Section& section, size_t headerLine, ChangeEvents& events, LineReader& lines)
-        : section_(section), headerLine_(headerLine), events_(events), lines_(lines) {
+        : section_(section),
+          headerLine_(headerLine),
+          events_(events),
+          lines_(lines),
+          firstEntrySeen_(false),
+          bootCount_(0),
+          days_(0),
+          hour_(0),
+          minute_(0) {
         boot_.fill(kBootEnd);
     }
 
@@ -102,7 +113,7 @@ public:
             case EntryKind::Password: password(line, e); break;
             case EntryKind::AssetTag:
                 if (*e.text == '\0') {
-                    events_.passedOver(line, PassReason::BlankEntry, "", false);
+                    events_.passedOver(line, PassReason::BlankEntry, "", 0, false);
                 } else {
                     events_.setAssetTag(line, e.text);
                 }
@@ -133,24 +144,28 @@ private:
     void password(size_t line, const EntryText& e) {
         if (firstEntrySeen_) {
             // A blank line after the first one is a separator, not a password given in vain.
-            const PassReason reason = *e.text == '\0' ? PassReason::BlankEntry : PassReason::ExtraPasswordLine;
-            events_.passedOver(line, reason, "", false);
+            const PassReason::Value reason = *e.text == '\0' ? PassReason::BlankEntry : PassReason::ExtraPasswordLine;
+            events_.passedOver(line, reason, "", 0, false);
             return;
         }
         firstEntrySeen_ = true;
         if (*e.text == '\0') {
-            events_.passedOver(line, PassReason::BlankPassword, "", false);
+            events_.passedOver(line, PassReason::BlankPassword, "", 0, false);
             return;
         }
         events_.setPassword(line, section_.id, e.text);
         lines_.wipe();
     }
 
+    void passText(size_t line, PassReason::Value reason, const char* text, bool marked) {
+        events_.passedOver(line, reason, text, strlen(text), marked);
+    }
+
     void passOption(size_t line, const EntryText& e) {
         if (*e.text == '\0' && !e.marked) {
-            events_.passedOver(line, PassReason::BlankEntry, "", false);
+            events_.passedOver(line, PassReason::BlankEntry, "", 0, false);
         } else {
-            events_.passedOver(line, PassReason::UnknownOption, e.text, e.marked);
+            passText(line, PassReason::UnknownOption, e.text, e.marked);
         }
     }
 
@@ -158,12 +173,12 @@ private:
         const OptionTable& options = *section_.options;
         bool named = false;
         for (uint32_t i = 0; i < options.count; ++i) {
-            if (options[i] != e.text) continue;
+            if (!sameText(options[i], e.text)) continue;
             named = true;
             if (e.marked) {
                 events_.setChoice(line, section_, i);
             } else {
-                events_.passedOver(line, PassReason::UnmarkedOption, e.text, false);
+                passText(line, PassReason::UnmarkedOption, e.text, false);
             }
         }
         if (!named) passOption(line, e);
@@ -172,35 +187,34 @@ private:
     void ecpDma(size_t line, const EntryText& e) {
         const size_t dma = section_.options->find(e.text);
         if (dma == section_.options->count) return passOption(line, e);
-        if (!e.marked) return events_.passedOver(line, PassReason::UnmarkedOption, e.text, false);
+        if (!e.marked) return passText(line, PassReason::UnmarkedOption, e.text, false);
         bool unitDependent = false;
-        const std::optional<uint32_t> mode = events_.currentParallelMode(line, unitDependent);
+        uint32_t mode = 0;
+        const bool modeRead = events_.currentParallelMode(line, mode, unitDependent);
         if (unitDependent) {
-            events_.setEcpDma(line, static_cast<uint32_t>(dma), std::nullopt);
-        } else if (!mode) {
-            events_.passedOver(line, PassReason::EcpDmaModeUnread, e.text, true);
-        } else if ((*mode & 0xFF) >= kFirstEcpPrinterMode) {
-            events_.setEcpDma(line, static_cast<uint32_t>(dma), mode);
+            events_.setEcpDma(line, static_cast<uint32_t>(dma), 0);
+        } else if (!modeRead) {
+            passText(line, PassReason::EcpDmaModeUnread, e.text, true);
+        } else if ((mode & 0xFF) >= kFirstEcpPrinterMode) {
+            events_.setEcpDma(line, static_cast<uint32_t>(dma), &mode);
         } else {
-            events_.passedOver(line, PassReason::EcpDmaBelowEcp, e.text, true);
+            passText(line, PassReason::EcpDmaBelowEcp, e.text, true);
         }
     }
 
     void bootName(size_t line, const EntryText& e) {
-        if (*e.text == '\0') return events_.passedOver(line, PassReason::BlankEntry, "", false);
+        if (*e.text == '\0') return events_.passedOver(line, PassReason::BlankEntry, "", 0, false);
         const size_t code = kBootDeviceOptions.find(e.text);
-        if (code == kBootDeviceOptions.count)
-            return events_.passedOver(line, PassReason::BootNameUnknown, e.text, false);
+        if (code == kBootDeviceOptions.count) return passText(line, PassReason::BootNameUnknown, e.text, false);
         // Fifteen codes and the end mark fill the sequence; later names are dropped.
-        if (bootCount_ == kBootSequenceSize - 1)
-            return events_.passedOver(line, PassReason::BootListFull, e.text, false);
+        if (bootCount_ == kBootSequenceSize - 1) return passText(line, PassReason::BootListFull, e.text, false);
         boot_[bootCount_++] = static_cast<uint8_t>(code);
     }
 
     void wake(size_t line, const EntryText& e) {
         if (isDecimalDigit(*e.text)) {
-            char* colon = std::strchr(e.text, ':');
-            if (colon == nullptr) return events_.passedOver(line, PassReason::TimeWithoutColon, e.text, e.marked);
+            char* colon = strchr(e.text, ':');
+            if (colon == 0) return passText(line, PassReason::TimeWithoutColon, e.text, e.marked);
             *colon = '\0';
             hour_ = decimalByte(e.text);
             minute_ = decimalByte(colon + 1);
@@ -209,12 +223,12 @@ private:
         }
         bool named = false;
         for (uint32_t day = 0; day < kDayOptions.count; ++day) {
-            if (kDayOptions[day] != e.text) continue;
+            if (!sameText(kDayOptions[day], e.text)) continue;
             named = true;
             if (e.marked) {
                 days_ = static_cast<uint8_t>(days_ | 1u << day);
             } else {
-                events_.passedOver(line, PassReason::UnmarkedOption, e.text, false);
+                passText(line, PassReason::UnmarkedOption, e.text, false);
             }
         }
         if (!named) passOption(line, e);
@@ -224,49 +238,54 @@ private:
     size_t headerLine_;
     ChangeEvents& events_;
     LineReader& lines_;
-    bool firstEntrySeen_ = false;
-    BootSequence boot_{};
-    size_t bootCount_ = 0;
-    uint8_t days_ = 0;
-    uint8_t hour_ = 0;
-    uint8_t minute_ = 0;
+    bool firstEntrySeen_;
+    BootSequence boot_;
+    size_t bootCount_;
+    uint8_t days_;
+    uint8_t hour_;
+    uint8_t minute_;
+
+    SectionReader(const SectionReader&);  // reads one section in place: never copied
+    SectionReader& operator=(const SectionReader&);
 };
 
 class Driver {
 public:
     Driver(LineReader& lines, ChangeEvents& events)
-        : lines_(lines), events_(events), carriageReturns_(events.wantsCarriageReturns()) {}
+        : lines_(lines), events_(events), status_(LineReader::End), carriageReturns_(events.wantsCarriageReturns()) {}
 
     bool run() {
         while (read() && isEntry()) {
             const EntryText e = takeText(lines_.text(), false);
-            if (*e.text != '\0') events_.passedOver(lines_.number(), PassReason::EntryBeforeFirstHeader, e.text, false);
+            if (*e.text != '\0') {
+                events_.passedOver(lines_.number(), PassReason::EntryBeforeFirstHeader, e.text, strlen(e.text), false);
+            }
         }
-        while (status_ == LineReader::Status::Piece) {
+        while (status_ == LineReader::Piece) {
             const size_t headerLine = lines_.number();
             const Section* section = matchHeader(lines_.text());
-            if (section == nullptr) {
-                events_.passedOver(headerLine, PassReason::UnknownHeader,
-                                   withoutLineFeed(lines_.text(), lines_.length()), false);
+            const size_t headerLength = lengthWithoutLineFeed(lines_.text(), lines_.length());
+            if (section == 0) {
+                events_.passedOver(headerLine, PassReason::UnknownHeader, lines_.text(), headerLength, false);
                 while (read() && isEntry()) {}
                 continue;
             }
-            events_.sectionStarted(headerLine, *section, withoutLineFeed(lines_.text(), lines_.length()));
+            events_.sectionStarted(headerLine, *section, lines_.text(), headerLength);
             SectionReader reader(*section, headerLine, events_, lines_);
             while (read() && isEntry()) reader.entry(lines_.number(), lines_.text());
             // A file that cannot be read on is not applied further, not even this section's end.
-            if (status_ == LineReader::Status::Error) break;
+            if (status_ == LineReader::Error) break;
             reader.end();
         }
-        return status_ != LineReader::Status::Error;
+        return status_ != LineReader::Error;
     }
 
 private:
     bool read() {
         status_ = lines_.next();
-        if (status_ != LineReader::Status::Piece) return false;
+        if (status_ != LineReader::Piece) return false;
         if (lines_.beganLongLine()) events_.longLine(lines_.number());
-        if (carriageReturns_ && std::memchr(lines_.text(), '\r', lines_.length()) != nullptr) {
+        if (carriageReturns_ && memchr(lines_.text(), '\r', lines_.length()) != 0) {
             events_.carriageReturn(lines_.number());
         }
         return true;
@@ -276,8 +295,11 @@ private:
 
     LineReader& lines_;
     ChangeEvents& events_;
-    LineReader::Status status_ = LineReader::Status::End;
+    LineReader::Status status_;
     const bool carriageReturns_;
+
+    Driver(const Driver&);  // drives one read in place: never copied
+    Driver& operator=(const Driver&);
 };
 
 }  // namespace

@@ -3,52 +3,51 @@
 // a checker's events only record. What the readers decide is the same for both.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <optional>
-#include <string_view>
+#include <stdio.h>
 
+#include "fixed_width.h"
 #include "option_tables.h"
 #include "settings_ops.h"
 
 // Why a line, or a whole section, does nothing.
-enum class PassReason {
-    EntryBeforeFirstHeader,  // an entry line before any header
-    UnknownHeader,           // a header that names no section; its entry lines go with it
-    BlankEntry,              // an entry line of white space alone
-    UnmarkedOption,          // a choice listed without "*": not chosen
-    UnknownOption,           // a text that names no option of the section
-    ExtraPasswordLine,       // a non-blank entry line after the first of a password section
-    BlankPassword,           // a first entry line of white space alone keeps the password
-    EcpDmaModeUnread,        // the unit's printer mode could not be read
-    EcpDmaBelowEcp,          // the unit's printer mode is Output-Only or EPP
-    BootNameUnknown,         // a boot device name that matches nothing
-    BootListFull,            // a name after the fifteenth
-    TimeWithoutColon,        // a time line that holds no ":"
+struct PassReason {
+    enum Value {
+        EntryBeforeFirstHeader,  // an entry line before any header
+        UnknownHeader,           // a header that names no section; its entry lines go with it
+        BlankEntry,              // an entry line of white space alone
+        UnmarkedOption,          // a choice listed without "*": not chosen
+        UnknownOption,           // a text that names no option of the section
+        ExtraPasswordLine,       // a non-blank entry line after the first of a password section
+        BlankPassword,           // a first entry line of white space alone keeps the password
+        EcpDmaModeUnread,        // the unit's printer mode could not be read
+        EcpDmaBelowEcp,          // the unit's printer mode is Output-Only or EPP
+        BootNameUnknown,         // a boot device name that matches nothing
+        BootListFull,            // a name after the fifteenth
+        TimeWithoutColon         // a time line that holds no ":"
+    };
 };
 
+// What the readers report. Texts come as a pointer and a length; they live in the line buffer
+// and are gone once the call returns.
 class ChangeEvents {
 public:
-    virtual ~ChangeEvents() = default;
-
     // A header line that selected `section` (its text may go on after the header).
-    virtual void sectionStarted(size_t line, const Section& section, std::string_view headerLine) = 0;
-    // `text` is never empty; it lives in the line buffer, which is wiped once this returns.
-    virtual void setPassword(size_t line, SectionId section, const char* text) = 0;
-    virtual void clearPassword(size_t line, SectionId section) = 0;
+    virtual void sectionStarted(size_t line, const Section& section, const char* headerLine, size_t length) = 0;
+    // `text` is zero-ended and never empty; the line buffer is wiped once this returns.
+    virtual void setPassword(size_t line, SectionId::Value section, const char* text) = 0;
+    virtual void clearPassword(size_t line, SectionId::Value section) = 0;
     virtual void setAssetTag(size_t line, const char* text) = 0;
     virtual void setChoice(size_t line, const Section& section, uint32_t index) = 0;
-    // The one question: the unit's parallel mode word for "ECP Mode Use DMA". None when it
-    // could not be read; a checker without a unit answers through `unitDependent`.
-    virtual std::optional<uint32_t> currentParallelMode(size_t line, bool& unitDependent) = 0;
-    // Sets the parallel mode to `dma` with the printer mode of `parallelMode`, or, when the
-    // mode is none (unit-dependent), with whatever ECP mode the unit has.
-    virtual void setEcpDma(size_t line, uint32_t dma, std::optional<uint32_t> parallelMode) = 0;
+    // The one question: the unit's parallel mode word for "ECP Mode Use DMA", stored in `mode`;
+    // false when it could not be read. A checker without a unit answers through `unitDependent`.
+    virtual bool currentParallelMode(size_t line, uint32_t& mode, bool& unitDependent) = 0;
+    // Sets the parallel mode to `dma` with the printer mode of `*parallelMode`, or, when
+    // `parallelMode` is null (unit-dependent), with whatever ECP mode the unit has.
+    virtual void setEcpDma(size_t line, uint32_t dma, const uint32_t* parallelMode) = 0;
     virtual void setBootSequence(size_t line, const BootSequence& sequence) = 0;
     // `noonByDefault`: the section gave no time, or 0:00, so the hour became 12.
     virtual void setWake(size_t line, WakeSetting value, bool noonByDefault) = 0;
-    virtual void passedOver(size_t line, PassReason reason, std::string_view text, bool marked) = 0;
+    virtual void passedOver(size_t line, PassReason::Value reason, const char* text, size_t length, bool marked) = 0;
 
     // How the file's lines were cut: a line longer than one 255-character piece, and a carriage
     // return that is not part of a line end. Neither changes what W does, so the readers look
@@ -58,13 +57,18 @@ public:
     // A time line of "Wake On RTC", with its values as W takes them.
     virtual void timeLine(size_t /*line*/, uint8_t /*hour*/, uint8_t /*minute*/) {}
     virtual void carriageReturn(size_t /*line*/) {}
+
+protected:
+    // Events are never deleted through this interface.
+    ~ChangeEvents() {}
 };
 
 // Reads a text-mode file in pieces of at most 255 characters, each taken as a line of its own;
 // a file line read in several pieces keeps one line number.
 class LineReader {
 public:
-    enum class Status { Piece, End, Error };
+    enum Status { Piece, End, Error };
+    enum { kBufferSize = 256 };
 
     explicit LineReader(FILE* file);
     Status next();
@@ -78,15 +82,13 @@ public:
     // Zeroes the buffer, so that a password taken from it stays no longer than needed.
     void wipe();
 
-    static constexpr int kBufferSize = 256;
-
 private:
     FILE* file_;
-    char buffer_[kBufferSize] = {};
-    size_t number_ = 0;
-    size_t length_ = 0;
-    bool lineEnded_ = true;
-    bool beganLongLine_ = false;
+    char buffer_[kBufferSize];
+    size_t number_;
+    size_t length_;
+    bool lineEnded_;
+    bool beganLongLine_;
     bool removeCarriageReturns_;
 };
 

@@ -105,8 +105,8 @@ std::optional<std::string_view> closestName(std::string_view text, const Names& 
 // An option table as a range of names.
 struct TableNames {
     const OptionTable& table;
-    const std::string_view* begin() const { return table.names; }
-    const std::string_view* end() const { return table.names + table.count; }
+    const char* const* begin() const { return table.names; }
+    const char* const* end() const { return table.names + table.count; }
 };
 
 std::array<std::string_view, kSectionCount> headerTexts() {
@@ -138,11 +138,11 @@ std::string bootCodes(const BootSequence& sequence) {
     return codes;
 }
 
-const char* passwordOperation(SectionId id) {
+const char* passwordOperation(SectionId::Value id) {
     return id == SectionId::SetupPassword ? "setAdminPassword" : "setUserPassword";
 }
 
-const char* passwordName(SectionId id) {
+const char* passwordName(SectionId::Value id) {
     return id == SectionId::SetupPassword ? "setup password" : "power-on password";
 }
 
@@ -162,8 +162,9 @@ class Checker final : public ChangeEvents {
 public:
     explicit Checker(CheckReport& report) : report_(report) {}
 
-    void sectionStarted(size_t line, const Section& section, std::string_view headerLine) override {
-        if (headerLine.size() > section.header.size()) {
+    void sectionStarted(size_t line, const Section& section, const char* headerText, size_t length) override {
+        const std::string_view headerLine(headerText, length);
+        if (headerLine.size() > section.headerLength) {
             warn(line, "header line " + quotedText(headerLine) + " is read as " + sectionName(section) +
                            "; W ignores the rest of the line");
         }
@@ -180,7 +181,7 @@ public:
         firstTimeLine_ = 0;
     }
 
-    void setPassword(size_t line, SectionId section, const char* text) override {
+    void setPassword(size_t line, SectionId::Value section, const char* text) override {
         // The report never holds the password itself, only what is odd about it.
         const std::string name = passwordName(section);
         if (text[0] == '*') {
@@ -191,7 +192,7 @@ public:
         plan(line, passwordOperation(section), "(" + std::to_string(std::strlen(text)) + " characters)");
     }
 
-    void clearPassword(size_t line, SectionId section) override {
+    void clearPassword(size_t line, SectionId::Value section) override {
         note(line, "no entry line under " + sectionName(*section_) + "; W clears the " + passwordName(section));
         plan(line, passwordOperation(section), "(cleared)");
     }
@@ -217,12 +218,13 @@ public:
         plan(line, choiceBinding(section.id)->setName, std::to_string(index));
     }
 
-    std::optional<uint32_t> currentParallelMode(size_t, bool& unitDependent) override {
+    bool currentParallelMode(size_t, uint32_t& mode, bool& unitDependent) override {
         unitDependent = !fileParallelMode_.has_value();
-        return fileParallelMode_;
+        if (fileParallelMode_) mode = *fileParallelMode_;
+        return fileParallelMode_.has_value();
     }
 
-    void setEcpDma(size_t line, uint32_t dma, std::optional<uint32_t> parallelMode) override {
+    void setEcpDma(size_t line, uint32_t dma, const uint32_t* parallelMode) override {
         checkOneMark(line, *section_);
         // Only a channel other than DMA1 is undone by a later printer mode.
         dmaChosenLine_ = dma != 0 ? line : 0;
@@ -261,7 +263,8 @@ public:
         }
     }
 
-    void passedOver(size_t line, PassReason reason, std::string_view text, bool marked) override {
+    void passedOver(size_t line, PassReason::Value reason, const char* textData, size_t length, bool marked) override {
+        const std::string_view text(textData, length);
         switch (reason) {
             case PassReason::EntryBeforeFirstHeader:
                 return warn(line, "entry line before the first header; W ignores it");

@@ -1,62 +1,69 @@
-// The section table and option tables of the data file.
+// The section table and option tables of the data file: constant data, laid out by the
+// compiler, with nothing to build when the program starts.
 #include "option_tables.h"
+
+#include <string.h>
 
 namespace {
 
-constexpr std::string_view kSerialPortNames[] = {"Disabled", "3F8h/IRQ4", "2F8h/IRQ3", "3E8h/IRQ4", "2E8h/IRQ3"};
-constexpr std::string_view kParallelPortNames[] = {"Disabled", "3BCh/IRQ7", "378h/IRQ7", "278h/IRQ5"};
-constexpr std::string_view kPrinterModeNames[] = {"Output-Only", "EPP", "ECP", "ECP/EPP"};
-constexpr std::string_view kEcpDmaNames[] = {"DMA1", "DMA3"};
-constexpr std::string_view kEppTypeNames[] = {"EPP 1.9", "EPP 1.7"};
-constexpr std::string_view kBootDeviceNames[] = {"Floppy",  "LS120",   "Hard Disk", "CDROM",   "ZIP100",  "USB",
-                                                 "LAN",     "Unknown", "Unknown",   "Unknown", "Unknown", "Unknown",
-                                                 "Unknown", "Unknown", "Unknown",   "Disabled"};
-constexpr std::string_view kPs2Names[] = {"PS/2 port is keyboard", "PS/2 port is mouse"};
-constexpr std::string_view kPowerFailNames[] = {"Off", "On", "Former state"};
-constexpr std::string_view kEnableNames[] = {"Disabled", "Enabled"};
-constexpr std::string_view kOnOffNames[] = {"Off", "On"};
-constexpr std::string_view kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-
-template <size_t N>
-constexpr OptionTable table(const std::string_view (&names)[N]) {
-    return OptionTable{names, N};
-}
+const char* const kSerialPortNames[] = {"Disabled", "3F8h/IRQ4", "2F8h/IRQ3", "3E8h/IRQ4", "2E8h/IRQ3"};
+const char* const kParallelPortNames[] = {"Disabled", "3BCh/IRQ7", "378h/IRQ7", "278h/IRQ5"};
+const char* const kPrinterModeNames[] = {"Output-Only", "EPP", "ECP", "ECP/EPP"};
+const char* const kEcpDmaNames[] = {"DMA1", "DMA3"};
+const char* const kEppTypeNames[] = {"EPP 1.9", "EPP 1.7"};
+const char* const kBootDeviceNames[] = {"Floppy",  "LS120",   "Hard Disk", "CDROM",   "ZIP100",  "USB",
+                                        "LAN",     "Unknown", "Unknown",   "Unknown", "Unknown", "Unknown",
+                                        "Unknown", "Unknown", "Unknown",   "Disabled"};
+const char* const kPs2Names[] = {"PS/2 port is keyboard", "PS/2 port is mouse"};
+const char* const kPowerFailNames[] = {"Off", "On", "Former state"};
+const char* const kEnableNames[] = {"Disabled", "Enabled"};
+const char* const kOnOffNames[] = {"Off", "On"};
+const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
 }  // namespace
 
-size_t OptionTable::find(std::string_view text) const {
+// An option table over a constant array of names, its count taken from the array.
+#define OPTION_TABLE(names) \
+    { names, sizeof names / sizeof names[0] }
+// A header text with its length, over which W compares a header line.
+#define HEADER(text) text, sizeof text - 1
+
+size_t OptionTable::find(const char* text) const {
     for (size_t i = 0; i < count; ++i) {
-        if (names[i] == text) return i;
+        // Up to and including the name's terminator: the whole text must equal the name.
+        if (strncmp(names[i], text, strlen(names[i]) + 1) == 0) return i;
     }
     return count;
 }
 
-const OptionTable kSerialPortOptions = table(kSerialPortNames);
-const OptionTable kParallelPortOptions = table(kParallelPortNames);
-const OptionTable kPrinterModeOptions = table(kPrinterModeNames);
-const OptionTable kEcpDmaOptions = table(kEcpDmaNames);
-const OptionTable kEppTypeOptions = table(kEppTypeNames);
-const OptionTable kBootDeviceOptions = table(kBootDeviceNames);
-const OptionTable kPs2Options = table(kPs2Names);
-const OptionTable kPowerFailOptions = table(kPowerFailNames);
-const OptionTable kEnableOptions = table(kEnableNames);
-const OptionTable kOnOffOptions = table(kOnOffNames);
-const OptionTable kDayOptions = table(kDayNames);
+const OptionTable kSerialPortOptions = OPTION_TABLE(kSerialPortNames);
+const OptionTable kParallelPortOptions = OPTION_TABLE(kParallelPortNames);
+const OptionTable kPrinterModeOptions = OPTION_TABLE(kPrinterModeNames);
+const OptionTable kEcpDmaOptions = OPTION_TABLE(kEcpDmaNames);
+const OptionTable kEppTypeOptions = OPTION_TABLE(kEppTypeNames);
+const OptionTable kBootDeviceOptions = OPTION_TABLE(kBootDeviceNames);
+const OptionTable kPs2Options = OPTION_TABLE(kPs2Names);
+const OptionTable kPowerFailOptions = OPTION_TABLE(kPowerFailNames);
+const OptionTable kEnableOptions = OPTION_TABLE(kEnableNames);
+const OptionTable kOnOffOptions = OPTION_TABLE(kOnOffNames);
+const OptionTable kDayOptions = OPTION_TABLE(kDayNames);
 
-const std::array<Section, kSectionCount> kSections = {{
-    {SectionId::SetupPassword, "Setup Password", EntryKind::Password, nullptr},
-    {SectionId::PowerOnPassword, "Power-On Password", EntryKind::Password, nullptr},
-    {SectionId::AssetTrackingNumber, "Asset Tracking Number", EntryKind::AssetTag, nullptr},
-    {SectionId::SerialPortAddress, "Serial Port Address", EntryKind::SingleChoice, &kSerialPortOptions},
-    {SectionId::ParallelPortAddress, "Parallel Port Address", EntryKind::SingleChoice, &kParallelPortOptions},
-    {SectionId::PrinterMode, "Printer Mode", EntryKind::SingleChoice, &kPrinterModeOptions},
-    {SectionId::EcpModeUseDma, "ECP Mode Use DMA", EntryKind::EcpDma, &kEcpDmaOptions},
-    {SectionId::ParallelPortEppType, "Parallel Port EPP Type", EntryKind::SingleChoice, &kEppTypeOptions},
-    {SectionId::BootOrder, "Boot Order", EntryKind::BootList, &kBootDeviceOptions},
-    {SectionId::Ps2PortStatus, "PS/2 Port Status", EntryKind::SingleChoice, &kPs2Options},
-    {SectionId::PwronAfterPwrFail, "PWRON After PWR-Fail", EntryKind::SingleChoice, &kPowerFailOptions},
-    {SectionId::UsbController, "USB Controller", EntryKind::SingleChoice, &kEnableOptions},
-    {SectionId::WakeOnRtc, "Wake On RTC", EntryKind::Wake, &kDayOptions},
-    {SectionId::Numlock, "Numlock", EntryKind::SingleChoice, &kOnOffOptions},
-    {SectionId::S3Support, "S3 Support", EntryKind::SingleChoice, &kEnableOptions, true},
-}};
+const Section kSections[kSectionCount] = {
+    {SectionId::SetupPassword, HEADER("Setup Password"), EntryKind::Password, 0, false},
+    {SectionId::PowerOnPassword, HEADER("Power-On Password"), EntryKind::Password, 0, false},
+    {SectionId::AssetTrackingNumber, HEADER("Asset Tracking Number"), EntryKind::AssetTag, 0, false},
+    {SectionId::SerialPortAddress, HEADER("Serial Port Address"), EntryKind::SingleChoice, &kSerialPortOptions, false},
+    {SectionId::ParallelPortAddress, HEADER("Parallel Port Address"), EntryKind::SingleChoice, &kParallelPortOptions,
+     false},
+    {SectionId::PrinterMode, HEADER("Printer Mode"), EntryKind::SingleChoice, &kPrinterModeOptions, false},
+    {SectionId::EcpModeUseDma, HEADER("ECP Mode Use DMA"), EntryKind::EcpDma, &kEcpDmaOptions, false},
+    {SectionId::ParallelPortEppType, HEADER("Parallel Port EPP Type"), EntryKind::SingleChoice, &kEppTypeOptions,
+     false},
+    {SectionId::BootOrder, HEADER("Boot Order"), EntryKind::BootList, &kBootDeviceOptions, false},
+    {SectionId::Ps2PortStatus, HEADER("PS/2 Port Status"), EntryKind::SingleChoice, &kPs2Options, false},
+    {SectionId::PwronAfterPwrFail, HEADER("PWRON After PWR-Fail"), EntryKind::SingleChoice, &kPowerFailOptions, false},
+    {SectionId::UsbController, HEADER("USB Controller"), EntryKind::SingleChoice, &kEnableOptions, false},
+    {SectionId::WakeOnRtc, HEADER("Wake On RTC"), EntryKind::Wake, &kDayOptions, false},
+    {SectionId::Numlock, HEADER("Numlock"), EntryKind::SingleChoice, &kOnOffOptions, false},
+    {SectionId::S3Support, HEADER("S3 Support"), EntryKind::SingleChoice, &kEnableOptions, true},
+};

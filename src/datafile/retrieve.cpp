@@ -1,7 +1,6 @@
 // R: reads every setting from the firmware and writes the data file, section by section.
-#include <cstdio>
-#include <string>
-#include <string_view>
+#include <stdio.h>
+#include <string.h>
 
 #include "bios_service.h"
 #include "datafile.h"
@@ -16,21 +15,20 @@ class Output {
 public:
     explicit Output(FILE* file) : file_(file) {}
     ~Output() { close(); }
-    Output(const Output&) = delete;
-    Output& operator=(const Output&) = delete;
 
-    void write(std::string_view text) {
-        if (file_ == nullptr) {
-            platform::consoleWrite(text.data(), text.size());
+    void write(const char* text) {
+        const size_t length = strlen(text);
+        if (file_ == 0) {
+            platform::consoleWrite(text, length);
         } else {
-            (void)std::fwrite(text.data(), 1, text.size(), file_);  // a failure stays in the stream's error state
+            (void)fwrite(text, 1, length, file_);  // a failure stays in the stream's error state
         }
     }
-    void header(std::string_view text) {
+    void header(const char* text) {
         write(text);
         write("\n");
     }
-    void entry(std::string_view text, bool marked = false) {
+    void entry(const char* text, bool marked = false) {
         write(marked ? "\t*" : "\t");
         write(text);
         write("\n");
@@ -38,18 +36,21 @@ public:
 
     // Closes a named file; false when anything written to it may not have reached it.
     bool close() {
-        if (file_ == nullptr) return true;
-        const bool written = std::ferror(file_) == 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
+        if (file_ == 0) return true;
+        const bool written = ferror(file_) == 0;
+        const bool closed = fclose(file_) == 0;
+        file_ = 0;
         return written && closed;
     }
 
 private:
     FILE* file_;
+
+    Output(const Output&);  // one owner of the file: never copied
+    Output& operator=(const Output&);
 };
 
-constexpr uint32_t kUnread = 0xFFFFFFFF;  // no option has this index, so nothing is marked
+const uint32_t kUnread = 0xFFFFFFFF;  // no option has this index, so nothing is marked
 
 void writeChoices(Output& out, const OptionTable& options, uint32_t value) {
     for (uint32_t i = 0; i < options.count; ++i) out.entry(options[i], i == value);
@@ -57,9 +58,9 @@ void writeChoices(Output& out, const OptionTable& options, uint32_t value) {
 
 // A tag that holds a line end would become more than one line, its second line read back by W
 // as a header or an entry of another section: such a tag is left out, like a cut one.
-bool fitsOnOneLine(std::string_view tag) { return tag.find_first_of("\r\n") == std::string_view::npos; }
+bool fitsOnOneLine(const char* tag) { return strchr(tag, '\r') == 0 && strchr(tag, '\n') == 0; }
 
-void writePassword(Output& out, BiosService& bios, SectionId id) {
+void writePassword(Output& out, BiosService& bios, SectionId::Value id) {
     uint32_t present = 0;
     const bool read =
         id == SectionId::SetupPassword ? bios.getAdminPasswordState(present) : bios.getUserPasswordState(present);
@@ -77,20 +78,38 @@ void writeBootList(Output& out, BiosService& bios) {
     boot.fill(kBootEnd);
     if (!bios.getBootSequence(boot)) return;
     // All 16 codes when the firmware stored no end mark: W keeps the first 15.
-    for (uint8_t code : boot) {
+    for (size_t i = 0; i < kBootSequenceSize; ++i) {
+        const uint8_t code = boot[i];
         if (code == kBootEnd) break;
         out.entry(kBootDeviceOptions.has(code) ? kBootDeviceOptions[code] : kUnknownBootDevice);
     }
 }
 
+// Writes `value` in decimal with at least `digits` digits; returns the end of what it wrote.
+char* putDecimal(char* p, uint8_t value, int digits) {
+    if (value >= 100 || digits >= 3) *p++ = static_cast<char>('0' + value / 100);
+    if (value >= 10 || digits >= 2) *p++ = static_cast<char>('0' + value / 10 % 10);
+    *p++ = static_cast<char>('0' + value % 10);
+    return p;
+}
+
+// The time line's text: the hour in decimal, a colon, the minute with at least two digits.
+void formatTime(char* text, uint8_t hour, uint8_t minute) {
+    char* p = putDecimal(text, hour, 1);
+    *p++ = ':';
+    p = putDecimal(p, minute, 2);
+    *p = '\0';
+}
+
 void writeWake(Output& out, BiosService& bios) {
     WakeSetting wake = 0;
     bios.getWakeOnRtc(wake);  // a failed read leaves no days and the time 0:00
-    for (uint32_t day = 0; day < kDayOptions.count; ++day) out.entry(kDayOptions[day], (wakeDays(wake) >> day) & 1);
+    for (uint32_t day = 0; day < kDayOptions.count; ++day) {
+        out.entry(kDayOptions[day], ((wakeDays(wake) >> day) & 1) != 0);
+    }
     if (wakeHour(wake) != 0xFF && wakeMinute(wake) != 0xFF) {
-        char time[16];
-        (void)std::snprintf(time, sizeof time, "%u:%02u", static_cast<unsigned>(wakeHour(wake)),
-                            static_cast<unsigned>(wakeMinute(wake)));
+        char time[8];
+        formatTime(time, wakeHour(wake), wakeMinute(wake));
         out.entry(time);
     }
 }
@@ -133,10 +152,10 @@ void writeSection(Output& out, BiosService& bios, const Section& section, uint32
 }  // namespace
 
 int retrieveSettings(const wchar_t* path) {
-    FILE* file = nullptr;
-    if (path != nullptr) {
+    FILE* file = 0;
+    if (path != 0) {
         file = platform::openFile(path, "wt");
-        if (file == nullptr) {
+        if (file == 0) {
             platform::consolePrint(L"***ERROR*** Failed to open output file (%s)!\n", path);
             return 1;
         }
@@ -150,7 +169,7 @@ int retrieveSettings(const wchar_t* path) {
         return 1;
     }
     uint32_t parallelMode = kUnread;
-    for (const Section& section : kSections) writeSection(out, bios, section, parallelMode);
+    for (size_t i = 0; i < kSectionCount; ++i) writeSection(out, bios, kSections[i], parallelMode);
     const bool written = out.close();
     bios.release();
     if (!written) {

@@ -26,7 +26,7 @@ const ChoiceBinding kS3Support = {&BiosService::getS3Support, &BiosService::setS
 
 }  // namespace
 
-const ChoiceBinding* choiceBinding(SectionId id) {
+const ChoiceBinding* choiceBinding(SectionId::Value id) {
     switch (id) {
         case SectionId::SerialPortAddress: return &kSerialPort;
         case SectionId::ParallelPortAddress: return &kParallelPort;
@@ -37,6 +37,6 @@ const ChoiceBinding* choiceBinding(SectionId id) {
         case SectionId::UsbController: return &kUsbController;
         case SectionId::Numlock: return &kNumlock;
         case SectionId::S3Support: return &kS3Support;
-        default: return nullptr;
+        default: return 0;
     }
 }

@@ -12,4 +12,4 @@ struct ChoiceBinding {
 };
 
 // The binding of a single-choice section; null for every other kind of section.
-const ChoiceBinding* choiceBinding(SectionId id);
+const ChoiceBinding* choiceBinding(SectionId::Value id);

@@ -2,7 +2,7 @@
 // that no locale changes what R writes or what W reads. Bytes 80h-FFh are neither.
 #pragma once
 
-#include <cstdint>
+#include "fixed_width.h"
 
 inline bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -14,15 +14,14 @@ inline uint8_t decimalByte(const char* text) {
     while (isWhiteSpace(*text)) ++text;
     const bool negative = *text == '-';
     if (*text == '-' || *text == '+') ++text;
-    int64_t value = 0;
+    // The magnitude, held at 80000000h once it gets there: the most a 32-bit result takes.
+    const uint32_t kMagnitudeLimit = 0x80000000u;
+    uint32_t magnitude = 0;
     for (; isDecimalDigit(*text); ++text) {
-        value = value * 10 + (*text - '0');
-        if (value > 0x80000000LL) value = 0x80000000LL;
+        const uint32_t digit = static_cast<uint32_t>(*text - '0');
+        magnitude = magnitude > (kMagnitudeLimit - digit) / 10 ? kMagnitudeLimit : magnitude * 10 + digit;
     }
-    if (negative) {
-        value = -value;
-    } else if (value > 0x7FFFFFFFLL) {
-        value = 0x7FFFFFFFLL;
-    }
-    return static_cast<uint8_t>(static_cast<uint64_t>(value) & 0xFF);
+    // Two's complement: the low byte of -m is the low byte of 2^32 - m.
+    if (negative) return static_cast<uint8_t>((0u - magnitude) & 0xFF);
+    return static_cast<uint8_t>((magnitude > 0x7FFFFFFFu ? 0x7FFFFFFFu : magnitude) & 0xFF);
 }

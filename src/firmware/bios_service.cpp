@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr uint8_t kSignature[4] = {0x41, 0x21, 0x55, 0x30};  // "A!U0"
-constexpr size_t kEntryAddressOffset = 5;
+const uint8_t kSignature[4] = {0x41, 0x21, 0x55, 0x30};  // "A!U0"
+const size_t kEntryAddressOffset = 5;
 
 bool isServiceHeader(const uint8_t* candidate) {
     for (size_t i = 0; i < sizeof kSignature; ++i) {
@@ -29,23 +29,27 @@ uint32_t headerEntryAddress(const uint8_t* header) {
            static_cast<uint32_t>(p[3]) << 24;
 }
 
-std::optional<size_t> findServiceHeader(const uint8_t* segment, size_t size) {
+bool findServiceHeader(const uint8_t* segment, size_t size, size_t& offset) {
     // Every paragraph but the last, as long as a whole header fits in the image.
-    for (size_t offset = 0; offset < kScanLimit && offset + kHeaderLength <= size; offset += kHeaderStride) {
-        if (isServiceHeader(segment + offset)) return offset;
+    for (size_t candidate = 0; candidate < kScanLimit && candidate + kHeaderLength <= size;
+         candidate += kHeaderStride) {
+        if (isServiceHeader(segment + candidate)) {
+            offset = candidate;
+            return true;
+        }
     }
-    return std::nullopt;
+    return false;
 }
 
-ReservedRegion::ReservedRegion(uint32_t size) : size_(size) {
-    address_ = platform::reserveAddressSpace(size, platform::kPageReadOnly);
-    if (address_ == nullptr) {
+ReservedRegion::ReservedRegion(uint32_t size)
+    : address_(platform::reserveAddressSpace(size, platform::kPageReadOnly)), size_(size) {
+    if (address_ == 0) {
         platform::consolePrint(L"***ERROR*** VirtualAlloc failed (%08X)!\n", platform::lastError());
     }
 }
 
 ReservedRegion::~ReservedRegion() {
-    if (address_ != nullptr) platform::releaseAddressSpace(address_);
+    if (address_ != 0) platform::releaseAddressSpace(address_);
 }
 
 bool ReservedRegion::mapRom(uint32_t physicalAddress) {
@@ -58,22 +62,22 @@ bool ReservedRegion::mapRom(uint32_t physicalAddress) {
 
 void* ReservedRegion::detach() {
     void* released = address_;
-    address_ = nullptr;
+    address_ = 0;
     return released;
 }
 
-BiosService::BiosService() {
+BiosService::BiosService() : available(0), segmentView(0), entry(0), released_(false) {
     ReservedRegion segment(kSegmentSize);
-    if (!segment || !segment.mapRom(kSegmentPhysical)) return;
+    if (!segment.held() || !segment.mapRom(kSegmentPhysical)) return;
 
-    const auto* view = static_cast<const uint8_t*>(segment.address());
-    const std::optional<size_t> header = findServiceHeader(view, kSegmentSize);
-    if (!header) {
+    const uint8_t* view = static_cast<const uint8_t*>(segment.address());
+    size_t header = 0;
+    if (!findServiceHeader(view, kSegmentSize, header)) {
         platform::consolePrint(L"***ERROR*** Failed to locate BIOS Service (DM) header!\n");
         return;
     }
     segmentView = static_cast<const uint8_t*>(segment.detach());
-    entry = segmentView + (headerEntryAddress(segmentView + *header) - kSegmentPhysical);
+    entry = segmentView + (headerEntryAddress(segmentView + header) - kSegmentPhysical);
     available = 1;
     checkSupport();
 }
@@ -83,7 +87,7 @@ BiosService::~BiosService() { release(); }
 void BiosService::release() {
     if (released_) return;
     released_ = true;
-    if (segmentView != nullptr) platform::releaseAddressSpace(const_cast<uint8_t*>(segmentView));
+    if (segmentView != 0) platform::releaseAddressSpace(const_cast<uint8_t*>(segmentView));
 }
 
 void BiosService::callService(const RegisterBlock& in, RegisterBlock& out) const {

@@ -2,9 +2,7 @@
 // region of address space, and a scratch buffer. Each releases what it holds when it goes.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-
+#include "fixed_width.h"
 #include "platform.h"
 
 class ReservedRegion {
@@ -12,35 +10,37 @@ public:
     // Reserves `size` bytes, read-only; prints the device's failure message when it cannot.
     explicit ReservedRegion(uint32_t size);
     ~ReservedRegion();
-    ReservedRegion(const ReservedRegion&) = delete;
-    ReservedRegion& operator=(const ReservedRegion&) = delete;
 
     // Backs the whole region with physical ROM; prints the failure message when it cannot.
     bool mapRom(uint32_t physicalAddress);
 
     void* address() const { return address_; }
-    explicit operator bool() const { return address_ != nullptr; }
+    bool held() const { return address_ != 0; }
 
     // Hands the region to a new owner, which releases it itself.
     void* detach();
 
 private:
-    void* address_ = nullptr;
-    uint32_t size_ = 0;
+    void* address_;
+    uint32_t size_;
+
+    ReservedRegion(const ReservedRegion&);  // one owner: never copied
+    ReservedRegion& operator=(const ReservedRegion&);
 };
 
 class ScratchBuffer {
 public:
     explicit ScratchBuffer(size_t size) : data_(static_cast<char*>(platform::allocateScratch(size))) {}
     ~ScratchBuffer() {
-        if (data_ != nullptr) platform::freeScratch(data_);
+        if (data_ != 0) platform::freeScratch(data_);
     }
-    ScratchBuffer(const ScratchBuffer&) = delete;
-    ScratchBuffer& operator=(const ScratchBuffer&) = delete;
 
     char* data() const { return data_; }
-    explicit operator bool() const { return data_ != nullptr; }
+    bool held() const { return data_ != 0; }
 
 private:
     char* data_;
+
+    ScratchBuffer(const ScratchBuffer&);  // one owner: never copied
+    ScratchBuffer& operator=(const ScratchBuffer&);
 };

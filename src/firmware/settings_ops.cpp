@@ -1,5 +1,5 @@
 // The typed settings operations: one service call each, with its register image and message.
-#include <cstring>
+#include <string.h>
 
 #include "bios_service.h"
 #include "mapped_region.h"
@@ -7,23 +7,23 @@
 
 namespace {
 
-constexpr uint32_t kByte = 0xFF;    // an option index in CL
-constexpr uint32_t kWord = 0xFFFF;  // the parallel mode word in CX
+const uint32_t kByte = 0xFF;    // an option index in CL
+const uint32_t kWord = 0xFFFF;  // the parallel mode word in CX
 
-constexpr uint32_t low8(uint32_t value) { return value & kByte; }
-constexpr uint32_t low16(uint32_t value) { return value & 0xFFFF; }
+uint32_t low8(uint32_t value) { return value & kByte; }
+uint32_t low16(uint32_t value) { return value & kWord; }
 
 // The tag the service left in the scratch buffer, measured within the buffer only.
 size_t scratchTagLength(const char* scratch) {
-    const void* end = std::memchr(scratch, 0, kAssetTagScratchSize);
-    return end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - scratch) : kAssetTagScratchSize;
+    const void* end = memchr(scratch, 0, kAssetTagScratchSize);
+    return end != 0 ? static_cast<size_t>(static_cast<const char*>(end) - scratch) : kAssetTagScratchSize;
 }
 
 // Runs an asset-tag call with the scratch buffer in ESI and the mapped ROM window in EDI.
 // Prints the mapping's failure messages; false when the window could not be set up.
 bool callWithRomWindow(const BiosService& service, RegisterBlock& in, RegisterBlock& out, char* scratch) {
     ReservedRegion window(kRomWindowSize);
-    if (!window || !window.mapRom(kRomWindowPhysical)) return false;
+    if (!window.held() || !window.mapRom(kRomWindowPhysical)) return false;
     in.esi = platform::flatAddress(scratch, kAssetTagScratchSize);
     in.edi = platform::flatAddress(window.address(), kRomWindowSize);
     service.callService(in, out);
@@ -39,7 +39,7 @@ bool BiosService::getValue(uint8_t function, uint32_t width, const wchar_t* fail
     RegisterBlock in;
     RegisterBlock out;
     if (!call(function, kSubRead, in, out)) {
-        if (failure != nullptr) platform::consolePrint(failure);
+        if (failure != 0) platform::consolePrint(failure);
         return false;
     }
     value = out.ecx & width;
@@ -68,7 +68,7 @@ bool BiosService::passwordState(uint8_t function, uint32_t& present) {
 
 bool BiosService::setPassword(uint8_t function, const wchar_t* failure, const char* text) {
     if (available == 0) return false;
-    const size_t length = std::strlen(text);
+    const size_t length = strlen(text);
     RegisterBlock in;
     RegisterBlock out;
     in.ecx = low16(static_cast<uint32_t>(length));
@@ -95,7 +95,7 @@ bool BiosService::setUserPassword(const char* text) {
 bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
     if (available == 0 || capacity == 0) return false;
     ScratchBuffer scratch(kAssetTagScratchSize);
-    if (!scratch) {
+    if (!scratch.held()) {
         platform::consolePrint(L"***ERROR*** Not enough memory!\n");
         return false;
     }
@@ -111,8 +111,8 @@ bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
     const size_t length = scratchTagLength(scratch.data());
     const size_t room = capacity - 1;
     const size_t copied = length < room ? length : room;
-    std::memcpy(buffer, scratch.data(), copied);
-    std::memset(buffer + copied, 0, capacity - copied);
+    memcpy(buffer, scratch.data(), copied);
+    memset(buffer + copied, 0, capacity - copied);
     const bool whole = length < capacity;
     capacity = static_cast<uint32_t>(whole ? length : length + 1);
     return whole;
@@ -121,15 +121,15 @@ bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
 bool BiosService::setAssetTag(const char* text) {
     if (available == 0) return false;
     ScratchBuffer scratch(kAssetTagScratchSize);
-    if (!scratch) {
+    if (!scratch.held()) {
         platform::consolePrint(L"***ERROR*** Not enough memory!\n");
         return false;
     }
     // The buffer holds at most 65535 characters and the terminator.
-    const void* end = std::memchr(text, 0, kAssetTagScratchSize - 1);
+    const void* end = memchr(text, 0, kAssetTagScratchSize - 1);
     const size_t length =
-        end != nullptr ? static_cast<size_t>(static_cast<const char*>(end) - text) : kAssetTagScratchSize - 1;
-    std::memcpy(scratch.data(), text, length);
+        end != 0 ? static_cast<size_t>(static_cast<const char*>(end) - text) : kAssetTagScratchSize - 1;
+    memcpy(scratch.data(), text, length);
     scratch.data()[length] = '\0';
     RegisterBlock in;
     RegisterBlock out;
@@ -249,7 +249,7 @@ bool BiosService::setNumlock(uint32_t value) {
 }
 
 // The one get that fails silently: a firmware without the setting simply has no S3 section.
-bool BiosService::getS3Support(uint32_t& value) { return getValue(kFnS3Support, kByte, nullptr, value); }
+bool BiosService::getS3Support(uint32_t& value) { return getValue(kFnS3Support, kByte, 0, value); }
 
 bool BiosService::setS3Support(uint32_t value) {
     return setValue(kFnS3Support, kByte, L"***ERROR*** Failed to set S3 setting!\n", value);

@@ -39,7 +39,8 @@ public:
         closeSection();
     }
 
-    void sectionStarted(size_t line, const Section& section, std::string_view headerLine) override {
+    void sectionStarted(size_t line, const Section& section, const char* headerText, size_t length) override {
+        const std::string_view headerLine(headerText, length);
         noPendingMode("sectionStarted");
         closeSection();
         checkLine(line);
@@ -55,14 +56,14 @@ public:
         lastTime_.reset();
     }
 
-    void setPassword(size_t line, SectionId id, const char* text) override {
+    void setPassword(size_t line, SectionId::Value id, const char* text) override {
         entryEvent(line, EntryKind::Password, "setPassword");
         FUZZ_CHECK(id == current_->id, "password of another section");
         checkTakenText(line, text);
         ++decided_;
     }
 
-    void clearPassword(size_t line, SectionId id) override {
+    void clearPassword(size_t line, SectionId::Value id) override {
         sectionEnd(line, EntryKind::Password, "clearPassword");
         FUZZ_CHECK(id == current_->id, "clear of another section's password");
         FUZZ_CHECK(decided_ == 0, "password cleared after its first entry line");
@@ -83,19 +84,21 @@ public:
                    "no marked " + std::string(names->names[index]) + " on line " + std::to_string(line));
     }
 
-    std::optional<uint32_t> currentParallelMode(size_t line, bool& unitDependent) override {
+    bool currentParallelMode(size_t line, uint32_t& mode, bool& unitDependent) override {
         entryEvent(line, EntryKind::EcpDma, "currentParallelMode");
         pending_ = answerForLine(line);
         pendingLine_ = line;
         unitDependent = pending_ == ModeAnswer::UnitDependent;
         switch (pending_) {
-            case ModeAnswer::BelowEcp: return kBelowEcpMode;
-            case ModeAnswer::Ecp: return kEcpMode;
-            default: return std::nullopt;
+            case ModeAnswer::BelowEcp: mode = kBelowEcpMode; return true;
+            case ModeAnswer::Ecp: mode = kEcpMode; return true;
+            default: return false;
         }
     }
 
-    void setEcpDma(size_t line, uint32_t dma, std::optional<uint32_t> parallelMode) override {
+    void setEcpDma(size_t line, uint32_t dma, const uint32_t* modeGiven) override {
+        const std::optional<uint32_t> parallelMode =
+            modeGiven != nullptr ? std::optional<uint32_t>(*modeGiven) : std::nullopt;
         FUZZ_CHECK(pending_ == ModeAnswer::Ecp || pending_ == ModeAnswer::UnitDependent,
                    "ECP DMA set without an ECP mode of the unit");
         FUZZ_CHECK(line == pendingLine_, "ECP DMA set on another line than the mode was read");
@@ -138,7 +141,9 @@ public:
                                          " is neither the last time line nor 12:00");
     }
 
-    void passedOver(size_t line, PassReason reason, std::string_view text, bool marked) override {
+    void passedOver(size_t line, PassReason::Value reason, const char* textData, size_t length,
+                    bool marked) override {
+        const std::string_view text(textData, length);
         checkLine(line);
         if (!text.empty()) {
             FUZZ_CHECK(fuzz::contains(file_.line(line), text), "passed text not on line " + std::to_string(line));
@@ -170,7 +175,7 @@ public:
     }
 
 private:
-    static EntryKind documentedKind(size_t header) {
+    static EntryKind::Value documentedKind(size_t header) {
         switch (header) {
             case 0:
             case 1: return EntryKind::Password;
@@ -198,7 +203,7 @@ private:
 
     // An event of an entry line in a section of `kind`, in file order (a long line may hold a
     // header piece and entry pieces after it).
-    void entryEvent(size_t line, EntryKind kind, const char* event) {
+    void entryEvent(size_t line, EntryKind::Value kind, const char* event) {
         noPendingMode(event);
         checkLine(line);
         FUZZ_CHECK(current_ != nullptr && current_->kind == kind, std::string(event) + " outside its kind of section");
@@ -207,7 +212,7 @@ private:
     }
 
     // An event of a section's end, reported at its header line.
-    void sectionEnd(size_t line, EntryKind kind, const char* event) const {
+    void sectionEnd(size_t line, EntryKind::Value kind, const char* event) const {
         noPendingMode(event);
         FUZZ_CHECK(current_ != nullptr && current_->kind == kind, std::string(event) + " outside its kind of section");
         FUZZ_CHECK(line == sectionLine_, std::string(event) + " not at the section's header line");
@@ -218,7 +223,7 @@ private:
         pending_ = ModeAnswer::None;
     }
 
-    void passedEntry(size_t line, PassReason reason, std::string_view text, bool marked) {
+    void passedEntry(size_t line, PassReason::Value reason, std::string_view text, bool marked) {
         entryEvent(line, current_ != nullptr ? current_->kind : EntryKind::Password, "passedOver");
         switch (reason) {
             case PassReason::BlankEntry: FUZZ_CHECK(text.empty() && !marked, "blank entry with text"); break;

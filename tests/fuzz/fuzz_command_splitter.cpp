@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "argument_vector.h"
 #include "fuzz_support.h"
 
 namespace {
@@ -53,14 +53,14 @@ std::wstring lineOf(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::wstring line = lineOf(data, size);
-    const std::vector<std::wstring> arguments = splitCommandLine(line.c_str());
+    const std::vector<std::wstring> arguments = splitArguments(line.c_str());
     size_t characters = 0;
     for (const std::wstring& argument : arguments) {
         FUZZ_CHECK(argument.find(L'"') == std::wstring::npos, "an argument kept a quote: " + fuzz::shown(argument));
         characters += argument.size();
     }
     FUZZ_CHECK(characters <= line.size(), "the arguments hold more characters than the line");
-    FUZZ_CHECK(splitCommandLine(quotedLine(arguments).c_str()) == arguments,
+    FUZZ_CHECK(splitArguments(quotedLine(arguments).c_str()) == arguments,
                "quoted arguments split otherwise: " + fuzz::shown(quotedLine(arguments)));
     if (line.find(L'"') == std::wstring::npos) {
         FUZZ_CHECK(arguments == words(line), "a line without quotes split otherwise: " + fuzz::shown(line));

@@ -124,9 +124,9 @@ public:
     explicit Requests(std::optional<uint32_t> unitMode) : unitMode_(unitMode) {}
     std::vector<std::string> asked;
 
-    void sectionStarted(size_t, const Section&, std::string_view) override {}
-    void setPassword(size_t, SectionId, const char* text) override { asked.push_back("password " + std::string(text)); }
-    void clearPassword(size_t, SectionId id) override {
+    void sectionStarted(size_t, const Section&, const char*, size_t) override {}
+    void setPassword(size_t, SectionId::Value, const char* text) override { asked.push_back("password " + std::string(text)); }
+    void clearPassword(size_t, SectionId::Value id) override {
         asked.push_back(id == SectionId::SetupPassword ? "clear admin" : "clear user");
     }
     void setAssetTag(size_t, const char* text) override { asked.push_back("tag " + fuzz::shown(text)); }
@@ -135,9 +135,12 @@ public:
         if (section.id == SectionId::PrinterMode) unitMode_ = index;  // as the unit would hold it now
     }
     // The unit W writes to is the one R read: its mode as R read it, or as "Printer Mode" set it.
-    std::optional<uint32_t> currentParallelMode(size_t, bool&) override { return unitMode_; }
-    void setEcpDma(size_t, uint32_t dma, std::optional<uint32_t> mode) override {
-        asked.push_back("dma " + std::to_string(dma) + " mode " + std::to_string(mode.value_or(0xFFFFFFFF)));
+    bool currentParallelMode(size_t, uint32_t& mode, bool&) override {
+        if (unitMode_) mode = *unitMode_;
+        return unitMode_.has_value();
+    }
+    void setEcpDma(size_t, uint32_t dma, const uint32_t* mode) override {
+        asked.push_back("dma " + std::to_string(dma) + " mode " + std::to_string(mode != nullptr ? *mode : 0xFFFFFFFF));
     }
     void setBootSequence(size_t, const BootSequence& sequence) override {
         std::string text = "boot";
@@ -145,7 +148,7 @@ public:
         asked.push_back(text);
     }
     void setWake(size_t, WakeSetting value, bool) override { asked.push_back("wake " + std::to_string(value)); }
-    void passedOver(size_t, PassReason, std::string_view, bool) override {}
+    void passedOver(size_t, PassReason::Value, const char*, size_t, bool) override {}
 
 private:
     std::optional<uint32_t> unitMode_;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-const char* reasonName(PassReason r) {
+const char* reasonName(PassReason::Value r) {
     switch (r) {
         case PassReason::EntryBeforeFirstHeader: return "before-header";
         case PassReason::UnknownHeader: return "unknown-header";
@@ -37,28 +38,29 @@ public:
 
     void add(size_t line, const std::string& what) { events.push_back(std::to_string(line) + ": " + what); }
 
-    void sectionStarted(size_t line, const Section& s, std::string_view) override {
+    void sectionStarted(size_t line, const Section& s, const char*, size_t) override {
         add(line, "[" + std::string(s.header) + "]");
     }
-    void setPassword(size_t line, SectionId s, const char* text) override {
+    void setPassword(size_t line, SectionId::Value s, const char* text) override {
         lastPassword = text;
         add(line, std::string(s == SectionId::SetupPassword ? "admin" : "user") + "=\"" + text + "\"");
     }
-    void clearPassword(size_t line, SectionId s) override {
+    void clearPassword(size_t line, SectionId::Value s) override {
         add(line, std::string(s == SectionId::SetupPassword ? "admin" : "user") + " cleared");
     }
     void setAssetTag(size_t line, const char* text) override { add(line, "tag=\"" + std::string(text) + "\""); }
     void setChoice(size_t line, const Section& s, uint32_t index) override {
         add(line, std::string(s.header) + "=" + std::to_string(index));
     }
-    std::optional<uint32_t> currentParallelMode(size_t line, bool& unitDependent) override {
+    bool currentParallelMode(size_t line, uint32_t& mode, bool& unitDependent) override {
         add(line, "read mode");
         unitDependent = unknownMode;
-        return parallelMode;
+        if (parallelMode) mode = *parallelMode;
+        return parallelMode.has_value();
     }
-    void setEcpDma(size_t line, uint32_t dma, std::optional<uint32_t> mode) override {
+    void setEcpDma(size_t line, uint32_t dma, const uint32_t* mode) override {
         char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "dma=%u mode=%04X", dma, mode.value_or(0xFFFF));
+        std::snprintf(buffer, sizeof buffer, "dma=%u mode=%04X", dma, mode != nullptr ? *mode : 0xFFFF);
         add(line, buffer);
     }
     void setBootSequence(size_t line, const BootSequence& seq) override {
@@ -75,9 +77,11 @@ public:
         std::snprintf(buffer, sizeof buffer, "wake=%08X%s", value, noon ? " noon" : "");
         add(line, buffer);
     }
-    void passedOver(size_t line, PassReason reason, std::string_view text, bool marked) override {
+    void passedOver(size_t line, PassReason::Value reason, const char* textData, size_t length,
+                    bool marked) override {
+        const std::string text(textData, length);
         if (reason == PassReason::UnmarkedOption) return;
-        add(line, std::string("pass ") + reasonName(reason) + (marked ? " * " : " ") + "\"" + std::string(text) + "\"");
+        add(line, std::string("pass ") + reasonName(reason) + (marked ? " * " : " ") + "\"" + text + "\"");
     }
     void longLine(size_t line) override { add(line, "long line"); }
     bool wantsCarriageReturns() const override { return true; }

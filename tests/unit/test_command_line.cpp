@@ -1,7 +1,8 @@
 // Splitting one command line as the device's start-up does.
 #include <gtest/gtest.h>
 
-#include "command_line.h"
+#include "argument_vector.h"
+#include "command_splitter.h"
 
 namespace {
 
@@ -22,7 +23,22 @@ TEST(SplitCommandLine, WhiteSpaceOutsideQuotesSplitsAndEveryQuoteGoes) {
         {L"FolvaneCE W a\\\"b c\\\"", {L"FolvaneCE", L"W", L"a\\b c\\"}},
         {L"FolvaneCE W \"unterminated text", {L"FolvaneCE", L"W", L"unterminated text"}},
     };
-    for (const Case& c : cases) EXPECT_EQ(splitCommandLine(c.line), c.args) << std::wstring(c.line).size();
+    for (const Case& c : cases) EXPECT_EQ(splitArguments(c.line), c.args) << std::wstring(c.line).size();
+}
+
+// The count alone, and arguments packed into no more than the line's length and one.
+TEST(SplitCommandLine, CountsWithoutWritingAndPacksIntoTheLinesRoom) {
+    const wchar_t line[] = L"a \"b c\" d\"\"e \"\"";
+    EXPECT_EQ(splitCommandLine(line, nullptr, nullptr), 4u);
+    const size_t room = sizeof line / sizeof line[0];
+    std::vector<wchar_t> text(room + 1, L'#');
+    wchar_t* argv[4] = {};
+    ASSERT_EQ(splitCommandLine(line, text.data(), argv), 4u);
+    EXPECT_EQ(std::wstring(argv[0]), L"a");
+    EXPECT_EQ(std::wstring(argv[1]), L"b c");
+    EXPECT_EQ(std::wstring(argv[2]), L"de");
+    EXPECT_EQ(std::wstring(argv[3]), L"");
+    EXPECT_EQ(text[room], L'#');  // nothing written past the room the caller gives
 }
 
 }  // namespace

@@ -2,12 +2,20 @@
 // construction on simulated units with every header and mapping fault.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "bios_service.h"
 #include "sim_unit.h"
 
 namespace {
+
+// The scan's answer as an optional offset.
+std::optional<size_t> headerIn(const std::vector<uint8_t>& image) {
+    size_t offset = 0;
+    if (!findServiceHeader(image.data(), image.size(), offset)) return std::nullopt;
+    return offset;
+}
 
 std::vector<uint8_t> blankSegment() { return std::vector<uint8_t>(kSegmentSize, 0xCC); }
 
@@ -30,7 +38,7 @@ TEST(HeaderScan, FindsOnlyAlignedHeadersBelowTheLastParagraph) {
     for (const Case& c : cases) {
         std::vector<uint8_t> image = blankSegment();
         putHeader(image, c.offset, 0xF8000);
-        const auto found = findServiceHeader(image.data(), image.size());
+        const auto found = headerIn(image);
         EXPECT_EQ(found.has_value(), c.found) << std::hex << c.offset;
         if (c.found) {
             EXPECT_EQ(*found, c.offset);
@@ -44,7 +52,7 @@ TEST(HeaderScan, SkipsBadChecksumsAndEntriesOutsideTheSegment) {
     putHeader(image, 0x0200, 0xEFFFF);    // below the segment
     putHeader(image, 0x0300, 0x100000);   // just above it
     putHeader(image, 0x0400, 0xFFFFF);    // the last byte: inside
-    EXPECT_EQ(findServiceHeader(image.data(), image.size()), std::optional<size_t>(0x0400));
+    EXPECT_EQ(headerIn(image), std::optional<size_t>(0x0400));
 }
 
 TEST(HeaderScan, SignatureSplitAcrossParagraphsIsNotAHeader) {
@@ -53,7 +61,7 @@ TEST(HeaderScan, SignatureSplitAcrossParagraphsIsNotAHeader) {
     // Move it two bytes back so that it straddles the paragraph boundary at 0x100.
     std::vector<uint8_t> shifted = blankSegment();
     for (size_t i = 0; i < kHeaderLength; ++i) shifted[0x00FE + i] = image[0x0100 + i];
-    EXPECT_FALSE(findServiceHeader(shifted.data(), shifted.size()).has_value());
+    EXPECT_FALSE(headerIn(shifted).has_value());
 }
 
 TEST(HeaderScan, EntryAddressIsLittleEndianAndUnaligned) {

@@ -1,6 +1,9 @@
 // R: the data file it writes, byte for byte, from simulated units in every state.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string_view>
+
 #include <clocale>
 #include <string>
 
@@ -41,12 +44,15 @@ std::string section(const std::string& file, const std::string& header) {
 
 TEST(SectionTable, HeadersAndPrefixLengthsInFileOrder) {
     const size_t lengths[] = {14, 17, 21, 19, 21, 12, 16, 22, 10, 16, 20, 14, 11, 7, 10};
-    for (size_t i = 0; i < kSectionCount; ++i) EXPECT_EQ(kSections[i].header.size(), lengths[i]) << i;
+    for (size_t i = 0; i < kSectionCount; ++i) {
+        EXPECT_EQ(kSections[i].headerLength, lengths[i]) << i;
+        EXPECT_EQ(std::strlen(kSections[i].header), lengths[i]) << i;
+    }
     // No header is a prefix of another, so the first match in table order is the only one.
     for (const Section& a : kSections) {
         for (const Section& b : kSections) {
             if (&a != &b) {
-                EXPECT_NE(b.header.substr(0, a.header.size()), a.header);
+                EXPECT_NE(std::string_view(b.header).substr(0, a.headerLength), a.header);
             }
         }
     }

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 #include <string>
 
 #include "host_text.h"
@@ -120,6 +121,8 @@ FILE* openFile(const wchar_t* path, const char* mode) {
 }
 
 bool textModeKeepsCarriageReturn() { return true; }
+
+wchar_t upperCase(wchar_t c) { return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c))); }
 
 }  // namespace platform
 

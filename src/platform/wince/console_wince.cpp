@@ -6,10 +6,11 @@
 // a wide format as an 8-bit string; this file asks for the runtime's own.
 #define __USE_MINGW_ANSI_STDIO 0
 
-#include <cstdarg>
-#include <cstdio>
-#include <cwchar>
-#include <string>
+#include <ctype.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
 
 #include "platform.h"
 
@@ -18,27 +19,32 @@ namespace {
 // Whether the runtime's wide printf reads "%s" as a wide string, as Microsoft's does, rather
 // than as an 8-bit one, as C99's does. Decided by the runtime itself, not by the platform.
 bool readsPercentSAsWide() {
-    static const bool wide = [] {
-        wchar_t out[8] = {};
-        // A wide "AB" read as an 8-bit string ends after its first byte: "A".
-        swprintf(out, sizeof out / sizeof out[0], L"%s", L"AB");
-        return out[0] == L'A' && out[1] == L'B';
-    }();
-    return wide;
+    wchar_t out[8];
+    memset(out, 0, sizeof out);
+    // A wide "AB" read as an 8-bit string ends after its first byte: "A". The count leaves
+    // room for the terminator, which this runtime does not always write.
+    (void)_snwprintf(out, sizeof out / sizeof out[0] - 1, L"%s", L"AB");
+    return out[0] == L'A' && out[1] == L'B';
 }
 
+// The longest message format the program has, with room to spare.
+const size_t kFormatCapacity = 256;
+
 // The program's messages say "%s" for wide and "%S" for 8-bit strings; on a runtime that reads
-// them the other way, the two swap.
-std::wstring forThisRuntime(const wchar_t* format) {
-    std::wstring adapted(format);
-    if (readsPercentSAsWide()) return adapted;
-    for (size_t i = 0; i < adapted.size(); ++i) {
+// them the other way, the two swap in `adapted`. Returns the format to print with.
+const wchar_t* forThisRuntime(const wchar_t* format, wchar_t* adapted) {
+    static int wide = -1;  // decided at the first message
+    if (wide < 0) wide = readsPercentSAsWide() ? 1 : 0;
+    const size_t length = wcslen(format);
+    if (wide == 1 || length >= kFormatCapacity) return format;
+    memcpy(adapted, format, (length + 1) * sizeof(wchar_t));
+    for (size_t i = 0; i < length; ++i) {
         if (adapted[i] != L'%') continue;
         size_t j = i + 1;
-        while (j < adapted.size() && std::wcschr(L"-+ #0123456789.", adapted[j]) != nullptr) ++j;
-        if (j < adapted.size() && adapted[j] == L's') {
+        while (j < length && wcschr(L"-+ #0123456789.", adapted[j]) != 0) ++j;
+        if (j < length && adapted[j] == L's') {
             adapted[j] = L'S';
-        } else if (j < adapted.size() && adapted[j] == L'S') {
+        } else if (j < length && adapted[j] == L'S') {
             adapted[j] = L's';
         }
         i = j;
@@ -51,22 +57,38 @@ std::wstring forThisRuntime(const wchar_t* format) {
 namespace platform {
 
 void consolePrint(const wchar_t* format, ...) {
+    wchar_t adapted[kFormatCapacity];
     va_list args;
     va_start(args, format);
-    std::vfwprintf(stdout, forThisRuntime(format).c_str(), args);
+    (void)vfwprintf(stdout, forThisRuntime(format, adapted), args);
     va_end(args);
 }
 
 void consoleWrite(const char* text, size_t length) {
-    const std::string copy(text, length);
-    consolePrint(L"%S", copy.c_str());
+    // Through the same wide stream as the messages, in pieces that each end in a zero byte.
+    char piece[128];
+    while (length > 0) {
+        const size_t n = length < sizeof piece - 1 ? length : sizeof piece - 1;
+        memcpy(piece, text, n);
+        piece[n] = '\0';
+        consolePrint(L"%S", piece);
+        text += n;
+        length -= n;
+    }
 }
 
 FILE* openFile(const wchar_t* path, const char* mode) {
-    const std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    return _wfopen(path, wideMode.c_str());
+    wchar_t wideMode[8];
+    size_t i = 0;
+    for (; mode[i] != '\0' && i < sizeof wideMode / sizeof wideMode[0] - 1; ++i) {
+        wideMode[i] = static_cast<wchar_t>(mode[i]);
+    }
+    wideMode[i] = L'\0';
+    return _wfopen(path, wideMode);
 }
 
 bool textModeKeepsCarriageReturn() { return false; }
+
+wchar_t upperCase(wchar_t c) { return static_cast<wchar_t>(towupper(c)); }
 
 }  // namespace platform

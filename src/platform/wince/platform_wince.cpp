@@ -2,7 +2,7 @@
 // gate into firmware. Buffers handed to the firmware are addressed by their flat addresses.
 #include <windows.h>
 
-#include <cstdlib>
+#include <stdlib.h>
 
 #include "call_gate.h"
 #include "platform.h"
@@ -12,25 +12,23 @@ extern "C" BOOL VirtualCopy(LPVOID lpvDest, LPVOID lpvSrc, DWORD cbSize, DWORD f
 
 namespace platform {
 
-void* reserveAddressSpace(uint32_t size, uint32_t protection) {
-    return VirtualAlloc(nullptr, size, MEM_RESERVE, protection);
-}
+void* reserveAddressSpace(uint32_t size, uint32_t protection) { return VirtualAlloc(0, size, MEM_RESERVE, protection); }
 
 bool mapPhysical(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection) {
     // With PAGE_PHYSICAL the source is the physical address divided by 256, not a pointer.
-    return VirtualCopy(region, reinterpret_cast<LPVOID>(static_cast<uintptr_t>(physicalForm)), size, protection) !=
-           FALSE;
+    return VirtualCopy(region, reinterpret_cast<LPVOID>(physicalForm), size, protection) != FALSE;
 }
 
 bool releaseAddressSpace(void* region) { return VirtualFree(region, 0, MEM_RELEASE) != FALSE; }
 
 uint32_t lastError() { return GetLastError(); }
 
-void* allocateScratch(size_t size) { return std::malloc(size); }
+void* allocateScratch(size_t size) { return malloc(size); }
 
-void freeScratch(void* buffer) { std::free(buffer); }
+void freeScratch(void* buffer) { free(buffer); }
 
-uint32_t flatAddress(const void* buffer, size_t) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(buffer)); }
+// The device's addresses are 32-bit: a buffer's address is its flat address.
+uint32_t flatAddress(const void* buffer, size_t) { return reinterpret_cast<uint32_t>(buffer); }
 
 void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) { x86::callGate(entry, &in, &out); }
 

@@ -50,9 +50,9 @@ void callGate(const void* entry, const RegisterBlock* in, RegisterBlock* out) {
 #else
 
 void callGate(const void* entry, const RegisterBlock* in, RegisterBlock* out) {
-    const void* clobberedA = nullptr;
-    const void* clobberedC = nullptr;
-    const void* clobberedD = nullptr;
+    const void* clobberedA = 0;
+    const void* clobberedC = 0;
+    const void* clobberedD = 0;
     __asm__ __volatile__(
         "push %%ebp\n\t"
         "push %%ebx\n\t"
