@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The bench: W's throughput beside the bare 256-byte line input and wc -l, W's peak memory, the
-# firmware calls of R and W for the example file and the device code size, printed as tables.
+# firmware calls of R and W for the example file and the device image's size, printed as tables.
 # Runs on the default build, against the default unit with no state file and no call log.
 # Usage: bench/run.sh [BUILD_DIR]; BUILD_DIR names another build, already made, to compare with.
 set -euo pipefail
@@ -70,7 +70,7 @@ r_calls=$(calls "$program" R r.txt)
 w_calls=$(calls "$program" W example.txt)
 unknown_calls=$(calls "$program" W unknown.txt)
 [ "$unknown_calls" -eq 1 ] || fail "W made $unknown_calls firmware calls over the unknown sections, not the support check alone"
-device_text=$(bash scripts/device_compile_check.sh --quiet)
+read -r device_exe device_text < <(bash scripts/device_build.sh --quiet) || fail "the device build failed"
 
 # measure_file FILE: times the line loop, wc -l and W over FILE, once per run, keeping for each
 # the least CPU time in cpu[FILE/NAME] and the largest peak memory in rss[FILE/NAME].
@@ -136,5 +136,6 @@ printf '%-42s %9s %9s %5s\n' "W peak memory, 100 MB less 1 MB (KB)" "$rss_growth
   "$(met "$rss_growth <= 1024 && $rss_growth >= -1024")"
 printf '%-42s %9s %9s %5s\n' "firmware calls of R, example file" "$r_calls" "15" "$(met "$r_calls == 15")"
 printf '%-42s %9s %9s %5s\n' "firmware calls of W, example file" "$w_calls" "16" "$(met "$w_calls == 16")"
-printf '%-42s %9s %9s %5s\n' "device code, .text at -Os (bytes)" "$device_text" "< 32768" \
+printf '%-42s %9s %9s %5s\n' "device image FolvaneCE.exe (bytes)" "$device_exe" "" ""
+printf '%-42s %9s %9s %5s\n' "device image .text at -Os (bytes)" "$device_text" "< 32768" \
   "$(met "$device_text < 32768")"

@@ -1,4 +1,4 @@
-# 32-bit Windows (the device's compile check), with Debian's mingw-w64 cross compiler.
+# 32-bit Windows, with Debian's mingw-w64 cross compiler.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)

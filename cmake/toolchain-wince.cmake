@@ -1,18 +1,29 @@
-# The device build: Windows CE on x86, with Visual Studio 2008 and a CE SDK for x86.
-# Not tested on this project's machines, which have no CE SDK; CI only compiles the device
-# sources with a 32-bit Windows cross compiler (scripts/device_compile_check.sh).
+# The device build with a real CE SDK: Windows CE on x86, with Visual C++ 2005 or 2008 and a CE
+# SDK for x86 (CE 5.0, 6.0 or 7.0), on a Windows machine. This project's machines have no SDK
+# and do not run it; there the `device` preset builds the same sources over the stand-in SDK
+# (cmake/toolchain-wince-standin.cmake, scripts/device_build.sh).
 #
-# On a Windows machine with Visual Studio 2008 and, for example, a CE 6.0 SDK named
-# "MyDevice SDK (x86)" installed:
+# Visual Studio 2008 with the SDK installed, named as Visual Studio lists it among its
+# platforms; the generator needs CMake 3.29 or older:
 #
-#   cmake -S . -B build/wince -G "Visual Studio 9 2008" -A "MyDevice SDK (x86)" ^
-#         -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-wince.cmake
-#   cmake --build build/wince --config Release
+#   cmake -S . -B build\wince -G "Visual Studio 9 2008" -A "MyDevice SDK (x86)" ^
+#         -DCMAKE_TOOLCHAIN_FILE=cmake\toolchain-wince.cmake -DCMAKE_SYSTEM_VERSION=6.0
+#   cmake --build build\wince --config MinSizeRel
 #
-# The NMake generator works too, from the SDK's command prompt (environment set for the SDK):
-#   cmake -S . -B build/wince -G "NMake Makefiles" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-wince.cmake
+# NMake Makefiles, with any CMake and Visual Studio 2005 or 2008, from a command prompt whose
+# PATH finds the CE x86 cl.exe and link.exe first, INCLUDE names the SDK's x86 include folder
+# and LIB its x86 library folder:
+#
+#   cmake -S . -B build\wince -G "NMake Makefiles" -DCMAKE_TOOLCHAIN_FILE=cmake\toolchain-wince.cmake ^
+#         -DCMAKE_SYSTEM_VERSION=6.0 -DCMAKE_BUILD_TYPE=MinSizeRel
+#   cmake --build build\wince
+#
+# Either way the result is FolvaneCE.exe.
 set(CMAKE_SYSTEM_NAME WindowsCE)
 set(CMAKE_SYSTEM_VERSION 6.0 CACHE STRING "CE version of the SDK (5.0, 6.0, 7.0)")
 set(CMAKE_SYSTEM_PROCESSOR x86)
-# A console program whose entry is wmain.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "/ENTRY:mainWCRTStartup")
+# A console program entered at wmain through the runtime's wide start-up, linked against
+# coredll and the CE runtime library alone. Subsystem version 5.00 so that one image may serve
+# CE 5.0 and later (that CE 6.0 and 7 load it is not confirmed).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "/SUBSYSTEM:WINDOWSCE,5.00 /MACHINE:X86 /ENTRY:mainWCRTStartup /NODEFAULTLIB")
+set(CMAKE_CXX_STANDARD_LIBRARIES "coredll.lib corelibc.lib" CACHE STRING "Libraries of every device link")

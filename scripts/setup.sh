@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ make time
   googletest libgtest-dev libgmock-dev
   g++-multilib clang            # the 32-bit x86 build and its gate matrix
-  g++-mingw-w64-i686            # the device sources' compile check
+  g++-mingw-w64-i686            # the device image: linker, import library, second opinion
   g++-mingw-w64-x86-64 wine64 wine  # the Windows build, run under wine
   gcovr                         # the coverage report
   libclang-rt-14-dev            # libFuzzer and the sanitizers of clang, for the fuzz preset

@@ -1,0 +1,59 @@
+# The device image over the stand-in CE SDK in sdk/wince-x86 (with
+# cmake/toolchain-wince-standin.cmake): the device sources and the stand-in's start-up compiled
+# by clang as Visual C++ 2005, linked by the mingw-w64 linker as a CE console program against
+# an import library of the stand-in's coredll.dll, and each source also compiled by mingw-w64
+# g++ against the same headers. scripts/device_build.sh checks the image.
+set(standin ${CMAKE_CURRENT_SOURCE_DIR}/sdk/wince-x86)
+# The start-up splits the command line with the project's splitter, as the device's own does.
+set(sources ${FOLVANE_DEVICE_SOURCES} src/app/command_splitter.cpp ${standin}/startup.cpp)
+set(FOLVANE_DEVICE_PROBE "" CACHE FILEPATH "A source added to the image, to show the build's gates (device_build.sh)")
+if(FOLVANE_DEVICE_PROBE)
+  list(APPEND sources ${FOLVANE_DEVICE_PROBE})
+endif()
+find_program(FOLVANE_MINGW32_GXX i686-w64-mingw32-g++ REQUIRED)
+find_program(FOLVANE_MINGW32_LD i686-w64-mingw32-ld REQUIRED)
+find_program(FOLVANE_MINGW32_DLLTOOL i686-w64-mingw32-dlltool REQUIRED)
+
+add_library(folvane_device OBJECT ${sources})
+target_include_directories(folvane_device PRIVATE ${FOLVANE_DEVICE_INCLUDE_DIRS})
+# fixed_width.h takes __int8 to __int32 from the device's compiler, as Visual C++ 2005 has no
+# <stdint.h>; -Wpedantic would report each of these keywords.
+target_compile_options(folvane_device PRIVATE -Wno-language-extension-token)
+
+set(coredll ${CMAKE_CURRENT_BINARY_DIR}/libcoredll.a)
+set(image ${CMAKE_CURRENT_BINARY_DIR}/FolvaneCE.exe)
+add_custom_command(OUTPUT ${coredll}
+  COMMAND ${FOLVANE_MINGW32_DLLTOOL} -m i386 -d ${standin}/coredll.def -l ${coredll}
+  DEPENDS ${standin}/coredll.def
+  COMMENT "Import library of the stand-in's coredll.dll" VERBATIM)
+# Subsystem 9 (Windows CE) version 5.0, entered at the start-up, nothing but coredll.dll, and
+# no symbol table (as the SDK's linker makes it); a missing entry symbol is an error.
+add_custom_command(OUTPUT ${image}
+  COMMAND ${FOLVANE_MINGW32_LD} --subsystem wince:5.0 -e _mainWCRTStartup -nostdlib -s --fatal-warnings
+          -o ${image} $<TARGET_OBJECTS:folvane_device> ${coredll}
+  DEPENDS $<TARGET_OBJECTS:folvane_device> ${coredll}
+  COMMENT "Linking the device image FolvaneCE.exe" COMMAND_EXPAND_LISTS VERBATIM)
+add_custom_target(FolvaneCE ALL DEPENDS ${image})
+
+# The second opinion: GCC's strict C++98 against the stand-in's headers alone. The gate takes
+# its GCC spelling here.
+set(second_opinion ${FOLVANE_MINGW32_GXX} -std=c++98 -pedantic-errors -Wall -Wextra -Werror -fsyntax-only
+    -nostdinc -I${standin}/include)
+foreach(dir ${FOLVANE_DEVICE_INCLUDE_DIRS})
+  list(APPEND second_opinion -I${CMAKE_CURRENT_SOURCE_DIR}/${dir})
+endforeach()
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/second-opinion)
+set(stamps "")
+foreach(source ${sources})
+  get_filename_component(path ${source} ABSOLUTE)
+  file(RELATIVE_PATH name ${CMAKE_CURRENT_SOURCE_DIR} ${path})
+  string(MAKE_C_IDENTIFIER ${name} stamp)
+  set(stamp ${CMAKE_CURRENT_BINARY_DIR}/second-opinion/${stamp}.ok)
+  add_custom_command(OUTPUT ${stamp}
+    COMMAND ${second_opinion} -MD -MF ${stamp}.d -MT ${stamp} ${path}
+    COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+    DEPENDS ${path} DEPFILE ${stamp}.d
+    COMMENT "Second opinion (mingw-w64 g++, C++98) on ${name}" VERBATIM)
+  list(APPEND stamps ${stamp})
+endforeach()
+add_custom_target(device_second_opinion ALL DEPENDS ${stamps})
