@@ -158,6 +158,7 @@ uint32_t Unit::flatAddress(const void* buffer, size_t size) {
 }
 
 uint8_t* Unit::access(uint32_t flat, size_t length, const char* reg) {
+    if (memoryCheck_ != nullptr && memoryCheck_(flat, length)) return reinterpret_cast<uint8_t*>(uintptr_t{flat});
     for (const Registration& r : registrations_) {
         if (flat >= r.flat && flat - r.flat <= r.size && length <= r.size - (flat - r.flat)) {
             return r.address + (flat - r.flat);
@@ -168,6 +169,12 @@ uint8_t* Unit::access(uint32_t flat, size_t length, const char* reg) {
 }
 
 bool Unit::isRomWindow(uint32_t flat) const {
+    if (memoryCheck_ != nullptr) {
+        for (const auto& [address, region] : regions_) {
+            if (reinterpret_cast<uintptr_t>(address) == flat) return region.physicalForm == kWindowForm;
+        }
+        return false;
+    }
     for (const Registration& r : registrations_) {
         if (r.flat != flat) continue;
         const auto found = regions_.find(r.address);

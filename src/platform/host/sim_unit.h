@@ -47,6 +47,12 @@ public:
     // Buffers handed to the firmware, resolvable until the next service call returns.
     uint32_t flatAddress(const void* buffer, size_t size);
 
+    // Where the program hands the firmware its own 32-bit addresses without registering them
+    // (the device image itself), a check that `length` bytes at `flat` are the program's
+    // writable memory stands in for the registrations.
+    using MemoryCheck = bool (*)(uint32_t flat, size_t length);
+    void checkProgramMemory(MemoryCheck check) { memoryCheck_ = check; }
+
     // A call into `entry`, which must be the announced service entry in the mapped segment.
     void call(const void* entry, const RegisterBlock& in, RegisterBlock& out);
     // The service itself, once control has reached its entry.
@@ -98,6 +104,7 @@ private:
     std::vector<std::string> log_;
     std::vector<CallRecord> calls_;
     Responder responder_;
+    MemoryCheck memoryCheck_ = nullptr;
     bool recording_ = false;
 };
 
