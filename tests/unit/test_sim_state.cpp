@@ -67,6 +67,11 @@ TEST(StateFile, ErrorsNameTheLine) {
         {"decoy_headers = 0x18\n", "1: decoy_headers: decoy offset must be a multiple of 16 below FFF0h: 0x18"},
         {"decoy_headers = 0x7A30\n", "1: decoy_headers: offset 0x7A30 is not below header_offset"},
         {"scratch_alloc = yes\n", "1: scratch_alloc: expected fail"},
+        // What follows a one-word value is named, not taken for a value out of range.
+        {"numlock = 0 # comment\n", "1: numlock: text after the value: '# comment'"},
+        {"spec_version = 1.02 2\n", "1: spec_version: text after the value: '2'"},
+        {"support_signature = valid  x\n", "1: support_signature: text after the value: 'x'"},
+        {"segment_map_error = 5 6\n", "1: segment_map_error: text after the value: '6'"},
     };
     for (const Case& c : cases) {
         sim::State state;
@@ -97,6 +102,39 @@ TEST(StateFile, SavedTextParsesBackToTheSameState) {
     // Fault keys that were not given are not saved.
     EXPECT_EQ(saved.find("entry_address"), std::string::npos);
     EXPECT_NE(saved.find("window_map_error = 0x00000057"), std::string::npos);
+}
+
+TEST(StateFile, MergedSaveKeepsCommentsAndRewritesOnlyWhatChanged) {
+    const std::string text =
+        "# the unit on the bench\r\n"
+        "serial_port = 0x01\r\n"
+        "\n"
+        "  # numlock as shipped\n"
+        "numlock = 1\n"
+        "asset_tag = bare tag\n"
+        "fail = getNumlock";
+    sim::State state;
+    std::string error;
+    ASSERT_TRUE(sim::parseState(text, state, error)) << error;
+    state.settings.numlock = 0;
+    state.settings.eppType = 1;
+    const std::string merged = sim::mergeState(text, state);
+    EXPECT_EQ(merged,
+              "# the unit on the bench\r\n"
+              "serial_port = 0x01\r\n"  // unchanged: as it was written
+              "\n"
+              "  # numlock as shipped\n"
+              "numlock = 0\n"
+              "asset_tag = bare tag\n"
+              "fail = getNumlock\n"
+              "epp_type = 1\n");
+    sim::State again;
+    ASSERT_TRUE(sim::parseState(merged, again, error)) << error;
+    EXPECT_TRUE(again == state);
+    // A changed line that ended in CR LF keeps its CR; nothing to merge into gives the whole state.
+    state.settings.serialPort = 3;
+    EXPECT_NE(sim::mergeState(text, state).find("serial_port = 3\r\n"), std::string::npos);
+    EXPECT_EQ(sim::mergeState("", state), sim::formatState(state));
 }
 
 using ProgramFaults = ::testing::Test;

@@ -65,6 +65,12 @@ void startSimulatedUnit() {
             stopLoading(path + ":0: cannot read: " + std::strerror(errno));
         }
     }
+    if (logPath != nullptr && *logPath != '\0') {
+        // A log that cannot be written would leave a run without its record: stop before it starts.
+        FILE* log = std::fopen(logPath, "ab");
+        if (log == nullptr) stopLoading(std::string("cannot write call log ") + logPath + ": " + std::strerror(errno));
+        (void)std::fclose(log);
+    }
     processUnit = std::make_unique<sim::Unit>(std::move(state), path, logPath != nullptr ? logPath : "");
     sim::installUnit(processUnit.get());
 }

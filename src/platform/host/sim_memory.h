@@ -15,6 +15,10 @@ void* reserve(size_t size);  // inaccessible pages; null on failure
 bool protect(void* region, size_t size, Access access);
 void release(void* region, size_t size);
 
+// Gives `file` the permission bits of the file at `path`, where the host has them and the file
+// exists.
+void copyPermissions(const std::string& path, FILE* file);
+
 // Forces what was written to `file` onto the disk.
 bool syncToDisk(FILE* file);
 

@@ -1,5 +1,6 @@
 // Pages and files on a POSIX host.
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,6 +27,11 @@ bool protect(void* region, size_t size, Access access) {
 }
 
 void release(void* region, size_t size) { munmap(region, size); }
+
+void copyPermissions(const std::string& path, FILE* file) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0) (void)fchmod(fileno(file), info.st_mode & 07777);
+}
 
 bool syncToDisk(FILE* file) { return fsync(fileno(file)) == 0; }
 

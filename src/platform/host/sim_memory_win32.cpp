@@ -47,6 +47,9 @@ bool protect(void* region, size_t size, Access access) {
 
 void release(void* region, size_t) { VirtualFree(region, 0, MEM_RELEASE); }
 
+// Windows keeps no permission bits of this kind; the new file takes the folder's defaults.
+void copyPermissions(const std::string&, FILE*) {}
+
 bool syncToDisk(FILE* file) { return _commit(_fileno(file)) == 0; }
 
 std::string moveOver(const std::string& from, const std::string& to) {

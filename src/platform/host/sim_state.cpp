@@ -99,6 +99,16 @@ std::vector<std::string_view> splitBlanks(std::string_view s) {
     return words;
 }
 
+// A value that is one word: whatever follows it after a blank (a comment, a second value) is
+// named as the error, rather than the value being called out of range.
+bool oneWord(std::string_view v, std::string& err) {
+    size_t blank = 0;
+    while (blank < v.size() && !isBlank(v[blank])) ++blank;
+    if (blank == v.size()) return true;
+    err = "text after the value: '" + std::string(trim(v.substr(blank))) + "'";
+    return false;
+}
+
 // "0x" and at least `digits` upper-case hexadecimal digits.
 std::string hex(uint64_t value, int digits) {
     std::string text;
@@ -125,6 +135,7 @@ Key settingNumber(const char* name, T Settings::*member, uint64_t max, int hexDi
     return {name, false,
             [member, max](std::string_view v, State& st, std::string& err) {
                 uint64_t n = 0;
+                if (!oneWord(v, err)) return false;
                 if (!parseNumber(v, max, n)) {
                     err = "value out of range (0 to " + std::to_string(max) + ")";
                     return false;
@@ -156,6 +167,7 @@ Key settingText(const char* name, std::string Settings::*member, size_t maxLengt
 Key faultFlag(const char* name, bool Faults::*member, const char* good, const char* bad) {
     return {name, true,
             [=](std::string_view v, State& st, std::string& err) {
+                if (!oneWord(v, err)) return false;
                 if (v != good && v != bad) {
                     err = std::string("expected ") + good + " or " + bad;
                     return false;
@@ -170,6 +182,7 @@ Key faultNumber(const char* name, uint32_t Faults::*member, uint64_t max, int he
     return {name, true,
             [=](std::string_view v, State& st, std::string& err) {
                 uint64_t n = 0;
+                if (!oneWord(v, err)) return false;
                 if (!parseNumber(v, max, n)) {
                     err = "value out of range (0 to " + hex(max, 1) + ")";
                     return false;
@@ -184,6 +197,7 @@ Key faultErrorCode(const char* name, std::optional<uint32_t> Faults::*member) {
     return {name, true,
             [=](std::string_view v, State& st, std::string& err) {
                 uint64_t n = 0;
+                if (!oneWord(v, err)) return false;
                 if (!parseNumber(v, 0xFFFFFFFF, n)) {
                     err = "expected a 32-bit error code";
                     return false;
@@ -222,6 +236,7 @@ std::string formatBootSequence(const State& st) {
 }
 
 bool parseVersion(std::string_view v, State& st, std::string& err) {
+    if (!oneWord(v, err)) return false;
     const size_t dot = v.find('.');
     uint64_t major = 0;
     uint64_t minor = 0;
@@ -469,6 +484,41 @@ bool parseState(std::string_view text, State& state, std::string& error) {
     }
     state = std::move(parsed);
     return true;
+}
+
+std::string mergeState(std::string_view text, const State& state) {
+    State old;
+    std::string error;
+    if (text.empty() || !parseState(text, old, error)) return formatState(state);
+    const auto& table = keys();
+    std::vector<bool> present(table.size(), false);
+    std::string out;
+    while (!text.empty()) {
+        const size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const std::string_view content = trim(line);
+        const size_t equals = content.find('=');
+        const auto key = content.empty() || content.front() == '#' || equals == std::string_view::npos
+                             ? table.end()
+                             : std::find_if(table.begin(), table.end(),
+                                            [&](const Key& k) { return trim(content.substr(0, equals)) == k.name; });
+        if (key == table.end() || key->format(state) == key->format(old)) {
+            out.append(line);
+        } else {
+            // A changed key rewrites its own line, keeping a carriage return that ended it.
+            out += std::string(key->name) + " = " + key->format(state);
+            if (!line.empty() && line.back() == '\r') out += '\r';
+        }
+        if (key != table.end()) present[static_cast<size_t>(key - table.begin())] = true;
+        out += '\n';
+    }
+    // A key set for the first time goes at the end.
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (present[i] || table[i].fault || table[i].format(state) == table[i].format(old)) continue;
+        out += std::string(table[i].name) + " = " + table[i].format(state) + "\n";
+    }
+    return out;
 }
 
 std::string formatState(const State& state) {

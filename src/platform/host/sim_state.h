@@ -77,6 +77,11 @@ bool parseState(std::string_view text, State& state, std::string& error);
 // The state file text that parses back to `state`: every setting, and the fault keys given.
 std::string formatState(const State& state);
 
+// The state file text `text` with `state` written into it: a key whose value changed rewrites its
+// own line, a key set for the first time is appended, and comments stay where they stand. A
+// text that is empty or does not parse gives formatState(state).
+std::string mergeState(std::string_view text, const State& state);
+
 // Texts as the state file quotes them, with C escapes.
 std::string quoteText(std::string_view text);
 

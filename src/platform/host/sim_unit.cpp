@@ -30,6 +30,8 @@ std::string replaceFile(const std::string& path, const std::string& text) {
     const std::string temporary = path + ".new";
     FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) return std::strerror(errno);
+    // The state file holds passwords: its permission bits stay as they were.
+    host_memory::copyPermissions(path, file);
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
                          host_memory::syncToDisk(file);
     const int writeError = errno;
@@ -273,7 +275,14 @@ std::vector<uint8_t> Unit::segmentImage() const {
 
 void Unit::save() {
     if (statePath_.empty()) return;
-    const std::string why = replaceFile(statePath_, formatState(state_));
+    std::string saved;
+    if (FILE* file = std::fopen(statePath_.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) saved.append(buffer, n);
+        (void)std::fclose(file);
+    }
+    const std::string why = replaceFile(statePath_, mergeState(saved, state_));
     if (why.empty()) return;
     (void)std::fflush(stdout);
     (void)std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why.c_str());
