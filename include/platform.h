@@ -51,6 +51,20 @@ void consoleWrite(const char* text, size_t length);
 // Opens a file by its wide name; `mode` is "wt" or "rt" (text mode).
 FILE* openFile(const wchar_t* path, const char* mode);
 
+// R's output file is written whole beside its target ("PATH.new", beside the file that a
+// symbolic link names) and then put in the target's place, so that the target is always either
+// the old file or the whole new one.
+// Opens the new file for writing in text mode, replacing a leftover one. Null on failure.
+FILE* openReplacement(const wchar_t* path);
+// Puts the closed new file in place of `path`, with the replaced file's permission bits where
+// the platform has them. False when it cannot; the new file is then removed.
+bool commitReplacement(const wchar_t* path);
+// Removes the new file.
+void discardReplacement(const wchar_t* path);
+
+// Flushes the console stream; false when anything written to it may not have reached it.
+bool consoleFlushed();
+
 // Whether a text-mode file hands a carriage return before a line feed to the program (files
 // written on the device end their lines with CR LF).
 bool textModeKeepsCarriageReturn();

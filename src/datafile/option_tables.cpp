@@ -59,11 +59,11 @@ const Section kSections[kSectionCount] = {
     {SectionId::EcpModeUseDma, HEADER("ECP Mode Use DMA"), EntryKind::EcpDma, &kEcpDmaOptions, false},
     {SectionId::ParallelPortEppType, HEADER("Parallel Port EPP Type"), EntryKind::SingleChoice, &kEppTypeOptions,
      false},
-    {SectionId::BootOrder, HEADER("Boot Order"), EntryKind::BootList, &kBootDeviceOptions, false},
+    {SectionId::BootOrder, HEADER("Boot Order"), EntryKind::BootList, &kBootDeviceOptions, true},
     {SectionId::Ps2PortStatus, HEADER("PS/2 Port Status"), EntryKind::SingleChoice, &kPs2Options, false},
     {SectionId::PwronAfterPwrFail, HEADER("PWRON After PWR-Fail"), EntryKind::SingleChoice, &kPowerFailOptions, false},
     {SectionId::UsbController, HEADER("USB Controller"), EntryKind::SingleChoice, &kEnableOptions, false},
-    {SectionId::WakeOnRtc, HEADER("Wake On RTC"), EntryKind::Wake, &kDayOptions, false},
+    {SectionId::WakeOnRtc, HEADER("Wake On RTC"), EntryKind::Wake, &kDayOptions, true},
     {SectionId::Numlock, HEADER("Numlock"), EntryKind::SingleChoice, &kOnOffOptions, false},
     {SectionId::S3Support, HEADER("S3 Support"), EntryKind::SingleChoice, &kEnableOptions, true},
 };

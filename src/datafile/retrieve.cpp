@@ -57,8 +57,12 @@ void writeChoices(Output& out, const OptionTable& options, uint32_t value) {
 }
 
 // A tag that holds a line end would become more than one line, its second line read back by W
-// as a header or an entry of another section: such a tag is left out, like a cut one.
-bool fitsOnOneLine(const char* tag) { return strchr(tag, '\r') == 0 && strchr(tag, '\n') == 0; }
+// as a header or an entry of another section; one that holds Ctrl-Z (1Ah) would end W's input
+// there in the device's text mode, so that no section after it is applied. Such a tag is left
+// out, like a cut one.
+bool fitsOnOneLine(const char* tag) {
+    return strchr(tag, '\r') == 0 && strchr(tag, '\n') == 0 && strchr(tag, '\x1A') == 0;
+}
 
 void writePassword(Output& out, BiosService& bios, SectionId::Value id) {
     uint32_t present = 0;
@@ -73,10 +77,13 @@ void writeAssetTag(Output& out, BiosService& bios) {
     if (bios.getAssetTag(tag, capacity) && fitsOnOneLine(tag)) out.entry(tag);
 }
 
-void writeBootList(Output& out, BiosService& bios) {
+// A boot order or wake setting that could not be read is left out, header and all: written
+// without names or marks, W would apply it as an empty boot order or a wake at 12:00.
+void writeBootList(Output& out, BiosService& bios, const Section& section) {
     BootSequence boot;
     boot.fill(kBootEnd);
     if (!bios.getBootSequence(boot)) return;
+    out.header(section.header);
     // All 16 codes when the firmware stored no end mark: W keeps the first 15.
     for (size_t i = 0; i < kBootSequenceSize; ++i) {
         const uint8_t code = boot[i];
@@ -101,9 +108,10 @@ void formatTime(char* text, uint8_t hour, uint8_t minute) {
     *p = '\0';
 }
 
-void writeWake(Output& out, BiosService& bios) {
+void writeWake(Output& out, BiosService& bios, const Section& section) {
     WakeSetting wake = 0;
-    bios.getWakeOnRtc(wake);  // a failed read leaves no days and the time 0:00
+    if (!bios.getWakeOnRtc(wake)) return;
+    out.header(section.header);
     for (uint32_t day = 0; day < kDayOptions.count; ++day) {
         out.entry(kDayOptions[day], ((wakeDays(wake) >> day) & 1) != 0);
     }
@@ -117,6 +125,8 @@ void writeWake(Output& out, BiosService& bios) {
 // The section's header, then its entry lines from what the firmware reports now.
 // `parallelMode` carries the word read for "Printer Mode" to "ECP Mode Use DMA".
 void writeSection(Output& out, BiosService& bios, const Section& section, uint32_t& parallelMode) {
+    if (section.kind == EntryKind::BootList) return writeBootList(out, bios, section);
+    if (section.kind == EntryKind::Wake) return writeWake(out, bios, section);
     if (section.omittedWhenUnread) {
         uint32_t value = kUnread;
         if (!(bios.*choiceBinding(section.id)->get)(value)) return;
@@ -144,17 +154,19 @@ void writeSection(Output& out, BiosService& bios, const Section& section, uint32
             writeChoices(out, *section.options, dma);
             break;
         }
-        case EntryKind::BootList: writeBootList(out, bios); break;
-        case EntryKind::Wake: writeWake(out, bios); break;
+        case EntryKind::BootList:
+        case EntryKind::Wake: break;  // written above, once read
     }
 }
 
 }  // namespace
 
+// Writes the data file to a new file beside the target, which takes the target's place only
+// when it is whole: an existing file is never left empty or cut short.
 int retrieveSettings(const wchar_t* path) {
     FILE* file = 0;
     if (path != 0) {
-        file = platform::openFile(path, "wt");
+        file = platform::openReplacement(path);
         if (file == 0) {
             platform::consolePrint(L"***ERROR*** Failed to open output file (%s)!\n", path);
             return 1;
@@ -165,6 +177,7 @@ int retrieveSettings(const wchar_t* path) {
     if (bios.available == 0) {
         platform::consolePrint(L"***ERROR*** The BIOS settings service is not available; nothing was retrieved!\n");
         out.close();
+        if (path != 0) platform::discardReplacement(path);
         bios.release();
         return 1;
     }
@@ -172,7 +185,9 @@ int retrieveSettings(const wchar_t* path) {
     for (size_t i = 0; i < kSectionCount; ++i) writeSection(out, bios, kSections[i], parallelMode);
     const bool written = out.close();
     bios.release();
-    if (!written) {
+    if (path == 0) return platform::consoleFlushed() ? 0 : 1;
+    if (!written) platform::discardReplacement(path);
+    if (!written || !platform::commitReplacement(path)) {
         platform::consolePrint(L"***ERROR*** Failed to write output file (%s)!\n", path);
         return 1;
     }

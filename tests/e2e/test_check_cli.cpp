@@ -58,7 +58,7 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
         {{"warn.txt", "--plan"}, kWarning + "warn.txt:4: setNumlock 1\n", 1},
         {{"--", "--plan"}, "--plan: error: cannot open the file (No such file or directory)\n", 2},
         {{"-"}, "-: error: cannot open the file (No such file or directory)\n", 2},
-        {{"sub"}, "sub: error: cannot read the file (Is a directory)\n", 2},
+        {{"sub"}, "sub: error: cannot open the file (Is a directory)\n", 2},
     };
     for (const ArgumentCase& c : cases) {
         TempDir dir;

@@ -138,7 +138,8 @@ TEST(Retrieve, ConsoleOutputKeepsMessagesInOrderWithTheFileText) {
     };
     replace("Serial Port Address\n\tDisabled\n\t*3F8h/IRQ4\n",
             "Serial Port Address\n***ERROR*** Failed to get serial port setting!\n\tDisabled\n\t3F8h/IRQ4\n");
-    replace("Boot Order\n\tHard Disk\n\tUSB\n\tLAN\n", "Boot Order\n***ERROR*** Failed to get boot sequence!\n");
+    // A boot order R could not read is left out, header and all; its message stands alone.
+    replace("Boot Order\n\tHard Disk\n\tUSB\n\tLAN\n", "***ERROR*** Failed to get boot sequence!\n");
     EXPECT_EQ(r.out, lines(kBanner + kVersion + expected));
 }
 
@@ -211,6 +212,30 @@ TEST(SimulatedUnit, AMissingStateFileIsCreatedAtTheFirstSave) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(readFile(state).find("numlock = 0\n"), std::string::npos);
     EXPECT_FALSE(exists(state + ".new"));
+}
+
+TEST(SimulatedUnit, ASaveKeepsTheStateFilesModeAndComments) {
+    TempDir dir;
+    const std::string state = dir.file("unit.state");
+    writeFile(state, "# bench unit 7\nnumlock = 1 \n# end\n");
+    ASSERT_EQ(chmod(state.c_str(), 0600), 0);
+    writeFile(dir.file("in.txt"), "Numlock\n\t*Off\nUSB Controller\n\t*Disabled\n");
+    const e2e::Result r = e2e::run({{"W", "in.txt"}, {{"FOLVANE_MACHINE", state}}, dir.file("")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(readFile(state), "# bench unit 7\nnumlock = 0\n# end\nusb_controller = 0\n");
+    // Windows keeps no permission bits of this kind.
+    if (e2e::windowsRuntime()) return;
+    struct stat info {};
+    ASSERT_EQ(stat(state.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+TEST(SimulatedUnit, ACallLogThatCannotBeWrittenStopsBeforeTheBanner) {
+    const e2e::Result r = e2e::run({{"R"}, {{"FOLVANE_MACHINE_LOG", "/nonexistent-dir/calls.log"}}, ""});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              lines("simulated unit: cannot write call log /nonexistent-dir/calls.log: No such file or directory\n"));
 }
 
 TEST(SimulatedUnit, ASaveThatFailsIsTheUnitLosingPower) {

@@ -2,6 +2,8 @@
 // round trip of R's file from one unit onto another.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <string>
 
@@ -144,10 +146,10 @@ TEST(Change, FailuresOfTheRunItself) {
     EXPECT_EQ(console.text(), "***ERROR*** Failed to open input file (/nonexistent-dir/in.txt)!\n");
     EXPECT_TRUE(unit.unit().calls().empty());
     console.clear();
-    // A directory opens but cannot be read: a read error, not the end of the file.
+    // A folder is no data file: refused before the service is constructed.
     EXPECT_EQ(changeSettings(L"/tmp"), 1);
-    EXPECT_EQ(console.text(), "Zentos Spec Version 1.02\n\n"
-                              "***ERROR*** Failed to read input file (/tmp); the rest of it was not applied!\n");
+    EXPECT_EQ(console.text(), "***ERROR*** Failed to open input file (/tmp)!\n");
+    EXPECT_TRUE(unit.unit().calls().empty());
     EXPECT_FALSE(unit.unit().regionsHeld());
 }
 
@@ -265,10 +267,14 @@ TEST(RoundTrip, FailedReadsLeaveWhatTheFileStillSays) {
     sim::ScopedUnit second("serial_port = 4\nasset_tag = KEEP");
     sim::ConsoleCapture console;
     ASSERT_EQ(changeSettings(wide(path).c_str()), 0);
-    EXPECT_TRUE(second.settings().bootSequence.empty());  // an empty list sets an empty boot order
-    EXPECT_EQ(second.settings().wakeDays, 0);            // "0:00" and no days: 12:00
-    EXPECT_EQ(second.settings().wakeHour, 12);
-    EXPECT_EQ(second.settings().wakeMinute, 0);
+    // R left the boot order and wake sections out, so W changes neither.
+    EXPECT_EQ(second.settings().bootSequence, (std::vector<uint8_t>{2, 5, 6}));
+    EXPECT_EQ(second.settings().wakeDays, 0x3E);
+    EXPECT_EQ(second.settings().wakeHour, 6);
+    EXPECT_EQ(second.settings().wakeMinute, 5);
+    EXPECT_EQ(std::count_if(second.unit().callLog().begin(), second.unit().callLog().end(),
+                            [](const std::string& line) { return line.rfind("fn=9 ", 0) == 0 || line.rfind("fn=13 ", 0) == 0; }),
+              0);
     EXPECT_EQ(second.settings().adminPassword, "");  // no entry line clears it
     EXPECT_EQ(second.settings().serialPort, 4);      // unmarked: left as it was
     EXPECT_EQ(second.settings().assetTag, "KEEP");   // no line: left as it was

@@ -4,7 +4,15 @@
 #include <cstring>
 #include <string_view>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <clocale>
+#include <csignal>
+#include <functional>
 #include <string>
 
 #include "datafile.h"
@@ -96,23 +104,25 @@ TEST(Retrieve, EachFailingGetPrintsItsMessageAndLeavesItsSectionUnmarked) {
          "Printer Mode\n\tOutput-Only\n\tEPP\n\tECP\n\tECP/EPP\nECP Mode Use DMA\n\tDMA1\n\tDMA3\n"},
         {"getEppType", "Parallel Port EPP Type", "***ERROR*** Failed to get parallel port EPP type!\n",
          "Parallel Port EPP Type\n\tEPP 1.9\n\tEPP 1.7\n"},
-        {"getBootSequence", "Boot Order", "***ERROR*** Failed to get boot sequence!\n", "Boot Order\n"},
+        // A boot order or wake setting R could not read would be applied by W as an empty order
+        // or a wake at 12:00: the whole section stays out, as for S3.
+        {"getBootSequence", "Boot Order", "***ERROR*** Failed to get boot sequence!\n", ""},
         {"getPs2Port", "PS/2 Port Status", "***ERROR*** Failed to get PS2 port setting!\n",
          "PS/2 Port Status\n\tPS/2 port is keyboard\n\tPS/2 port is mouse\n"},
         {"getPowerOnAfterFail", "PWRON After PWR-Fail", "***ERROR*** Failed to get PWRON_After_PWRFail setting!\n",
          "PWRON After PWR-Fail\n\tOff\n\tOn\n\tFormer state\n"},
         {"getUsbController", "USB Controller", "***ERROR*** Failed to get USB controller setting!\n",
          "USB Controller\n\tDisabled\n\tEnabled\n"},
-        {"getWakeOnRtc", "Wake On RTC", "***ERROR*** Failed to get Wake on RTC setting!\n",
-         "Wake On RTC\n\tSunday\n\tMonday\n\tTuesday\n\tWednesday\n\tThursday\n\tFriday\n\tSaturday\n\t0:00\n"},
+        {"getWakeOnRtc", "Wake On RTC", "***ERROR*** Failed to get Wake on RTC setting!\n", ""},
         {"getNumlock", "Numlock", "***ERROR*** Failed to get Numlock setting!\n", "Numlock\n\tOff\n\tOn\n"},
         {"getS3Support", "S3 Support", "", ""},
     };
     for (const Case& c : cases) {
         const Outcome run = retrieveToConsole(std::string("fail = ") + c.fail + "\nuser_password = x");
         EXPECT_EQ(run.status, 0) << c.fail;
-        // On the console the message follows its header line.
-        const std::string after = std::string(c.header) + "\n" + c.message;
+        // On the console the message follows its header line, or stands alone when the
+        // section is left out.
+        const std::string after = (*c.sectionText != '\0' ? std::string(c.header) + "\n" : "") + c.message;
         if (*c.message != '\0') {
             EXPECT_NE(run.console.find(after), std::string::npos) << c.fail << "\n" << run.console;
         }
@@ -165,6 +175,9 @@ TEST(Retrieve, AssetTagLines) {
         {"\"\\x80\\xA0tag\\xFF\"", "Asset Tracking Number\n\t\x80\xA0tag\xFF\n"},
         {"\"x\\nSetup Password\"", "Asset Tracking Number\n"},
         {"\"x\\r\"", "Asset Tracking Number\n"},
+        // Ctrl-Z ends the device's text-mode input: W would apply nothing after the tag.
+        {"\"x\\x1Ay\"", "Asset Tracking Number\n"},
+        {"\"\\x1A\"", "Asset Tracking Number\n"},
         {"\"  lead\"", "Asset Tracking Number\n\t  lead\n"},
     };
     for (const Case& c : cases) {
@@ -206,6 +219,8 @@ TEST(Retrieve, WakeTimeLine) {
         {"wake_hour = 6\nwake_minute = 255", "\tSaturday\n"},
         {"wake_hour = 0\nwake_minute = 0", "\tSaturday\n\t0:00\n"},
         {"wake_hour = 200\nwake_minute = 99", "\tSaturday\n\t200:99\n"},
+        {"wake_hour = 254\nwake_minute = 123", "\tSaturday\n\t254:123\n"},
+        {"wake_hour = 10\nwake_minute = 7", "\tSaturday\n\t10:07\n"},
     };
     for (const Case& c : cases) {
         const std::string text = section(retrieveToConsole(c.state).console, "Wake On RTC");
@@ -223,7 +238,7 @@ TEST(Retrieve, UnitWithoutS3EndsWithNumlock) {
     EXPECT_EQ(run.status, 0);
 }
 
-TEST(Retrieve, UnavailableServiceWritesNothingAndFails) {
+TEST(Retrieve, UnavailableServiceKeepsTheOldFile) {
     testing_support::TempDir dir;
     const std::string path = dir.file("out.txt");
     testing_support::writeFile(path, "old contents\n");
@@ -233,7 +248,8 @@ TEST(Retrieve, UnavailableServiceWritesNothingAndFails) {
     EXPECT_EQ(console.text(),
               "***ERROR*** Failed to locate BIOS Service (DM) header!\n"
               "***ERROR*** The BIOS settings service is not available; nothing was retrieved!\n");
-    EXPECT_EQ(testing_support::readFile(path), "");
+    EXPECT_EQ(testing_support::readFile(path), "old contents\n");
+    EXPECT_FALSE(testing_support::fileExists(path + ".new"));
     EXPECT_TRUE(unit.unit().calls().empty());
     EXPECT_FALSE(unit.unit().regionsHeld());
 }
@@ -266,6 +282,103 @@ TEST(Retrieve, EightBitTextIsByteExactInAnyLocale) {
             << locale;
     }
     std::setlocale(LC_ALL, "C");
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `body` in a child process with `prepare` applied there first (a file size limit, a
+// standard output that fails); returns its exit status and what it wrote on standard error.
+struct ChildOutcome {
+    int status;
+    std::string err;
+};
+ChildOutcome inChild(const std::function<void()>& prepare, const std::function<int()>& body) {
+    int pipeFds[2];
+    EXPECT_EQ(pipe(pipeFds), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], 2);
+        close(pipeFds[0]);
+        prepare();
+        _exit(body());
+    }
+    close(pipeFds[1]);
+    std::string err;
+    char buffer[256];
+    ssize_t n = 0;
+    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) err.append(buffer, static_cast<size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, err};
+}
+
+// The unit R reads in every test below; its file is the example file.
+constexpr const char* kOldText = "an earlier unit's file\n";
+
+TEST(RetrieveReplacement, ReplacesTheFileWholeKeepingItsModeAndItsLink) {
+    testing_support::TempDir dir;
+    const std::string target = dir.file("target.txt");
+    const std::string link = dir.file("link.txt");
+    testing_support::writeFile(target, kOldText);
+    ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("target.txt", link.c_str()), 0);
+    testing_support::writeFile(target + ".new", "left over by a power loss\n");
+    {
+        sim::ScopedUnit unit("");
+        sim::ConsoleCapture console;
+        EXPECT_EQ(retrieveSettings(testing_support::wide(link).c_str()), 0);
+        EXPECT_EQ(console.text(), kVersion);
+    }
+    EXPECT_EQ(testing_support::readFile(target), exampleFile());
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));  // written through, the link stays
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_FALSE(testing_support::fileExists(target + ".new"));
+    EXPECT_FALSE(testing_support::fileExists(link + ".new"));
+}
+
+TEST(RetrieveReplacement, AWriteErrorPartWayLeavesTheOldFileAndNoNewOne) {
+    testing_support::TempDir dir;
+    const std::string path = dir.file("unit.txt");
+    testing_support::writeFile(path, kOldText);
+    const ChildOutcome run = inChild(
+        [] {
+            // 300 bytes: the file stops part-way through the boot order.
+            const rlimit limit{300, 300};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            signal(SIGXFSZ, SIG_IGN);
+        },
+        [&] {
+            sim::ScopedUnit unit("");
+            sim::ConsoleCapture console;
+            const int status = retrieveSettings(testing_support::wide(path).c_str());
+            const bool message =
+                console.text() == std::string(kVersion) + "***ERROR*** Failed to write output file (" + path + ")!\n";
+            return message ? status : 99;
+        });
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(testing_support::readFile(path), kOldText);
+    EXPECT_FALSE(testing_support::fileExists(path + ".new"));
+}
+
+TEST(RetrieveReplacement, AFailedWriteOfStandardOutputIsStatusOne) {
+    const ChildOutcome run = inChild(
+        [] {
+            const int full = open("/dev/full", O_WRONLY);
+            dup2(full, 1);
+        },
+        [] {
+            sim::ScopedUnit unit("");
+            return retrieveSettings(nullptr);
+        });
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "***ERROR*** Failed to write standard output!\n");
 }
 
 }  // namespace

@@ -44,6 +44,8 @@ inline void writeFile(const std::string& path, const std::string& text) {
     }
 }
 
+inline bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
 inline std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 // What R writes for the default simulated unit.

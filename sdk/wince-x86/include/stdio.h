@@ -24,6 +24,7 @@ FILE* __cdecl _getstdfilex(int stream);
 
 FILE* __cdecl _wfopen(const wchar_t* path, const wchar_t* mode);
 int __cdecl fclose(FILE* stream);
+int __cdecl fflush(FILE* stream);
 char* __cdecl fgets(char* buffer, int count, FILE* stream);
 int __cdecl fgetc(FILE* stream);
 int __cdecl ungetc(int c, FILE* stream);

@@ -9,6 +9,7 @@ typedef unsigned long DWORD;
 typedef unsigned int UINT;
 typedef void* LPVOID;
 typedef wchar_t* LPWSTR;
+typedef const wchar_t* LPCWSTR;
 
 #define FALSE 0
 
@@ -24,6 +25,10 @@ extern "C" {
 LPVOID __cdecl VirtualAlloc(LPVOID address, DWORD size, DWORD allocationType, DWORD protection);
 BOOL __cdecl VirtualFree(LPVOID address, DWORD size, DWORD freeType);
 DWORD __cdecl GetLastError(void);
+
+// Files by their wide names. MoveFileW fails when the new name exists: it never replaces.
+BOOL __cdecl DeleteFileW(LPCWSTR path);
+BOOL __cdecl MoveFileW(LPCWSTR existingPath, LPCWSTR newPath);
 
 // Only the start-up calls these.
 LPWSTR __cdecl GetCommandLineW(void);

@@ -2,6 +2,9 @@
 // program's wide messages itself and writes bytes to a narrow standard output, so that 8-bit
 // texts reach it unchanged in every locale (wide stdio on glibc refuses bytes 80h-FFh in the C
 // locale) and R's file text stays in order with the messages.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -117,7 +120,23 @@ FILE* openFile(const wchar_t* path, const char* mode) {
     for (const char* m = mode; *m != '\0'; ++m) {
         if (*m != 't') narrowMode += *m;
     }
-    return std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
+    FILE* file = std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
+    // A folder opens for reading here, to fail only at the first read; it is no data file.
+    struct stat info {};
+    if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+        (void)std::fclose(file);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return file;
+}
+
+bool consoleFlushed() {
+    if (captureSink != nullptr) return true;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    // Standard output itself failed, so the word goes to standard error.
+    (void)std::fputs("***ERROR*** Failed to write standard output!\n", stderr);
+    return false;
 }
 
 bool textModeKeepsCarriageReturn() { return true; }

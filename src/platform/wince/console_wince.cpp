@@ -9,8 +9,13 @@
 #include <ctype.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+
+// After the runtime's headers: mingw-w64's <windows.h> included first would route the wide
+// printf family to its own after all.
+#include <windows.h>
 
 #include "platform.h"
 
@@ -86,6 +91,46 @@ FILE* openFile(const wchar_t* path, const char* mode) {
     wideMode[i] = L'\0';
     return _wfopen(path, wideMode);
 }
+
+// "PATH.new" in memory from the heap, or null; the caller frees it.
+wchar_t* replacementName(const wchar_t* path) {
+    static const wchar_t kSuffix[] = L".new";
+    const size_t length = wcslen(path);
+    wchar_t* name = static_cast<wchar_t*>(malloc((length + sizeof kSuffix / sizeof kSuffix[0]) * sizeof(wchar_t)));
+    if (name == 0) return 0;
+    memcpy(name, path, length * sizeof(wchar_t));
+    memcpy(name + length, kSuffix, sizeof kSuffix);
+    return name;
+}
+
+FILE* openReplacement(const wchar_t* path) {
+    wchar_t* name = replacementName(path);
+    if (name == 0) return 0;
+    FILE* file = _wfopen(name, L"wt");
+    free(name);
+    return file;
+}
+
+// MoveFileW never replaces an existing file, so the old one goes first. Power lost between the
+// two steps leaves the whole new file under "PATH.new" and no old one; the next R replaces it.
+bool commitReplacement(const wchar_t* path) {
+    wchar_t* name = replacementName(path);
+    if (name == 0) return false;
+    (void)DeleteFileW(path);  // absent the first time; any other failure makes the move fail
+    const bool moved = MoveFileW(name, path) != FALSE;
+    if (!moved) (void)DeleteFileW(name);
+    free(name);
+    return moved;
+}
+
+void discardReplacement(const wchar_t* path) {
+    wchar_t* name = replacementName(path);
+    if (name == 0) return;
+    (void)DeleteFileW(name);
+    free(name);
+}
+
+bool consoleFlushed() { return fflush(stdout) == 0 && ferror(stdout) == 0; }
 
 bool textModeKeepsCarriageReturn() { return false; }
 

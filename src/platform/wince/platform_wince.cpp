@@ -8,7 +8,7 @@
 #include "platform.h"
 
 // Exported by coredll.dll; the CE headers declare it, desktop headers do not.
-extern "C" BOOL VirtualCopy(LPVOID lpvDest, LPVOID lpvSrc, DWORD cbSize, DWORD fdwProtect);
+extern "C" BOOL __cdecl VirtualCopy(LPVOID lpvDest, LPVOID lpvSrc, DWORD cbSize, DWORD fdwProtect);
 
 namespace platform {
 
