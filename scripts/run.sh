@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Builds the host program and runs it against the default simulated unit.
+# Builds the host program in the repository and runs it against the default simulated unit, in
+# the caller's own directory, so that `run.sh W unit.txt` reads the caller's unit.txt.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-bash scripts/setup.sh >/dev/null
+caller=$PWD
+repo=$(cd "$(dirname "$0")/.." && pwd)
+cd "$repo"
+bash scripts/setup.sh --run >/dev/null
 cmake --preset default >/dev/null
-cmake --build --preset default >/dev/null
-exec ./build/default/FolvaneCE "${@:-R}"
+cmake --build --preset default --target FolvaneCE >/dev/null
+cd "$caller"
+exec "$repo/build/default/FolvaneCE" "${@:-R}"

@@ -1,6 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian machine (run as root).
+# `setup.sh --run` installs only what the default build of the program needs.
 set -euo pipefail
+
+run_only=false
+if [ "${1:-}" = "--run" ]; then
+  run_only=true
+  shift
+fi
 
 packages=(
   cmake ninja-build g++ make time
@@ -12,6 +19,7 @@ packages=(
   libclang-rt-14-dev            # libFuzzer and the sanitizers of clang, for the fuzz preset
 )
 
+$run_only && packages=(cmake ninja-build g++)
 packages+=("$@")  # extra packages a caller needs
 
 missing=()
