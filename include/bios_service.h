@@ -2,18 +2,10 @@
 // typed settings operation, each with its own failure message.
 #pragma once
 
+#include "firmware_interface.h"
 #include "fixed_width.h"
 #include "register_block.h"
 #include "settings_ops.h"
-
-// The service header in the F0000h segment: signature, entry address, checksum over 13 bytes.
-const uint32_t kSegmentPhysical = 0xF0000;
-const uint32_t kSegmentSize = 0x10000;
-const size_t kHeaderLength = 13;
-const size_t kHeaderStride = 16;
-const size_t kScanLimit = 0xFFF0;  // the last paragraph is never examined
-const uint32_t kRomWindowPhysical = 0xFFF80000;
-const uint32_t kRomWindowSize = 0x80000;
 
 // Finds the first valid service header in a segment image and stores its offset; false when
 // there is none. A header counts only when its signature and checksum hold and its entry lies

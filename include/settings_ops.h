@@ -1,42 +1,10 @@
-// Values that cross the settings operations: function numbers, boot sequences, wake values.
+// Values that cross the settings operations: boot sequences and wake values.
 #pragma once
 
+#include "firmware_interface.h"
 #include "fixed_width.h"
 
-// Function numbers of the firmware settings service (BL).
-enum ServiceFunction {
-    kFnSupport = 0,
-    kFnAdminPassword = 1,
-    kFnUserPassword = 2,
-    kFnAssetTag = 3,
-    kFnSerialPort = 4,
-    kFnParallelPort = 5,
-    kFnParallelMode = 6,
-    kFnEppType = 7,
-    kFnBootSequence = 9,
-    kFnPs2Port = 10,
-    kFnPowerOnAfterFail = 11,
-    kFnUsbController = 12,
-    kFnWakeOnRtc = 13,
-    kFnNumlock = 14,
-    kFnS3Support = 15
-};
-
-// Subfunctions (BH).
-const uint8_t kSubRead = 0;
-const uint8_t kSubWrite = 1;
-const uint8_t kSubPasswordClear = 0;
-const uint8_t kSubPasswordState = 1;
-const uint8_t kSubPasswordSet = 2;
-const uint8_t kSubAssetTagRead = 1;
-const uint8_t kSubAssetTagWrite = 0x81;
-
-const uint16_t kServiceSelector = 0xE910;  // AX of every call
-
 // Up to 15 boot device codes in boot order, ended by kBootEnd.
-const uint8_t kBootEnd = 0xFF;
-const size_t kBootSequenceSize = 16;
-
 struct BootSequence {
     uint8_t codes[kBootSequenceSize];
 
@@ -62,6 +30,3 @@ inline WakeSetting packWake(uint8_t dayMask, uint8_t hour, uint8_t minute) {
 inline uint8_t wakeDays(WakeSetting v) { return static_cast<uint8_t>(v & 0xFF); }
 inline uint8_t wakeMinute(WakeSetting v) { return static_cast<uint8_t>((v >> 16) & 0xFF); }
 inline uint8_t wakeHour(WakeSetting v) { return static_cast<uint8_t>((v >> 24) & 0xFF); }
-
-// Size of the buffer that the asset-tag functions exchange through ESI.
-const uint32_t kAssetTagScratchSize = 0x10000;

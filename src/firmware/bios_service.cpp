@@ -6,12 +6,9 @@
 
 namespace {
 
-const uint8_t kSignature[4] = {0x41, 0x21, 0x55, 0x30};  // "A!U0"
-const size_t kEntryAddressOffset = 5;
-
 bool isServiceHeader(const uint8_t* candidate) {
-    for (size_t i = 0; i < sizeof kSignature; ++i) {
-        if (candidate[i] != kSignature[i]) return false;
+    for (size_t i = 0; i < sizeof kHeaderSignature; ++i) {
+        if (candidate[i] != kHeaderSignature[i]) return false;
     }
     uint8_t sum = 0;
     for (size_t i = 0; i < kHeaderLength; ++i) sum = static_cast<uint8_t>(sum + candidate[i]);
@@ -24,7 +21,7 @@ bool isServiceHeader(const uint8_t* candidate) {
 }  // namespace
 
 uint32_t headerEntryAddress(const uint8_t* header) {
-    const uint8_t* p = header + kEntryAddressOffset;
+    const uint8_t* p = header + kHeaderEntryOffset;
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
            static_cast<uint32_t>(p[3]) << 24;
 }
@@ -105,7 +102,7 @@ bool BiosService::checkSupport() {
     RegisterBlock in;
     RegisterBlock out;
     const bool carryClear = call(kFnSupport, kSubRead, in, out);
-    if (carryClear && (out.ecx & 0xFFFF) == 0x4121 && (out.edx & 0xFFFF) == 0x5530) {
+    if (carryClear && (out.ecx & 0xFFFF) == kSupportCx && (out.edx & 0xFFFF) == kSupportDx) {
         platform::consolePrint(L"Zentos Spec Version %X.%02X\n\n", (out.ebx >> 8) & 0xFF, out.ebx & 0xFF);
         return true;
     }

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bios_service.h"
 #include "call_gate.h"
+#include "firmware_interface.h"
 #include "platform.h"
 #include "sim_unit.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bios_service.h"
+#include "firmware_interface.h"
 #include "sim_unit.h"
 
 namespace sim {
@@ -96,8 +96,8 @@ std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, 
         // A failing call touches nothing.
     } else if (function == kFnSupport) {
         out.ebx = (in.ebx & 0xFFFF0000) | static_cast<uint32_t>(faults.versionMajor) << 8 | faults.versionMinor;
-        out.ecx = faults.signatureValid ? 0x4121 : 0x2141;
-        out.edx = faults.signatureValid ? 0x5530 : 0x3055;
+        out.ecx = faults.signatureValid ? kSupportCx : 0x2141;  // the bytes swapped when invalid
+        out.edx = faults.signatureValid ? kSupportDx : 0x3055;
     } else if (function == kFnAssetTag) {
         if (read) {
             uint8_t* buffer = unit.access(in.esi, s.assetTag.size() + 1, "ESI");

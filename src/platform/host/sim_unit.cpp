@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bios_service.h"
+#include "firmware_interface.h"
 #include "platform.h"
 #include "sim_memory.h"
 
@@ -257,9 +257,10 @@ void Unit::appendLog(const std::string& line) {
 std::vector<uint8_t> Unit::segmentImage() const {
     std::vector<uint8_t> image(kSegmentSize, 0xCC);
     const auto writeHeader = [&](uint32_t offset, bool valid) {
-        uint8_t header[kHeaderLength] = {0x41, 0x21, 0x55, 0x30, 0x00};
+        uint8_t header[kHeaderLength] = {kHeaderSignature[0], kHeaderSignature[1], kHeaderSignature[2],
+                                         kHeaderSignature[3]};
         const uint32_t entry = state_.faults.entryAddress;
-        for (int i = 0; i < 4; ++i) header[5 + i] = static_cast<uint8_t>(entry >> (8 * i));
+        for (size_t i = 0; i < 4; ++i) header[kHeaderEntryOffset + i] = static_cast<uint8_t>(entry >> (8 * i));
         header[9] = 0x5A;
         header[10] = 0x4D;
         header[11] = 0x00;
