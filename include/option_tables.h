@@ -1,7 +1,9 @@
 // The data file's constant data: the fifteen sections in the order R writes them, their header
-// texts, how their entry lines are written and read, and the option tables behind them.
+// texts, how their entry lines are written and read, the option tables behind them, and the
+// settings operations that R, W and the checker call for each.
 #pragma once
 
+#include "bios_service.h"
 #include "fixed_width.h"
 
 // The names of one multiple-choice setting; a name's position is the firmware's value.
@@ -37,6 +39,7 @@ struct EntryKind {
         Password,      // an empty entry line when a password is set; W: the first entry line
         AssetTag,      // at most one line holding the tag
         SingleChoice,  // every option, the current one marked
+        PrinterMode,   // a single choice held in the parallel mode's low byte; W sets DMA byte 0
         EcpDma,        // a single choice held in the parallel mode's high byte
         BootList,      // device names in boot order, no marks
         Wake           // seven day lines (several marked) and a time line
@@ -63,6 +66,7 @@ struct SectionId {
     };
 };
 
+// One setting: everything R, W and the checker need of it.
 struct Section {
     SectionId::Value id;
     const char* header;  // W matches a header line by this prefix, over its own length
@@ -71,11 +75,23 @@ struct Section {
     const OptionTable* options;  // null for passwords and the asset tag
     bool omittedWhenUnread;      // R leaves the whole section out when its read fails
 
+    // The settings operations behind it. Boot order, wake and the asset tag's read take values
+    // of their own types, so R and W call those by the section's kind; their names are here.
+    bool (BiosService::*get)(uint32_t&);        // a choice, the parallel mode word, a password's state
+    bool (BiosService::*setValue)(uint32_t);    // a choice, the parallel mode word
+    bool (BiosService::*setText)(const char*);  // a password (the empty text clears it), the asset tag
+    const char* getName;                        // as the checker's plan and the unit's `fail` key say
+    const char* setName;
+    const wchar_t* setFailure;    // W's own line after a failed set: "%d" the value, "%S" the text
+    const wchar_t* clearFailure;  // W's own line after a failed clear of a password
+
     // Whether a "*" after an entry line's leading white space is a mark rather than text.
     bool usesMarks() const {
-        return kind == EntryKind::SingleChoice || kind == EntryKind::EcpDma || kind == EntryKind::Wake;
+        return kind == EntryKind::SingleChoice || kind == EntryKind::PrinterMode || kind == EntryKind::EcpDma ||
+               kind == EntryKind::Wake;
     }
 };
 
+// A row more or less than the sections fails to compile where the table is defined.
 const size_t kSectionCount = 15;
-extern const Section kSections[kSectionCount];
+extern const Section (&kSections)[kSectionCount];

@@ -5,67 +5,55 @@
 #include "change_reader.h"
 #include "datafile.h"
 #include "platform.h"
-#include "setting_binding.h"
 
 namespace {
 
-// What the readers ask for, done on the unit, with W's own line after each failed set.
+// What the readers ask for, done on the unit, with W's own line after each failed set; each
+// section's row names its operation and its line.
 class Applier : public ChangeEvents {
 public:
     explicit Applier(BiosService& bios) : bios_(bios) {}
 
     void sectionStarted(size_t, const Section&, const char*, size_t) {}
 
-    void setPassword(size_t, SectionId::Value section, const char* text) {
-        if (section == SectionId::SetupPassword) {
-            if (!bios_.setAdminPassword(text)) {
-                platform::consolePrint(L"***ERROR*** Failed to set admin password (%S)!\n", text);
-            }
-        } else if (!bios_.setUserPassword(text)) {
-            platform::consolePrint(L"***ERROR*** Failed to set user password (%S)!\n", text);
-        }
+    void setPassword(size_t, const Section& section, const char* text) { setText(section, text); }
+
+    void clearPassword(size_t, const Section& section) {
+        if (!(bios_.*section.setText)("")) platform::consolePrint(section.clearFailure);
     }
 
-    void clearPassword(size_t, SectionId::Value section) {
-        if (section == SectionId::SetupPassword) {
-            if (!bios_.setAdminPassword("")) platform::consolePrint(L"***ERROR*** Failed to clear admin password!\n");
-        } else if (!bios_.setUserPassword("")) {
-            platform::consolePrint(L"***ERROR*** Failed to clear user password!\n");
-        }
-    }
-
-    void setAssetTag(size_t, const char* text) {
-        if (!bios_.setAssetTag(text)) platform::consolePrint(L"***ERROR*** Failed to set asset tag (%S)!\n", text);
-    }
+    void setAssetTag(size_t, const Section& section, const char* text) { setText(section, text); }
 
     void setChoice(size_t, const Section& section, uint32_t index) {
-        const ChoiceBinding* binding = choiceBinding(section.id);
-        if (!(bios_.*binding->set)(index)) platform::consolePrint(binding->changeFailure, static_cast<int>(index));
+        if (!(bios_.*section.setValue)(index)) platform::consolePrint(section.setFailure, static_cast<int>(index));
     }
 
-    bool currentParallelMode(size_t, uint32_t& mode, bool&) { return bios_.getParallelMode(mode); }
+    bool currentParallelMode(size_t, const Section& section, uint32_t& mode, bool&) {
+        return (bios_.*section.get)(mode);
+    }
 
-    void setEcpDma(size_t, uint32_t dma, const uint32_t* parallelMode) {
+    void setEcpDma(size_t, const Section& section, uint32_t dma, const uint32_t* parallelMode) {
         const uint32_t printerMode = parallelMode != 0 ? *parallelMode & 0xFF : 0;
-        if (!bios_.setParallelMode(dma * 256 + printerMode)) {
-            platform::consolePrint(L"***ERROR*** Failed to set ECP DMA (%d)!\n", static_cast<int>(dma));
+        if (!(bios_.*section.setValue)(dma * 256 + printerMode)) {
+            platform::consolePrint(section.setFailure, static_cast<int>(dma));
         }
     }
 
-    void setBootSequence(size_t, const BootSequence& sequence) {
-        if (!bios_.setBootSequence(sequence)) platform::consolePrint(L"***ERROR*** Failed to set boot sequence!\n");
+    void setBootSequence(size_t, const Section& section, const BootSequence& sequence) {
+        if (!bios_.setBootSequence(sequence)) platform::consolePrint(section.setFailure);
     }
 
-    void setWake(size_t, WakeSetting value, bool) {
-        if (!bios_.setWakeOnRtc(value)) {
-            platform::consolePrint(L"***ERROR*** Failed to set Wake on RTC setting (%d)!\n",
-                                   static_cast<int32_t>(value));
-        }
+    void setWake(size_t, const Section& section, WakeSetting value, bool) {
+        if (!bios_.setWakeOnRtc(value)) platform::consolePrint(section.setFailure, static_cast<int32_t>(value));
     }
 
     void passedOver(size_t, PassReason::Value, const char*, size_t, bool) {}
 
 private:
+    void setText(const Section& section, const char* text) {
+        if (!(bios_.*section.setText)(text)) platform::consolePrint(section.setFailure, text);
+    }
+
     BiosService& bios_;
 
     Applier(const Applier&);  // applies to one unit: never copied

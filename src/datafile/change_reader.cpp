@@ -115,10 +115,11 @@ public:
                 if (*e.text == '\0') {
                     events_.passedOver(line, PassReason::BlankEntry, "", 0, false);
                 } else {
-                    events_.setAssetTag(line, e.text);
+                    events_.setAssetTag(line, section_, e.text);
                 }
                 break;
-            case EntryKind::SingleChoice: choice(line, e); break;
+            case EntryKind::SingleChoice:
+            case EntryKind::PrinterMode: choice(line, e); break;
             case EntryKind::EcpDma: ecpDma(line, e); break;
             case EntryKind::BootList: bootName(line, e); break;
             case EntryKind::Wake: wake(line, e); break;
@@ -128,12 +129,12 @@ public:
     void end() {
         switch (section_.kind) {
             case EntryKind::Password:
-                if (!firstEntrySeen_) events_.clearPassword(headerLine_, section_.id);
+                if (!firstEntrySeen_) events_.clearPassword(headerLine_, section_);
                 break;
-            case EntryKind::BootList: events_.setBootSequence(headerLine_, boot_); break;
+            case EntryKind::BootList: events_.setBootSequence(headerLine_, section_, boot_); break;
             case EntryKind::Wake: {
                 const bool noon = hour_ == 0 && minute_ == 0;
-                events_.setWake(headerLine_, packWake(days_, noon ? 12 : hour_, minute_), noon);
+                events_.setWake(headerLine_, section_, packWake(days_, noon ? 12 : hour_, minute_), noon);
                 break;
             }
             default: break;
@@ -153,7 +154,7 @@ private:
             events_.passedOver(line, PassReason::BlankPassword, "", 0, false);
             return;
         }
-        events_.setPassword(line, section_.id, e.text);
+        events_.setPassword(line, section_, e.text);
         lines_.wipe();
     }
 
@@ -190,13 +191,13 @@ private:
         if (!e.marked) return passText(line, PassReason::UnmarkedOption, e.text, false);
         bool unitDependent = false;
         uint32_t mode = 0;
-        const bool modeRead = events_.currentParallelMode(line, mode, unitDependent);
+        const bool modeRead = events_.currentParallelMode(line, section_, mode, unitDependent);
         if (unitDependent) {
-            events_.setEcpDma(line, static_cast<uint32_t>(dma), 0);
+            events_.setEcpDma(line, section_, static_cast<uint32_t>(dma), 0);
         } else if (!modeRead) {
             passText(line, PassReason::EcpDmaModeUnread, e.text, true);
         } else if ((mode & 0xFF) >= kFirstEcpPrinterMode) {
-            events_.setEcpDma(line, static_cast<uint32_t>(dma), &mode);
+            events_.setEcpDma(line, section_, static_cast<uint32_t>(dma), &mode);
         } else {
             passText(line, PassReason::EcpDmaBelowEcp, e.text, true);
         }

@@ -34,19 +34,20 @@ public:
     // A header line that selected `section` (its text may go on after the header).
     virtual void sectionStarted(size_t line, const Section& section, const char* headerLine, size_t length) = 0;
     // `text` is zero-ended and never empty; the line buffer is wiped once this returns.
-    virtual void setPassword(size_t line, SectionId::Value section, const char* text) = 0;
-    virtual void clearPassword(size_t line, SectionId::Value section) = 0;
-    virtual void setAssetTag(size_t line, const char* text) = 0;
+    virtual void setPassword(size_t line, const Section& section, const char* text) = 0;
+    virtual void clearPassword(size_t line, const Section& section) = 0;
+    virtual void setAssetTag(size_t line, const Section& section, const char* text) = 0;
+    // A choice, or the printer mode (the whole parallel mode word, DMA byte 0).
     virtual void setChoice(size_t line, const Section& section, uint32_t index) = 0;
     // The one question: the unit's parallel mode word for "ECP Mode Use DMA", stored in `mode`;
     // false when it could not be read. A checker without a unit answers through `unitDependent`.
-    virtual bool currentParallelMode(size_t line, uint32_t& mode, bool& unitDependent) = 0;
+    virtual bool currentParallelMode(size_t line, const Section& section, uint32_t& mode, bool& unitDependent) = 0;
     // Sets the parallel mode to `dma` with the printer mode of `*parallelMode`, or, when
     // `parallelMode` is null (unit-dependent), with whatever ECP mode the unit has.
-    virtual void setEcpDma(size_t line, uint32_t dma, const uint32_t* parallelMode) = 0;
-    virtual void setBootSequence(size_t line, const BootSequence& sequence) = 0;
+    virtual void setEcpDma(size_t line, const Section& section, uint32_t dma, const uint32_t* parallelMode) = 0;
+    virtual void setBootSequence(size_t line, const Section& section, const BootSequence& sequence) = 0;
     // `noonByDefault`: the section gave no time, or 0:00, so the hour became 12.
-    virtual void setWake(size_t line, WakeSetting value, bool noonByDefault) = 0;
+    virtual void setWake(size_t line, const Section& section, WakeSetting value, bool noonByDefault) = 0;
     virtual void passedOver(size_t line, PassReason::Value reason, const char* text, size_t length, bool marked) = 0;
 
     // How the file's lines were cut: a line longer than one 255-character piece, and a carriage

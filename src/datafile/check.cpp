@@ -11,7 +11,6 @@
 
 #include "change_reader.h"
 #include "platform.h"
-#include "setting_binding.h"
 #include "text_classes.h"
 
 std::string quotedText(std::string_view text) {
@@ -138,12 +137,13 @@ std::string bootCodes(const BootSequence& sequence) {
     return codes;
 }
 
-const char* passwordOperation(SectionId::Value id) {
-    return id == SectionId::SetupPassword ? "setAdminPassword" : "setUserPassword";
-}
-
-const char* passwordName(SectionId::Value id) {
-    return id == SectionId::SetupPassword ? "setup password" : "power-on password";
+// "setup password", "power-on password": the section's header in lower case.
+std::string passwordName(const Section& section) {
+    std::string name(section.header, section.headerLength);
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return name;
 }
 
 bool endsInBlank(const char* text) {
@@ -181,7 +181,7 @@ public:
         firstTimeLine_ = 0;
     }
 
-    void setPassword(size_t line, SectionId::Value section, const char* text) override {
+    void setPassword(size_t line, const Section& section, const char* text) override {
         // The report never holds the password itself, only what is odd about it.
         const std::string name = passwordName(section);
         if (text[0] == '*') {
@@ -189,15 +189,15 @@ public:
                  "the " + name + " begins with \"*\"; W sets the whole text, the \"*\" included, as the password");
         }
         if (endsInBlank(text)) warn(line, "the " + name + " ends in blanks; W makes them part of the password");
-        plan(line, passwordOperation(section), "(" + std::to_string(std::strlen(text)) + " characters)");
+        plan(line, section.setName, "(" + std::to_string(std::strlen(text)) + " characters)");
     }
 
-    void clearPassword(size_t line, SectionId::Value section) override {
-        note(line, "no entry line under " + sectionName(*section_) + "; W clears the " + passwordName(section));
-        plan(line, passwordOperation(section), "(cleared)");
+    void clearPassword(size_t line, const Section& section) override {
+        note(line, "no entry line under " + sectionName(section) + "; W clears the " + passwordName(section));
+        plan(line, section.setName, "(cleared)");
     }
 
-    void setAssetTag(size_t line, const char* text) override {
+    void setAssetTag(size_t line, const Section& section, const char* text) override {
         if (firstTagLine_ != 0) {
             warn(line, "another asset tag line (the first is on line " + std::to_string(firstTagLine_) +
                            "); W sets each in turn, so the last one stays");
@@ -209,45 +209,45 @@ public:
             warn(line, "asset tag of " + std::to_string(length) +
                            " characters; W sets it, but R cannot read a tag of 64 characters or more back");
         }
-        plan(line, "setAssetTag", quotedText(text));
+        plan(line, section.setName, quotedText(text));
     }
 
     void setChoice(size_t line, const Section& section, uint32_t index) override {
         checkOneMark(line, section);
-        if (section.id == SectionId::PrinterMode) return setPrinterMode(line, index);
-        plan(line, choiceBinding(section.id)->setName, std::to_string(index));
+        if (section.kind == EntryKind::PrinterMode) return setPrinterMode(line, section, index);
+        plan(line, section.setName, std::to_string(index));
     }
 
-    bool currentParallelMode(size_t, uint32_t& mode, bool& unitDependent) override {
+    bool currentParallelMode(size_t, const Section&, uint32_t& mode, bool& unitDependent) override {
         unitDependent = !fileParallelMode_.has_value();
         if (fileParallelMode_) mode = *fileParallelMode_;
         return fileParallelMode_.has_value();
     }
 
-    void setEcpDma(size_t line, uint32_t dma, const uint32_t* parallelMode) override {
+    void setEcpDma(size_t line, const Section& section, uint32_t dma, const uint32_t* parallelMode) override {
         checkOneMark(line, *section_);
         // Only a channel other than DMA1 is undone by a later printer mode.
         dmaChosenLine_ = dma != 0 ? line : 0;
         chosenDma_ = dma;
-        if (!parallelMode) return planUnitDependentDma(line, dma);
+        if (!parallelMode) return planUnitDependentDma(line, section, dma);
         fileParallelMode_ = dma * 256 + (*parallelMode & 0xFF);
-        plan(line, "setParallelMode", hex(*fileParallelMode_, 4));
+        plan(line, section.setName, hex(*fileParallelMode_, 4));
     }
 
-    void setBootSequence(size_t line, const BootSequence& sequence) override {
+    void setBootSequence(size_t line, const Section& section, const BootSequence& sequence) override {
         if (sequence[0] == kBootEnd) {
             warn(line, sectionName(*section_) + " names no boot device; W leaves the unit with an empty boot order");
         }
-        plan(line, "setBootSequence", bootCodes(sequence));
+        plan(line, section.setName, bootCodes(sequence));
     }
 
-    void setWake(size_t line, WakeSetting value, bool noonByDefault) override {
+    void setWake(size_t line, const Section& section, WakeSetting value, bool noonByDefault) override {
         if (noonByDefault) {
             note(line, firstTimeLine_ != 0
                            ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
                            : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
         }
-        plan(line, "setWakeOnRtc", hex(value, 8));
+        plan(line, section.setName, hex(value, 8));
     }
 
     void timeLine(size_t line, uint8_t hour, uint8_t minute) override {
@@ -320,7 +320,7 @@ private:
                        std::to_string(firstMarkLine_) + "); W sets each in turn, so the last one stays");
     }
 
-    void setPrinterMode(size_t line, uint32_t index) {
+    void setPrinterMode(size_t line, const Section& section, uint32_t index) {
         if (dmaChosenLine_ != 0) {
             warn(line, "a printer mode after " + quotedText(kEcpDmaOptions[chosenDma_]) + " was chosen on line " +
                            std::to_string(dmaChosenLine_) + "; W sets the DMA channel back to " +
@@ -329,14 +329,14 @@ private:
         }
         // W writes the printer mode with DMA byte 0.
         fileParallelMode_ = index;
-        plan(line, "setParallelMode", hex(index, 4));
+        plan(line, section.setName, hex(index, 4));
     }
 
-    void planUnitDependentDma(size_t line, uint32_t dma) {
+    void planUnitDependentDma(size_t line, const Section& section, uint32_t dma) {
         warn(line, quotedText(kEcpDmaOptions[dma]) +
                        " is marked with no printer mode set before it in the file; W sets it only if the unit's "
                        "printer mode is ECP or ECP/EPP, and does nothing otherwise");
-        plan(line, "setParallelMode",
+        plan(line, section.setName,
              "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)", true);
     }
 

@@ -48,22 +48,49 @@ const OptionTable kEnableOptions = OPTION_TABLE(kEnableNames);
 const OptionTable kOnOffOptions = OPTION_TABLE(kOnOffNames);
 const OptionTable kDayOptions = OPTION_TABLE(kDayNames);
 
-const Section kSections[kSectionCount] = {
-    {SectionId::SetupPassword, HEADER("Setup Password"), EntryKind::Password, 0, false},
-    {SectionId::PowerOnPassword, HEADER("Power-On Password"), EntryKind::Password, 0, false},
-    {SectionId::AssetTrackingNumber, HEADER("Asset Tracking Number"), EntryKind::AssetTag, 0, false},
-    {SectionId::SerialPortAddress, HEADER("Serial Port Address"), EntryKind::SingleChoice, &kSerialPortOptions, false},
+// The rows. A choice names its two operations, a password its state query and its set.
+#define CHOICE(name) &BiosService::get##name, &BiosService::set##name, 0, "get" #name, "set" #name
+#define PASSWORD(name) &BiosService::get##name##State, 0, &BiosService::set##name, "get" #name "State", "set" #name
+#define TYPED(name) 0, 0, 0, "get" #name, "set" #name
+
+namespace {
+
+const Section kRows[] = {
+    {SectionId::SetupPassword, HEADER("Setup Password"), EntryKind::Password, 0, false, PASSWORD(AdminPassword),
+     L"***ERROR*** Failed to set admin password (%S)!\n", L"***ERROR*** Failed to clear admin password!\n"},
+    {SectionId::PowerOnPassword, HEADER("Power-On Password"), EntryKind::Password, 0, false, PASSWORD(UserPassword),
+     L"***ERROR*** Failed to set user password (%S)!\n", L"***ERROR*** Failed to clear user password!\n"},
+    {SectionId::AssetTrackingNumber, HEADER("Asset Tracking Number"), EntryKind::AssetTag, 0, false, 0, 0,
+     &BiosService::setAssetTag, "getAssetTag", "setAssetTag", L"***ERROR*** Failed to set asset tag (%S)!\n", 0},
+    {SectionId::SerialPortAddress, HEADER("Serial Port Address"), EntryKind::SingleChoice, &kSerialPortOptions, false,
+     CHOICE(SerialPort), L"***ERROR*** Failed to set serial port address (%d)!\n", 0},
     {SectionId::ParallelPortAddress, HEADER("Parallel Port Address"), EntryKind::SingleChoice, &kParallelPortOptions,
-     false},
-    {SectionId::PrinterMode, HEADER("Printer Mode"), EntryKind::SingleChoice, &kPrinterModeOptions, false},
-    {SectionId::EcpModeUseDma, HEADER("ECP Mode Use DMA"), EntryKind::EcpDma, &kEcpDmaOptions, false},
-    {SectionId::ParallelPortEppType, HEADER("Parallel Port EPP Type"), EntryKind::SingleChoice, &kEppTypeOptions,
-     false},
-    {SectionId::BootOrder, HEADER("Boot Order"), EntryKind::BootList, &kBootDeviceOptions, true},
-    {SectionId::Ps2PortStatus, HEADER("PS/2 Port Status"), EntryKind::SingleChoice, &kPs2Options, false},
-    {SectionId::PwronAfterPwrFail, HEADER("PWRON After PWR-Fail"), EntryKind::SingleChoice, &kPowerFailOptions, false},
-    {SectionId::UsbController, HEADER("USB Controller"), EntryKind::SingleChoice, &kEnableOptions, false},
-    {SectionId::WakeOnRtc, HEADER("Wake On RTC"), EntryKind::Wake, &kDayOptions, true},
-    {SectionId::Numlock, HEADER("Numlock"), EntryKind::SingleChoice, &kOnOffOptions, false},
-    {SectionId::S3Support, HEADER("S3 Support"), EntryKind::SingleChoice, &kEnableOptions, true},
+     false, CHOICE(ParallelPort), L"***ERROR*** Failed to set parallel port address (%d)!\n", 0},
+    {SectionId::PrinterMode, HEADER("Printer Mode"), EntryKind::PrinterMode, &kPrinterModeOptions, false,
+     CHOICE(ParallelMode), L"***ERROR*** Failed to set printer mode (%d)!\n", 0},
+    {SectionId::EcpModeUseDma, HEADER("ECP Mode Use DMA"), EntryKind::EcpDma, &kEcpDmaOptions, false,
+     CHOICE(ParallelMode), L"***ERROR*** Failed to set ECP DMA (%d)!\n", 0},
+    {SectionId::ParallelPortEppType, HEADER("Parallel Port EPP Type"), EntryKind::SingleChoice, &kEppTypeOptions, false,
+     CHOICE(EppType), L"***ERROR*** Failed to set parallel port EPP type (%d)!\n", 0},
+    {SectionId::BootOrder, HEADER("Boot Order"), EntryKind::BootList, &kBootDeviceOptions, true, TYPED(BootSequence),
+     L"***ERROR*** Failed to set boot sequence!\n", 0},
+    {SectionId::Ps2PortStatus, HEADER("PS/2 Port Status"), EntryKind::SingleChoice, &kPs2Options, false,
+     CHOICE(Ps2Port), L"***ERROR*** Failed to set PS/2 port setting (%d)!\n", 0},
+    {SectionId::PwronAfterPwrFail, HEADER("PWRON After PWR-Fail"), EntryKind::SingleChoice, &kPowerFailOptions, false,
+     CHOICE(PowerOnAfterFail), L"***ERROR*** Failed to set PWRON_After_PWRFail setting (%d)!\n", 0},
+    {SectionId::UsbController, HEADER("USB Controller"), EntryKind::SingleChoice, &kEnableOptions, false,
+     CHOICE(UsbController), L"***ERROR*** Failed to set USB controller setting (%d)!\n", 0},
+    {SectionId::WakeOnRtc, HEADER("Wake On RTC"), EntryKind::Wake, &kDayOptions, true, TYPED(WakeOnRtc),
+     L"***ERROR*** Failed to set Wake on RTC setting (%d)!\n", 0},
+    {SectionId::Numlock, HEADER("Numlock"), EntryKind::SingleChoice, &kOnOffOptions, false, CHOICE(Numlock),
+     L"***ERROR*** Failed to set Numlock setting (%d)!\n", 0},
+    {SectionId::S3Support, HEADER("S3 Support"), EntryKind::SingleChoice, &kEnableOptions, true, CHOICE(S3Support),
+     L"***ERROR*** Failed to set S3 setting (%d)!\n", 0},
 };
+
+}  // namespace
+
+// One row per section: a row more or less fails here.
+FOLVANE_COMPILE_CHECK(sizeof kRows / sizeof kRows[0] == kSectionCount, OneRowPerSection);
+
+const Section (&kSections)[kSectionCount] = kRows;

@@ -6,7 +6,6 @@
 #include "datafile.h"
 #include "option_tables.h"
 #include "platform.h"
-#include "setting_binding.h"
 
 namespace {
 
@@ -64,11 +63,9 @@ bool fitsOnOneLine(const char* tag) {
     return strchr(tag, '\r') == 0 && strchr(tag, '\n') == 0 && strchr(tag, '\x1A') == 0;
 }
 
-void writePassword(Output& out, BiosService& bios, SectionId::Value id) {
+void writePassword(Output& out, BiosService& bios, const Section& section) {
     uint32_t present = 0;
-    const bool read =
-        id == SectionId::SetupPassword ? bios.getAdminPasswordState(present) : bios.getUserPasswordState(present);
-    if (read && present != 0) out.entry("");
+    if ((bios.*section.get)(present) && present != 0) out.entry("");
 }
 
 void writeAssetTag(Output& out, BiosService& bios) {
@@ -123,29 +120,31 @@ void writeWake(Output& out, BiosService& bios, const Section& section) {
 }
 
 // The section's header, then its entry lines from what the firmware reports now.
-// `parallelMode` carries the word read for "Printer Mode" to "ECP Mode Use DMA".
+// `parallelMode` carries the word read for "Printer Mode" to "ECP Mode Use DMA", which follows.
 void writeSection(Output& out, BiosService& bios, const Section& section, uint32_t& parallelMode) {
     if (section.kind == EntryKind::BootList) return writeBootList(out, bios, section);
     if (section.kind == EntryKind::Wake) return writeWake(out, bios, section);
     if (section.omittedWhenUnread) {
         uint32_t value = kUnread;
-        if (!(bios.*choiceBinding(section.id)->get)(value)) return;
+        if (!(bios.*section.get)(value)) return;
         out.header(section.header);
         writeChoices(out, *section.options, value);
         return;
     }
     out.header(section.header);
     switch (section.kind) {
-        case EntryKind::Password: writePassword(out, bios, section.id); break;
+        case EntryKind::Password: writePassword(out, bios, section); break;
         case EntryKind::AssetTag: writeAssetTag(out, bios); break;
         case EntryKind::SingleChoice: {
             uint32_t value = kUnread;
-            (bios.*choiceBinding(section.id)->get)(value);
-            if (section.id == SectionId::PrinterMode) {
-                parallelMode = value;
-                value &= 0xFF;
-            }
+            (bios.*section.get)(value);
             writeChoices(out, *section.options, value);
+            break;
+        }
+        case EntryKind::PrinterMode: {
+            parallelMode = kUnread;
+            (bios.*section.get)(parallelMode);
+            writeChoices(out, *section.options, parallelMode & 0xFF);
             break;
         }
         case EntryKind::EcpDma: {

@@ -56,27 +56,28 @@ public:
         lastTime_.reset();
     }
 
-    void setPassword(size_t line, SectionId::Value id, const char* text) override {
+    void setPassword(size_t line, const Section& section, const char* text) override {
         entryEvent(line, EntryKind::Password, "setPassword");
-        FUZZ_CHECK(id == current_->id, "password of another section");
+        FUZZ_CHECK(&section == current_, "password of another section");
         checkTakenText(line, text);
         ++decided_;
     }
 
-    void clearPassword(size_t line, SectionId::Value id) override {
+    void clearPassword(size_t line, const Section& section) override {
         sectionEnd(line, EntryKind::Password, "clearPassword");
-        FUZZ_CHECK(id == current_->id, "clear of another section's password");
+        FUZZ_CHECK(&section == current_, "clear of another section's password");
         FUZZ_CHECK(decided_ == 0, "password cleared after its first entry line");
         ++decided_;
     }
 
-    void setAssetTag(size_t line, const char* text) override {
+    void setAssetTag(size_t line, const Section&, const char* text) override {
         entryEvent(line, EntryKind::AssetTag, "setAssetTag");
         checkTakenText(line, text);
     }
 
     void setChoice(size_t line, const Section& section, uint32_t index) override {
-        entryEvent(line, EntryKind::SingleChoice, "setChoice");
+        entryEvent(line, section.kind == EntryKind::PrinterMode ? EntryKind::PrinterMode : EntryKind::SingleChoice,
+                   "setChoice");
         FUZZ_CHECK(&section == current_, "choice for another section");
         const fuzz::ChoiceNames* names = fuzz::choiceByHeader(section.header);
         FUZZ_CHECK(names != nullptr && index < names->names.size(), "choice index " + std::to_string(index));
@@ -84,7 +85,7 @@ public:
                    "no marked " + std::string(names->names[index]) + " on line " + std::to_string(line));
     }
 
-    bool currentParallelMode(size_t line, uint32_t& mode, bool& unitDependent) override {
+    bool currentParallelMode(size_t line, const Section&, uint32_t& mode, bool& unitDependent) override {
         entryEvent(line, EntryKind::EcpDma, "currentParallelMode");
         pending_ = answerForLine(line);
         pendingLine_ = line;
@@ -96,7 +97,7 @@ public:
         }
     }
 
-    void setEcpDma(size_t line, uint32_t dma, const uint32_t* modeGiven) override {
+    void setEcpDma(size_t line, const Section&, uint32_t dma, const uint32_t* modeGiven) override {
         const std::optional<uint32_t> parallelMode =
             modeGiven != nullptr ? std::optional<uint32_t>(*modeGiven) : std::nullopt;
         FUZZ_CHECK(pending_ == ModeAnswer::Ecp || pending_ == ModeAnswer::UnitDependent,
@@ -110,7 +111,7 @@ public:
         pending_ = ModeAnswer::None;
     }
 
-    void setBootSequence(size_t line, const BootSequence& sequence) override {
+    void setBootSequence(size_t line, const Section&, const BootSequence& sequence) override {
         sectionEnd(line, EntryKind::BootList, "setBootSequence");
         FUZZ_CHECK(decided_++ == 0, "boot order set twice for one section");
         size_t count = 0;
@@ -124,7 +125,7 @@ public:
         FUZZ_CHECK(count < sequence.size(), "boot sequence without FFh within its 16 bytes");
     }
 
-    void setWake(size_t line, WakeSetting value, bool noonByDefault) override {
+    void setWake(size_t line, const Section&, WakeSetting value, bool noonByDefault) override {
         sectionEnd(line, EntryKind::Wake, "setWake");
         FUZZ_CHECK(decided_++ == 0, "wake set twice for one section");
         FUZZ_CHECK((value & 0xFF80) == 0, "wake value with bits beyond the seven days");
@@ -180,6 +181,7 @@ private:
             case 0:
             case 1: return EntryKind::Password;
             case 2: return EntryKind::AssetTag;
+            case 5: return EntryKind::PrinterMode;
             case 6: return EntryKind::EcpDma;
             case 8: return EntryKind::BootList;
             case 12: return EntryKind::Wake;

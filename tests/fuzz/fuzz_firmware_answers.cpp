@@ -125,29 +125,29 @@ public:
     std::vector<std::string> asked;
 
     void sectionStarted(size_t, const Section&, const char*, size_t) override {}
-    void setPassword(size_t, SectionId::Value, const char* text) override { asked.push_back("password " + std::string(text)); }
-    void clearPassword(size_t, SectionId::Value id) override {
-        asked.push_back(id == SectionId::SetupPassword ? "clear admin" : "clear user");
+    void setPassword(size_t, const Section&, const char* text) override { asked.push_back("password " + std::string(text)); }
+    void clearPassword(size_t, const Section& section) override {
+        asked.push_back(section.id == SectionId::SetupPassword ? "clear admin" : "clear user");
     }
-    void setAssetTag(size_t, const char* text) override { asked.push_back("tag " + fuzz::shown(text)); }
+    void setAssetTag(size_t, const Section&, const char* text) override { asked.push_back("tag " + fuzz::shown(text)); }
     void setChoice(size_t, const Section& section, uint32_t index) override {
         asked.push_back("choice " + std::string(section.header) + " " + std::to_string(index));
-        if (section.id == SectionId::PrinterMode) unitMode_ = index;  // as the unit would hold it now
+        if (section.kind == EntryKind::PrinterMode) unitMode_ = index;  // as the unit would hold it now
     }
     // The unit W writes to is the one R read: its mode as R read it, or as "Printer Mode" set it.
-    bool currentParallelMode(size_t, uint32_t& mode, bool&) override {
+    bool currentParallelMode(size_t, const Section&, uint32_t& mode, bool&) override {
         if (unitMode_) mode = *unitMode_;
         return unitMode_.has_value();
     }
-    void setEcpDma(size_t, uint32_t dma, const uint32_t* mode) override {
+    void setEcpDma(size_t, const Section&, uint32_t dma, const uint32_t* mode) override {
         asked.push_back("dma " + std::to_string(dma) + " mode " + std::to_string(mode != nullptr ? *mode : 0xFFFFFFFF));
     }
-    void setBootSequence(size_t, const BootSequence& sequence) override {
+    void setBootSequence(size_t, const Section&, const BootSequence& sequence) override {
         std::string text = "boot";
         for (size_t i = 0; i < sequence.size() && sequence[i] != kBootEnd; ++i) text += " " + std::to_string(sequence[i]);
         asked.push_back(text);
     }
-    void setWake(size_t, WakeSetting value, bool) override { asked.push_back("wake " + std::to_string(value)); }
+    void setWake(size_t, const Section&, WakeSetting value, bool) override { asked.push_back("wake " + std::to_string(value)); }
     void passedOver(size_t, PassReason::Value, const char*, size_t, bool) override {}
 
 private:

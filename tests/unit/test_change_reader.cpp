@@ -41,29 +41,29 @@ public:
     void sectionStarted(size_t line, const Section& s, const char*, size_t) override {
         add(line, "[" + std::string(s.header) + "]");
     }
-    void setPassword(size_t line, SectionId::Value s, const char* text) override {
+    void setPassword(size_t line, const Section& s, const char* text) override {
         lastPassword = text;
-        add(line, std::string(s == SectionId::SetupPassword ? "admin" : "user") + "=\"" + text + "\"");
+        add(line, std::string(s.id == SectionId::SetupPassword ? "admin" : "user") + "=\"" + text + "\"");
     }
-    void clearPassword(size_t line, SectionId::Value s) override {
-        add(line, std::string(s == SectionId::SetupPassword ? "admin" : "user") + " cleared");
+    void clearPassword(size_t line, const Section& s) override {
+        add(line, std::string(s.id == SectionId::SetupPassword ? "admin" : "user") + " cleared");
     }
-    void setAssetTag(size_t line, const char* text) override { add(line, "tag=\"" + std::string(text) + "\""); }
+    void setAssetTag(size_t line, const Section&, const char* text) override { add(line, "tag=\"" + std::string(text) + "\""); }
     void setChoice(size_t line, const Section& s, uint32_t index) override {
         add(line, std::string(s.header) + "=" + std::to_string(index));
     }
-    bool currentParallelMode(size_t line, uint32_t& mode, bool& unitDependent) override {
+    bool currentParallelMode(size_t line, const Section&, uint32_t& mode, bool& unitDependent) override {
         add(line, "read mode");
         unitDependent = unknownMode;
         if (parallelMode) mode = *parallelMode;
         return parallelMode.has_value();
     }
-    void setEcpDma(size_t line, uint32_t dma, const uint32_t* mode) override {
+    void setEcpDma(size_t line, const Section&, uint32_t dma, const uint32_t* mode) override {
         char buffer[32];
         std::snprintf(buffer, sizeof buffer, "dma=%u mode=%04X", dma, mode != nullptr ? *mode : 0xFFFF);
         add(line, buffer);
     }
-    void setBootSequence(size_t line, const BootSequence& seq) override {
+    void setBootSequence(size_t line, const Section&, const BootSequence& seq) override {
         std::string text = "boot=";
         for (uint8_t code : seq) {
             text += std::to_string(code);
@@ -72,7 +72,7 @@ public:
         }
         add(line, text);
     }
-    void setWake(size_t line, WakeSetting value, bool noon) override {
+    void setWake(size_t line, const Section&, WakeSetting value, bool noon) override {
         char buffer[48];
         std::snprintf(buffer, sizeof buffer, "wake=%08X%s", value, noon ? " noon" : "");
         add(line, buffer);

@@ -1,8 +1,13 @@
 // Proves the call gate on real machine code: small firmware entries assembled into an
 // executable page change every register and the flags, and the gate must hand back exactly
 // what they left while keeping the caller's own registers. Built once per compiler and flag
-// set by gate_matrix.sh; prints one line per failed check and exits 1 on any.
+// set by gate_matrix.sh, and on 32-bit Windows under wine with the device image's own gate
+// object (scripts/device_e2e.sh); prints one line per failed check and exits 1 on any.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
+#endif
 
 #include <cstdint>
 #include <cstdio>
@@ -16,7 +21,9 @@ using Gate = void (*)(const void*, const RegisterBlock*, RegisterBlock*);
 // Calls `gate` with sentinels in EBX, ESI, EDI and EBP; returns a bit per register that did
 // not survive (1 EBX, 2 ESI, 4 EDI, 8 EBP), and 16 when the gate returned with the direction
 // flag set.
-extern "C" int gate_probe(Gate gate, const void* entry, const RegisterBlock* in, RegisterBlock* out);
+// The label is the assembly's own on every object format (Windows would prefix an underscore).
+extern "C" int gate_probe(Gate gate, const void* entry, const RegisterBlock* in, RegisterBlock* out)
+    __asm__("gate_probe");
 __asm__(
     ".text\n"
     ".globl gate_probe\n"
@@ -41,6 +48,24 @@ __asm__(
 namespace {
 
 int failures = 0;
+
+// A page that may be written and executed; null when the system gives none.
+void* executablePage() {
+#ifdef _WIN32
+    return VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_EXECUTE_READWRITE);
+#else
+    void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return page == MAP_FAILED ? nullptr : page;
+#endif
+}
+
+void releasePage(void* page) {
+#ifdef _WIN32
+    VirtualFree(page, 0, MEM_RELEASE);
+#else
+    munmap(page, 4096);
+#endif
+}
 
 void check(bool ok, const char* what, uint32_t got, uint32_t want) {
     if (ok) return;
@@ -70,15 +95,21 @@ std::vector<uint8_t> entryCode(uint32_t* seen, bool carry) {
 void run(bool carry) {
     static uint32_t seen[6];
     const std::vector<uint8_t> code = entryCode(seen, carry);
-    void* page = mmap(nullptr, 4096, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (page == MAP_FAILED) {
+    void* page = executablePage();
+    if (page == nullptr) {
         ++failures;
         std::printf("FAIL no executable page\n");
         return;
     }
     std::memcpy(page, code.data(), code.size());
-    RegisterBlock in{0x0000E910, 0x00000109, 0x0C0FFEE0, 0xD00DF00D, 0x12345678, 0x9ABCDEF0, 0, 0};
-    RegisterBlock out{};
+    RegisterBlock in;
+    in.eax = 0x0000E910;
+    in.ebx = 0x00000109;
+    in.ecx = 0x0C0FFEE0;
+    in.edx = 0xD00DF00D;
+    in.esi = 0x12345678;
+    in.edi = 0x9ABCDEF0;
+    RegisterBlock out;
     out.unused = 0x5EB70006;
     const int lost = gate_probe(&x86::callGate, page, &in, &out);
     check((lost & 15) == 0, "caller's registers kept (bits EBX=1 ESI=2 EDI=4 EBP=8)", static_cast<uint32_t>(lost & 15), 0);
@@ -97,7 +128,7 @@ void run(bool carry) {
     check((out.eflags & 1) == (carry ? 1u : 0u), "carry flag captured", out.eflags & 1, carry ? 1 : 0);
     check((out.eflags & 0x400) != 0, "direction flag captured as the entry left it", out.eflags, 0x400);
     check(out.unused == 0x5EB70006, "word 6 not written", out.unused, 0x5EB70006);
-    munmap(page, 4096);
+    releasePage(page);
 }
 
 }  // namespace
