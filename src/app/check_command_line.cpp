@@ -1,7 +1,12 @@
-// FolvaneCheck's command line: "--plan", "--help", "--" and the data files, in any order.
+// FolvaneCheck's command line: "--plan", "--help", "--" and the data files, in any order; and
+// each file opened, checked and its report printed.
 #include "check_command_line.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -59,4 +64,19 @@ int runChecker(int argc, const wchar_t* const* argv) {
     int status = kCheckClean;
     for (const wchar_t* file : files) status = std::max(status, checkSettingsFile(file, withPlan));
     return status;
+}
+
+int checkSettingsFile(const wchar_t* path, bool withPlan) {
+    FILE* file = platform::openFile(path, "rt");
+    if (file == nullptr) {
+        platform::consolePrint(L"%s: error: cannot open the file (%S)\n", path, std::strerror(errno));
+        return kCheckFailed;
+    }
+    const CheckReport report = checkDataFile(file);
+    (void)std::fclose(file);
+    for (const std::string& line : reportLines(report, withPlan)) {
+        platform::consolePrint(L"%s:%S\n", path, line.c_str());
+    }
+    if (!report.wholeFileRead) return kCheckFailed;
+    return report.hasWarning() ? kCheckWarnings : kCheckClean;
 }

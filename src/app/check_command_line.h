@@ -1,7 +1,14 @@
 // FolvaneCheck's main routine: its options, the files to check, and the exit status.
 #pragma once
 
+// The exit statuses of FolvaneCheck, also for one file.
+enum CheckStatus { kCheckClean = 0, kCheckWarnings = 1, kCheckFailed = 2 };
+
 void printCheckerUsage();
+
+// Checks the data file at `path` and prints its report on the console, each line led by the
+// path and a colon. A file that cannot be opened or read is reported and gives kCheckFailed.
+int checkSettingsFile(const wchar_t* path, bool withPlan);
 
 // argv[0] is the program's own path. Checks every file named, also after one that fails, and
 // returns 0 when no file has a warning, 1 when one has, and 2 when a file cannot be read or

@@ -11,34 +11,9 @@
 
 #include "change_reader.h"
 #include "platform.h"
+#include "spelling.h"
 #include "text_classes.h"
-
-std::string quotedText(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\v': out += "\\v"; break;
-            case '\f': out += "\\f"; break;
-            default: {
-                const auto byte = static_cast<unsigned char>(c);
-                if (byte >= 0x20 && byte < 0x7F) {
-                    out += c;
-                } else {
-                    // Three octal digits: unlike \x, a C reader stops after them.
-                    char escape[5];
-                    (void)std::snprintf(escape, sizeof escape, "\\%03o", static_cast<unsigned>(byte));
-                    out += escape;
-                }
-            }
-        }
-    }
-    return out + "\"";
-}
+#include "text_format.h"
 
 bool CheckReport::hasWarning() const {
     return std::any_of(diagnostics.begin(), diagnostics.end(),
@@ -46,60 +21,6 @@ bool CheckReport::hasWarning() const {
 }
 
 namespace {
-
-// ---- "did you mean": a name that a text missed by letter case, blanks or a letter or two
-
-std::string foldedAndTrimmed(std::string_view text) {
-    while (!text.empty() && isWhiteSpace(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isWhiteSpace(text.back())) text.remove_suffix(1);
-    std::string folded(text);
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
-
-// Edits (a letter added, dropped or changed) that turn `a` into `b`.
-size_t editDistance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            const size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
-// How far a text is from a name, when near enough to suggest it: letter case and blanks around
-// the text are free; one or two letters count, but never half of a short name ("X" is not "On").
-std::optional<size_t> nearness(std::string_view text, std::string_view name, bool prefixIsEnough) {
-    const std::string t = foldedAndTrimmed(text);
-    const std::string n = foldedAndTrimmed(name);
-    if (t == n || (prefixIsEnough && t.compare(0, n.size(), n) == 0)) return 0;
-    if (t.size() > n.size() + 2 || n.size() > t.size() + 2) return std::nullopt;
-    const size_t edits = editDistance(t, n);
-    if (edits <= 2 && 2 * edits < n.size()) return edits;
-    return std::nullopt;
-}
-
-template <typename Names>
-std::optional<std::string_view> closestName(std::string_view text, const Names& names, bool prefixIsEnough = false) {
-    std::optional<std::string_view> best;
-    size_t bestDistance = 0;
-    for (const std::string_view name : names) {
-        const std::optional<size_t> d = nearness(text, name, prefixIsEnough);
-        if (d && (!best || *d < bestDistance)) {
-            best = name;
-            bestDistance = *d;
-        }
-    }
-    return best;
-}
 
 // An option table as a range of names.
 struct TableNames {
@@ -120,12 +41,6 @@ std::string didYouMean(std::optional<std::string_view> name, const char* mark = 
 }
 
 // ---- the plan's arguments
-
-std::string hex(uint32_t value, int digits) {
-    char text[16];
-    (void)std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-    return text;
-}
 
 std::string bootCodes(const BootSequence& sequence) {
     std::string codes;
@@ -231,7 +146,7 @@ public:
         chosenDma_ = dma;
         if (!parallelMode) return planUnitDependentDma(line, section, dma);
         fileParallelMode_ = dma * 256 + (*parallelMode & 0xFF);
-        plan(line, section.setName, hex(*fileParallelMode_, 4));
+        plan(line, section.setName, hexText(*fileParallelMode_, 4));
     }
 
     void setBootSequence(size_t line, const Section& section, const BootSequence& sequence) override {
@@ -247,7 +162,7 @@ public:
                            ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
                            : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
         }
-        plan(line, section.setName, hex(value, 8));
+        plan(line, section.setName, hexText(value, 8));
     }
 
     void timeLine(size_t line, uint8_t hour, uint8_t minute) override {
@@ -329,7 +244,7 @@ private:
         }
         // W writes the printer mode with DMA byte 0.
         fileParallelMode_ = index;
-        plan(line, section.setName, hex(index, 4));
+        plan(line, section.setName, hexText(index, 4));
     }
 
     void planUnitDependentDma(size_t line, const Section& section, uint32_t dma) {
@@ -428,19 +343,4 @@ std::vector<std::string> reportLines(const CheckReport& report, bool withPlan) {
         lines.push_back(std::to_string(call.line) + ": " + call.operation + " " + call.argument);
     }
     return lines;
-}
-
-int checkSettingsFile(const wchar_t* path, bool withPlan) {
-    FILE* file = platform::openFile(path, "rt");
-    if (file == nullptr) {
-        platform::consolePrint(L"%s: error: cannot open the file (%S)\n", path, std::strerror(errno));
-        return kCheckFailed;
-    }
-    const CheckReport report = checkDataFile(file);
-    (void)std::fclose(file);
-    for (const std::string& line : reportLines(report, withPlan)) {
-        platform::consolePrint(L"%s:%S\n", path, line.c_str());
-    }
-    if (!report.wholeFileRead) return kCheckFailed;
-    return report.hasWarning() ? kCheckWarnings : kCheckClean;
 }

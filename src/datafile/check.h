@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text_format.h"
+
 struct Diagnostic {
     enum class Kind { Warning, Note, Error };
     size_t line;  // 0 for the file as a whole
@@ -38,13 +40,3 @@ CheckReport checkDataFile(FILE* file);
 // "LINE: note: TEXT" (" error: TEXT" for the file as a whole), then, when asked, the plan as
 // "LINE: OPERATION ARGUMENT".
 std::vector<std::string> reportLines(const CheckReport& report, bool withPlan);
-
-// The exit statuses of FolvaneCheck, also for one file.
-enum CheckStatus { kCheckClean = 0, kCheckWarnings = 1, kCheckFailed = 2 };
-
-// Checks the data file at `path` and prints its report on the console, each line led by the
-// path and a colon. A file that cannot be opened or read is reported and gives kCheckFailed.
-int checkSettingsFile(const wchar_t* path, bool withPlan);
-
-// A text in double quotes with C escapes, as every quoted text of the report shows it.
-std::string quotedText(std::string_view text);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check.h"
+#include "check_command_line.h"
 #include "datafile.h"
 #include "option_tables.h"
 #include "sim_unit.h"
@@ -39,7 +40,7 @@ std::string randomUnit(Rng& rng, bool wellBehaved) {
         const uint32_t c = pick(rng, 20) == 0 ? '\t' : 0x20 + pick(rng, 0xE0);
         tag += static_cast<char>(c == 0x7F ? '*' : c);
     }
-    add("asset_tag", sim::quoteText(tag));
+    add("asset_tag", stateFileText(tag));
     add("serial_port", value(5));
     add("parallel_port", value(4));
     add("parallel_mode", std::to_string(pick(rng, 2) << 8 | pick(rng, wellBehaved ? 4 : 6)));

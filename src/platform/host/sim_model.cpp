@@ -5,6 +5,7 @@
 
 #include "firmware_interface.h"
 #include "sim_unit.h"
+#include "text_format.h"
 
 namespace sim {
 namespace {
@@ -107,7 +108,7 @@ std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, 
         } else {
             s.assetTag = zeroEndedText(unit, in.esi);
             stored = true;
-            fields = " tag=" + quoteText(s.assetTag);
+            fields = " tag=" + stateFileText(s.assetTag);
         }
     } else if (function == kFnParallelMode) {
         if (read) {

@@ -1,6 +1,8 @@
 // Parsing and saving the simulated unit's state file: `key = value` lines, `#` comments.
 #include "sim_state.h"
 
+#include "text_format.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -109,17 +111,6 @@ bool oneWord(std::string_view v, std::string& err) {
     return false;
 }
 
-// "0x" and at least `digits` upper-case hexadecimal digits.
-std::string hex(uint64_t value, int digits) {
-    std::string text;
-    do {
-        text.insert(text.begin(), "0123456789ABCDEF"[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    if (text.size() < static_cast<size_t>(digits)) text.insert(0, static_cast<size_t>(digits) - text.size(), '0');
-    return "0x" + text;
-}
-
 using Parser = std::function<bool(std::string_view, State&, std::string&)>;
 using Formatter = std::function<std::string(const State&)>;
 
@@ -145,7 +136,7 @@ Key settingNumber(const char* name, T Settings::*member, uint64_t max, int hexDi
             },
             [member, hexDigits](const State& st) {
                 const auto n = static_cast<uint64_t>(st.settings.*member);
-                return hexDigits > 0 ? hex(n, hexDigits) : std::to_string(n);
+                return hexDigits > 0 ? hexText(n, hexDigits) : std::to_string(n);
             }};
 }
 
@@ -161,7 +152,7 @@ Key settingText(const char* name, std::string Settings::*member, size_t maxLengt
                 st.settings.*member = std::move(text);
                 return true;
             },
-            [member](const State& st) { return quoteText(st.settings.*member); }};
+            [member](const State& st) { return stateFileText(st.settings.*member); }};
 }
 
 Key faultFlag(const char* name, bool Faults::*member, const char* good, const char* bad) {
@@ -184,13 +175,13 @@ Key faultNumber(const char* name, uint32_t Faults::*member, uint64_t max, int he
                 uint64_t n = 0;
                 if (!oneWord(v, err)) return false;
                 if (!parseNumber(v, max, n)) {
-                    err = "value out of range (0 to " + hex(max, 1) + ")";
+                    err = "value out of range (0 to " + hexText(max, 1) + ")";
                     return false;
                 }
                 st.faults.*member = static_cast<uint32_t>(n);
                 return true;
             },
-            [=](const State& st) { return hex(st.faults.*member, hexDigits); }};
+            [=](const State& st) { return hexText(st.faults.*member, hexDigits); }};
 }
 
 Key faultErrorCode(const char* name, std::optional<uint32_t> Faults::*member) {
@@ -205,7 +196,7 @@ Key faultErrorCode(const char* name, std::optional<uint32_t> Faults::*member) {
                 st.faults.*member = static_cast<uint32_t>(n);
                 return true;
             },
-            [=](const State& st) { return hex(st.faults.*member ? *(st.faults.*member) : 0, 8); }};
+            [=](const State& st) { return hexText(st.faults.*member ? *(st.faults.*member) : 0, 8); }};
 }
 
 bool parseBootSequence(std::string_view v, State& st, std::string& err) {
@@ -275,7 +266,7 @@ std::string formatDecoys(const State& st) {
     std::string out;
     for (uint32_t offset : st.faults.decoyHeaders) {
         if (!out.empty()) out += ' ';
-        out += hex(offset, 4);
+        out += hexText(offset, 4);
     }
     return out;
 }
@@ -417,30 +408,6 @@ const std::vector<std::string_view>& operationNames() {
     return names;
 }
 
-std::string quoteText(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default:
-                if (byte < 0x20 || byte >= 0x7F) {
-                    char escape[5];
-                    (void)std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-                    out += escape;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    out += '"';
-    return out;
-}
-
 bool parseState(std::string_view text, State& state, std::string& error) {
     State parsed;
     std::vector<bool> seen(keys().size(), false);
@@ -474,8 +441,8 @@ bool parseState(std::string_view text, State& state, std::string& error) {
     }
     for (uint32_t offset : parsed.faults.decoyHeaders) {
         if (offset >= parsed.faults.headerOffset) {
-            error =
-                std::to_string(decoyLine) + ": decoy_headers: offset " + hex(offset, 4) + " is not below header_offset";
+            error = std::to_string(decoyLine) + ": decoy_headers: offset " + hexText(offset, 4) +
+                    " is not below header_offset";
             return false;
         }
     }

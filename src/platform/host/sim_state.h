@@ -82,7 +82,4 @@ std::string formatState(const State& state);
 // text that is empty or does not parse gives formatState(state).
 std::string mergeState(std::string_view text, const State& state);
 
-// Texts as the state file quotes them, with C escapes.
-std::string quoteText(std::string_view text);
-
 }  // namespace sim

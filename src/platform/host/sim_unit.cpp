@@ -9,6 +9,7 @@
 #include "firmware_interface.h"
 #include "platform.h"
 #include "sim_memory.h"
+#include "text_format.h"
 
 namespace sim {
 namespace {
@@ -17,12 +18,6 @@ Unit* installed = nullptr;
 
 constexpr uint32_t kSegmentForm = kSegmentPhysical >> 8;
 constexpr uint32_t kWindowForm = kRomWindowPhysical >> 8;
-
-std::string hex32(uint64_t value) {
-    char buffer[24];
-    (void)std::snprintf(buffer, sizeof buffer, "%08llX", static_cast<unsigned long long>(value));
-    return buffer;
-}
 
 // Writes `text` beside `path`, forces it to the disk, and puts it in place of `path`, so that a
 // crash at any moment leaves either the old or the new file whole. Empty on success, else why.
@@ -77,10 +72,10 @@ Unit::~Unit() {
 
 void* Unit::reserve(uint32_t size, uint32_t protection) {
     if (size != kSegmentSize && size != kRomWindowSize) {
-        fault("reservation of " + hex32(size) + "h bytes; the device reserves 10000h or 80000h");
+        fault("reservation of " + hexDigits(size, 8) + "h bytes; the device reserves 10000h or 80000h");
     }
     if (protection != platform::kPageReadOnly) {
-        fault("reservation with protection " + hex32(protection) + "h; the device reserves read-only (2h)");
+        fault("reservation with protection " + hexDigits(protection, 8) + "h; the device reserves read-only (2h)");
     }
     const auto& error = size == kSegmentSize ? state_.faults.segmentReserveError : state_.faults.windowReserveError;
     if (error) {
@@ -101,12 +96,13 @@ bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t prot
     const bool segment = physicalForm == kSegmentForm && size == kSegmentSize;
     const bool window = physicalForm == kWindowForm && size == kRomWindowSize;
     if (!segment && !window) {
-        fault("mapping of physical form " + hex32(physicalForm) + "h with size " + hex32(size) +
+        fault("mapping of physical form " + hexDigits(physicalForm, 8) + "h with size " + hexDigits(size, 8) +
               "h; the device maps F00h with 10000h or FFF800h with 80000h");
     }
-    if (size != r.size) fault("mapping of " + hex32(size) + "h bytes into a region of " + hex32(r.size) + "h");
+    if (size != r.size)
+        fault("mapping of " + hexDigits(size, 8) + "h bytes into a region of " + hexDigits(r.size, 8) + "h");
     if (protection != platform::kPhysicalRomProtection) {
-        fault("mapping with protection " + hex32(protection) + "h; ROM is mapped with 602h");
+        fault("mapping with protection " + hexDigits(protection, 8) + "h; ROM is mapped with 602h");
     }
     const auto& error = segment ? state_.faults.segmentMapError : state_.faults.windowMapError;
     if (error) {
@@ -166,8 +162,8 @@ uint8_t* Unit::access(uint32_t flat, size_t length, const char* reg) {
             return r.address + (flat - r.flat);
         }
     }
-    fault(std::string("firmware access of ") + std::to_string(length) + " bytes at " + reg + " = " + hex32(flat) +
-          "h outside every buffer registered for the call");
+    fault(std::string("firmware access of ") + std::to_string(length) + " bytes at " + reg + " = " +
+          hexDigits(flat, 8) + "h outside every buffer registered for the call");
 }
 
 bool Unit::isRomWindow(uint32_t flat) const {
@@ -206,7 +202,8 @@ void Unit::call(const void* entry, const RegisterBlock& in, RegisterBlock& out) 
 void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
     const auto function = static_cast<uint8_t>(in.ebx & 0xFF);
     const auto subfunction = static_cast<uint8_t>((in.ebx >> 8) & 0xFF);
-    if ((in.eax & 0xFFFF) != kServiceSelector) fault("call with AX = " + hex32(in.eax & 0xFFFF) + "h, not E910h");
+    if ((in.eax & 0xFFFF) != kServiceSelector)
+        fault("call with AX = " + hexDigits(in.eax & 0xFFFF, 8) + "h, not E910h");
     if (function == 8 || function > 15) fault("call of function " + std::to_string(function));
     bool knownSub = false;
     switch (function) {
@@ -217,7 +214,8 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
         default: knownSub = subfunction <= 1; break;
     }
     if (!knownSub) {
-        fault("call of function " + std::to_string(function) + " with unknown subfunction " + hex32(subfunction) + "h");
+        fault("call of function " + std::to_string(function) + " with unknown subfunction " +
+              hexDigits(subfunction, 8) + "h");
     }
 
     RegisterBlock answer = in;
