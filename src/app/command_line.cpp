@@ -2,6 +2,7 @@
 #include "command_line.h"
 
 #include "datafile.h"
+#include "exit_status.h"
 #include "platform.h"
 
 namespace {
@@ -16,7 +17,7 @@ bool isHelpOption(const wchar_t* argument) {
 
 int invalidParameter(const wchar_t* argument) {
     platform::consolePrint(L"***ERROR*** Invalid parameter (%s)!\n", argument);
-    return 1;
+    return kExitFailure;
 }
 
 }  // namespace
@@ -40,7 +41,7 @@ int parseCommandLine(int argc, const wchar_t* const* argv) {
     printBanner();
     if (argc <= 1) {
         printUsage();
-        return 0;
+        return kExitSuccess;
     }
     wchar_t operation = L'\0';
     const wchar_t* dataFile = 0;
@@ -49,7 +50,7 @@ int parseCommandLine(int argc, const wchar_t* const* argv) {
         if (isOption(argument)) {
             if (!isHelpOption(argument)) return invalidParameter(argument);
             printUsage();
-            return 0;
+            return kExitSuccess;
         }
         if (operation == L'\0') {
             const wchar_t letter = platform::upperCase(argument[0]);
@@ -64,7 +65,7 @@ int parseCommandLine(int argc, const wchar_t* const* argv) {
     if (operation == L'R') return retrieveSettings(dataFile);
     if (dataFile == 0) {
         platform::consolePrint(L"***ERROR*** Missing data file!\n");
-        return 1;
+        return kExitFailure;
     }
     return changeSettings(dataFile);
 }

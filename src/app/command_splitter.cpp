@@ -1,11 +1,7 @@
 // The device's command-line splitter: quotes group, blanks separate, nothing escapes.
 #include "command_splitter.h"
 
-namespace {
-
-bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f'; }
-
-}  // namespace
+#include "text_classes.h"
 
 size_t splitCommandLine(const wchar_t* commandLine, wchar_t* text, wchar_t** argv) {
     // Each argument's characters and its terminator: never more than the line and one more,
@@ -16,7 +12,7 @@ size_t splitCommandLine(const wchar_t* commandLine, wchar_t* text, wchar_t** arg
     bool inArgument = false;
     bool quoted = false;
     for (const wchar_t* p = commandLine; *p != L'\0'; ++p) {
-        const bool separates = !quoted && isBlank(*p);
+        const bool separates = !quoted && isWhiteSpace(*p);
         if (separates) {
             if (inArgument && writing) *out++ = L'\0';
             inArgument = false;

@@ -4,6 +4,7 @@
 #include "bios_service.h"
 #include "change_reader.h"
 #include "datafile.h"
+#include "exit_status.h"
 #include "platform.h"
 
 namespace {
@@ -83,13 +84,13 @@ int changeSettings(const wchar_t* path) {
     InputFile input(path);
     if (input.get() == 0) {
         platform::consolePrint(L"***ERROR*** Failed to open input file (%s)!\n", path);
-        return 1;
+        return kExitFailure;
     }
     BiosService bios;
     if (bios.available == 0) {
         platform::consolePrint(L"***ERROR*** The BIOS settings service is not available; nothing was changed!\n");
         bios.release();
-        return 1;
+        return kExitFailure;
     }
     Applier applier(bios);
     LineReader lines(input.get());
@@ -99,7 +100,7 @@ int changeSettings(const wchar_t* path) {
     bios.release();
     if (!whole) {
         platform::consolePrint(L"***ERROR*** Failed to read input file (%s); the rest of it was not applied!\n", path);
-        return 1;
+        return kExitFailure;
     }
-    return 0;
+    return kExitSuccess;
 }

@@ -4,6 +4,7 @@
 
 #include "bios_service.h"
 #include "datafile.h"
+#include "exit_status.h"
 #include "option_tables.h"
 #include "platform.h"
 
@@ -168,7 +169,7 @@ int retrieveSettings(const wchar_t* path) {
         file = platform::openReplacement(path);
         if (file == 0) {
             platform::consolePrint(L"***ERROR*** Failed to open output file (%s)!\n", path);
-            return 1;
+            return kExitFailure;
         }
     }
     Output out(file);
@@ -178,17 +179,17 @@ int retrieveSettings(const wchar_t* path) {
         out.close();
         if (path != 0) platform::discardReplacement(path);
         bios.release();
-        return 1;
+        return kExitFailure;
     }
     uint32_t parallelMode = kUnread;
     for (size_t i = 0; i < kSectionCount; ++i) writeSection(out, bios, kSections[i], parallelMode);
     const bool written = out.close();
     bios.release();
-    if (path == 0) return platform::consoleFlushed() ? 0 : 1;
+    if (path == 0) return platform::consoleFlushed() ? kExitSuccess : kExitFailure;
     if (!written) platform::discardReplacement(path);
     if (!written || !platform::commitReplacement(path)) {
         platform::consolePrint(L"***ERROR*** Failed to write output file (%s)!\n", path);
-        return 1;
+        return kExitFailure;
     }
-    return 0;
+    return kExitSuccess;
 }

@@ -1,10 +1,16 @@
-// Character classes of the data file: the C locale's, whatever locale the program runs in, so
-// that no locale changes what R writes or what W reads. Bytes 80h-FFh are neither.
+// Character classes of the data file and the command line: the C locale's, whatever locale the
+// program runs in, so that no locale changes what R writes or what W reads. Bytes 80h-FFh are
+// neither.
 #pragma once
 
 #include "fixed_width.h"
 
 inline bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The same six characters in a wide text (a command line).
+inline bool isWhiteSpace(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
+}
 
 inline bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
