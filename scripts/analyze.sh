@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
 cmake --build --preset default >/dev/null  # compile_commands.json, and every header compiled once
-mapfile -t sources < <(git ls-files 'src/*.cpp' | grep -v -E 'src/platform/(wince|x86)/|_win32\.cpp$|sim_entry_x86\.cpp$|main_windows\.cpp$|main_wince\.cpp$')
+# The product sources the host build compiles, as the build lists them.
+mapfile -t sources < build/default/product-sources.txt
 mapfile -t everything < <(git ls-files 'src/*.cpp' 'src/*.h' 'include/*.h')
 status=0
 
