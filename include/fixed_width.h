@@ -17,4 +17,5 @@ typedef unsigned __int32 uint32_t;
 #endif
 
 // A check at compile time: an array of negative size when `condition` is false.
+// NOLINTNEXTLINE(bugprone-macro-parentheses): `name` is the name being declared.
 #define FOLVANE_COMPILE_CHECK(condition, name) typedef char name[(condition) ? 1 : -1]

@@ -69,9 +69,9 @@ struct SectionId {
 // One setting: everything R, W and the checker need of it.
 struct Section {
     SectionId::Value id;
+    EntryKind::Value kind;
     const char* header;  // W matches a header line by this prefix, over its own length
     size_t headerLength;
-    EntryKind::Value kind;
     const OptionTable* options;  // null for passwords and the asset tag
     bool omittedWhenUnread;      // R leaves the whole section out when its read fails
 

@@ -12,6 +12,15 @@ inline bool isWhiteSpace(wchar_t c) {
     return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
 }
 
+// Whether two zero-ended texts are equal, whole.
+inline bool sameText(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
 inline bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A decimal number as the standard conversion reads it (leading white space and a sign

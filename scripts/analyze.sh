@@ -17,8 +17,10 @@ grep -E "(warning|error):" build/default/clang-tidy.txt || true
 
 echo "cppcheck: ${#sources[@]} sources"
 # useStlAlgorithm: a plain loop over a small constant table reads as clearly as an algorithm.
+# missingOverride in W: the device's C++03 has no override.
 cppcheck --std=c++17 --language=c++ --enable=warning,style,performance,portability --inline-suppr \
   --error-exitcode=1 --quiet --suppress=missingIncludeSystem --suppress=useStlAlgorithm \
+  --suppress=missingOverride:src/datafile/change.cpp \
   -I include -I src/datafile -I src/firmware -I src/app -I src/platform/host \
   --template='{file}:{line}: {severity}: {message} [{id}]' "${sources[@]}" || status=1
 

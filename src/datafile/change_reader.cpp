@@ -8,6 +8,7 @@
 
 LineReader::LineReader(FILE* file)
     : file_(file),
+      buffer_(),
       number_(0),
       length_(0),
       lineEnded_(true),
@@ -72,9 +73,6 @@ EntryText takeText(char* line, bool marks) {
     return e;
 }
 
-// Whether the zero-ended `text` equals the name, whole.
-bool sameText(const char* name, const char* text) { return strncmp(name, text, strlen(name) + 1) == 0; }
-
 // The first section whose header the line begins with; its first byte turns most sections
 // away without a comparison of the whole header (no header is empty).
 const Section* matchHeader(const char* line) {
@@ -100,6 +98,7 @@ public:
           events_(events),
           lines_(lines),
           firstEntrySeen_(false),
+          boot_(),
           bootCount_(0),
           days_(0),
           hour_(0),

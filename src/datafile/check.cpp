@@ -73,7 +73,7 @@ constexpr size_t kLongestTagThatRReads = 63;
 
 // The events of W's readers turned into the report: a warning wherever W ignores a line or
 // reads it in a way its author may not expect, and a planned call wherever W would call the unit.
-class Checker final : public ChangeEvents {
+class Checker final : public ChangeEvents {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     explicit Checker(CheckReport& report) : report_(report) {}
 

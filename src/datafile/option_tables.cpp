@@ -2,7 +2,7 @@
 // compiler, with nothing to build when the program starts.
 #include "option_tables.h"
 
-#include <string.h>
+#include "text_classes.h"
 
 namespace {
 
@@ -30,8 +30,7 @@ const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Th
 
 size_t OptionTable::find(const char* text) const {
     for (size_t i = 0; i < count; ++i) {
-        // Up to and including the name's terminator: the whole text must equal the name.
-        if (strncmp(names[i], text, strlen(names[i]) + 1) == 0) return i;
+        if (sameText(names[i], text)) return i;
     }
     return count;
 }
@@ -49,42 +48,44 @@ const OptionTable kOnOffOptions = OPTION_TABLE(kOnOffNames);
 const OptionTable kDayOptions = OPTION_TABLE(kDayNames);
 
 // The rows. A choice names its two operations, a password its state query and its set.
+// NOLINTBEGIN(bugprone-macro-parentheses): the arguments are parts of names, not expressions.
 #define CHOICE(name) &BiosService::get##name, &BiosService::set##name, 0, "get" #name, "set" #name
 #define PASSWORD(name) &BiosService::get##name##State, 0, &BiosService::set##name, "get" #name "State", "set" #name
 #define TYPED(name) 0, 0, 0, "get" #name, "set" #name
+// NOLINTEND(bugprone-macro-parentheses)
 
 namespace {
 
 const Section kRows[] = {
-    {SectionId::SetupPassword, HEADER("Setup Password"), EntryKind::Password, 0, false, PASSWORD(AdminPassword),
+    {SectionId::SetupPassword, EntryKind::Password, HEADER("Setup Password"), 0, false, PASSWORD(AdminPassword),
      L"***ERROR*** Failed to set admin password (%S)!\n", L"***ERROR*** Failed to clear admin password!\n"},
-    {SectionId::PowerOnPassword, HEADER("Power-On Password"), EntryKind::Password, 0, false, PASSWORD(UserPassword),
+    {SectionId::PowerOnPassword, EntryKind::Password, HEADER("Power-On Password"), 0, false, PASSWORD(UserPassword),
      L"***ERROR*** Failed to set user password (%S)!\n", L"***ERROR*** Failed to clear user password!\n"},
-    {SectionId::AssetTrackingNumber, HEADER("Asset Tracking Number"), EntryKind::AssetTag, 0, false, 0, 0,
+    {SectionId::AssetTrackingNumber, EntryKind::AssetTag, HEADER("Asset Tracking Number"), 0, false, 0, 0,
      &BiosService::setAssetTag, "getAssetTag", "setAssetTag", L"***ERROR*** Failed to set asset tag (%S)!\n", 0},
-    {SectionId::SerialPortAddress, HEADER("Serial Port Address"), EntryKind::SingleChoice, &kSerialPortOptions, false,
+    {SectionId::SerialPortAddress, EntryKind::SingleChoice, HEADER("Serial Port Address"), &kSerialPortOptions, false,
      CHOICE(SerialPort), L"***ERROR*** Failed to set serial port address (%d)!\n", 0},
-    {SectionId::ParallelPortAddress, HEADER("Parallel Port Address"), EntryKind::SingleChoice, &kParallelPortOptions,
+    {SectionId::ParallelPortAddress, EntryKind::SingleChoice, HEADER("Parallel Port Address"), &kParallelPortOptions,
      false, CHOICE(ParallelPort), L"***ERROR*** Failed to set parallel port address (%d)!\n", 0},
-    {SectionId::PrinterMode, HEADER("Printer Mode"), EntryKind::PrinterMode, &kPrinterModeOptions, false,
+    {SectionId::PrinterMode, EntryKind::PrinterMode, HEADER("Printer Mode"), &kPrinterModeOptions, false,
      CHOICE(ParallelMode), L"***ERROR*** Failed to set printer mode (%d)!\n", 0},
-    {SectionId::EcpModeUseDma, HEADER("ECP Mode Use DMA"), EntryKind::EcpDma, &kEcpDmaOptions, false,
+    {SectionId::EcpModeUseDma, EntryKind::EcpDma, HEADER("ECP Mode Use DMA"), &kEcpDmaOptions, false,
      CHOICE(ParallelMode), L"***ERROR*** Failed to set ECP DMA (%d)!\n", 0},
-    {SectionId::ParallelPortEppType, HEADER("Parallel Port EPP Type"), EntryKind::SingleChoice, &kEppTypeOptions, false,
+    {SectionId::ParallelPortEppType, EntryKind::SingleChoice, HEADER("Parallel Port EPP Type"), &kEppTypeOptions, false,
      CHOICE(EppType), L"***ERROR*** Failed to set parallel port EPP type (%d)!\n", 0},
-    {SectionId::BootOrder, HEADER("Boot Order"), EntryKind::BootList, &kBootDeviceOptions, true, TYPED(BootSequence),
+    {SectionId::BootOrder, EntryKind::BootList, HEADER("Boot Order"), &kBootDeviceOptions, true, TYPED(BootSequence),
      L"***ERROR*** Failed to set boot sequence!\n", 0},
-    {SectionId::Ps2PortStatus, HEADER("PS/2 Port Status"), EntryKind::SingleChoice, &kPs2Options, false,
+    {SectionId::Ps2PortStatus, EntryKind::SingleChoice, HEADER("PS/2 Port Status"), &kPs2Options, false,
      CHOICE(Ps2Port), L"***ERROR*** Failed to set PS/2 port setting (%d)!\n", 0},
-    {SectionId::PwronAfterPwrFail, HEADER("PWRON After PWR-Fail"), EntryKind::SingleChoice, &kPowerFailOptions, false,
+    {SectionId::PwronAfterPwrFail, EntryKind::SingleChoice, HEADER("PWRON After PWR-Fail"), &kPowerFailOptions, false,
      CHOICE(PowerOnAfterFail), L"***ERROR*** Failed to set PWRON_After_PWRFail setting (%d)!\n", 0},
-    {SectionId::UsbController, HEADER("USB Controller"), EntryKind::SingleChoice, &kEnableOptions, false,
+    {SectionId::UsbController, EntryKind::SingleChoice, HEADER("USB Controller"), &kEnableOptions, false,
      CHOICE(UsbController), L"***ERROR*** Failed to set USB controller setting (%d)!\n", 0},
-    {SectionId::WakeOnRtc, HEADER("Wake On RTC"), EntryKind::Wake, &kDayOptions, true, TYPED(WakeOnRtc),
+    {SectionId::WakeOnRtc, EntryKind::Wake, HEADER("Wake On RTC"), &kDayOptions, true, TYPED(WakeOnRtc),
      L"***ERROR*** Failed to set Wake on RTC setting (%d)!\n", 0},
-    {SectionId::Numlock, HEADER("Numlock"), EntryKind::SingleChoice, &kOnOffOptions, false, CHOICE(Numlock),
+    {SectionId::Numlock, EntryKind::SingleChoice, HEADER("Numlock"), &kOnOffOptions, false, CHOICE(Numlock),
      L"***ERROR*** Failed to set Numlock setting (%d)!\n", 0},
-    {SectionId::S3Support, HEADER("S3 Support"), EntryKind::SingleChoice, &kEnableOptions, true, CHOICE(S3Support),
+    {SectionId::S3Support, EntryKind::SingleChoice, HEADER("S3 Support"), &kEnableOptions, true, CHOICE(S3Support),
      L"***ERROR*** Failed to set S3 setting (%d)!\n", 0},
 };
 

@@ -26,7 +26,12 @@ std::string targetOf(const std::string& path) {
         if (length < 0) return target;
         const std::string next(link, static_cast<size_t>(length));
         const size_t slash = target.rfind('/');
-        target = next[0] == '/' || slash == std::string::npos ? next : target.substr(0, slash + 1) + next;
+        if (next[0] == '/' || slash == std::string::npos) {
+            target = next;
+        } else {
+            target.resize(slash + 1);
+            target += next;
+        }
     }
     return target;
 }
