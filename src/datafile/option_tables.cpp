@@ -24,9 +24,9 @@ const char* const kDayNames[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Th
 
 // An option table over a constant array of names, its count taken from the array.
 #define OPTION_TABLE(names) \
-    { names, sizeof names / sizeof names[0] }
+    { (names), sizeof(names) / sizeof((names)[0]) }
 // A header text with its length, over which W compares a header line.
-#define HEADER(text) text, sizeof text - 1
+#define HEADER(text) (text), sizeof(text) - 1
 
 size_t OptionTable::find(const char* text) const {
     for (size_t i = 0; i < count; ++i) {
