@@ -29,6 +29,10 @@ stage x86-build bash -c "cmake --preset x86 ${x86_configure[*]} >/dev/null && cm
 stage x86-tests ctest --preset x86
 # The device image over the stand-in CE SDK, its checks, and the faults its build must reject.
 stage device bash -c "bash scripts/device_build.sh && bash scripts/device_build.sh --self-test"
+# The device image run under wine against the simulated unit (the test machine's coredll.dll):
+# the gate probe with the image's own gate object, part of the end-to-end suite, and the broken
+# device layers that the unit and the probe must catch.
+stage device-e2e bash -c "bash scripts/device_e2e.sh && bash scripts/device_e2e.sh --self-test"
 
 # Windows: the Microsoft runtime's formats, text mode and command line, under wine.
 stage windows-build bash -c "cmake --preset windows >/dev/null && cmake --build --preset windows"

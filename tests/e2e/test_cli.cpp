@@ -33,49 +33,62 @@ bool exists(const std::string& path) {
 }
 
 struct ArgumentCase {
+    const char* name;  // the case's own test name, by which a run can pick it
     std::vector<std::string> args;
     std::string out;  // after the banner
     int status;
 };
 
-TEST(CommandLine, ArgumentsOutputAndStatus) {
-    const ArgumentCase cases[] = {
-        {{}, kUsage, 0},
-        {{"/?"}, kUsage, 0},
-        {{"/h"}, kUsage, 0},
-        {{"-H"}, kUsage, 0},
-        {{"-?"}, kUsage, 0},
-        {{"R", "out.txt", "/?"}, kUsage, 0},
-        {{"/?", "/x"}, kUsage, 0},
-        {{"/x", "/?"}, invalid("/x"), 1},
-        {{"R"}, kVersion + exampleFile(), 0},
-        {{"r"}, kVersion + exampleFile(), 0},
-        {{"RW", "cfg.txt"}, invalid("RW"), 1},
-        {{"x"}, invalid("x"), 1},
-        {{"-help"}, invalid("-help"), 1},
-        {{"/"}, invalid("/"), 1},
-        {{"-"}, invalid("-"), 1},
-        {{"W"}, "***ERROR*** Missing data file!\n", 1},
-        {{"w"}, "***ERROR*** Missing data file!\n", 1},
-        {{"cfg.txt", "W"}, invalid("cfg.txt"), 1},
-        {{"W", "-cfg.txt"}, invalid("-cfg.txt"), 1},
-        {{"W", "/tmp/cfg.txt"}, invalid("/tmp/cfg.txt"), 1},
-        {{"W", "a.txt", "b.txt"}, invalid("b.txt"), 1},
-        {{"R", "a.txt", "b.txt"}, invalid("b.txt"), 1},
-        {{"W", "missing.txt"}, "***ERROR*** Failed to open input file (missing.txt)!\n", 1},
-        {{"R", "no-such-dir/out.txt"}, "***ERROR*** Failed to open output file (no-such-dir/out.txt)!\n", 1},
-    };
-    for (const ArgumentCase& c : cases) {
-        TempDir dir;
-        const e2e::Result r = e2e::run({c.args, {}, dir.file("")});
-        std::string shown;
-        for (const std::string& a : c.args) shown += "[" + a + "] ";
-        EXPECT_EQ(r.out, lines(kBanner + c.out)) << shown;
-        EXPECT_EQ(r.status, c.status) << shown;
-        EXPECT_EQ(r.err, "") << shown;
-        EXPECT_FALSE(exists(dir.file("out.txt"))) << shown << "nothing was retrieved";
-    }
+const ArgumentCase kArgumentCases[] = {
+    {"no_arguments", {}, kUsage, 0},
+    {"help_slash_question", {"/?"}, kUsage, 0},
+    {"help_slash_h", {"/h"}, kUsage, 0},
+    {"help_dash_upper_h", {"-H"}, kUsage, 0},
+    {"help_dash_question", {"-?"}, kUsage, 0},
+    {"help_after_an_operation", {"R", "out.txt", "/?"}, kUsage, 0},
+    {"help_before_an_unknown_option", {"/?", "/x"}, kUsage, 0},
+    {"unknown_option_before_help", {"/x", "/?"}, invalid("/x"), 1},
+    {"retrieve_to_the_console", {"R"}, kVersion + exampleFile(), 0},
+    {"retrieve_lower_case", {"r"}, kVersion + exampleFile(), 0},
+    {"two_letter_operation", {"RW", "cfg.txt"}, invalid("RW"), 1},
+    {"unknown_operation", {"x"}, invalid("x"), 1},
+    {"long_option", {"-help"}, invalid("-help"), 1},
+    {"bare_slash", {"/"}, invalid("/"), 1},
+    {"bare_dash", {"-"}, invalid("-"), 1},
+    {"change_without_a_file", {"W"}, "***ERROR*** Missing data file!\n", 1},
+    {"change_lower_case_without_a_file", {"w"}, "***ERROR*** Missing data file!\n", 1},
+    {"file_before_the_operation", {"cfg.txt", "W"}, invalid("cfg.txt"), 1},
+    {"file_name_beginning_with_a_dash", {"W", "-cfg.txt"}, invalid("-cfg.txt"), 1},
+    {"absolute_unix_path", {"W", "/tmp/cfg.txt"}, invalid("/tmp/cfg.txt"), 1},
+    {"change_of_two_files", {"W", "a.txt", "b.txt"}, invalid("b.txt"), 1},
+    {"retrieve_into_two_files", {"R", "a.txt", "b.txt"}, invalid("b.txt"), 1},
+    {"change_of_a_missing_file", {"W", "missing.txt"}, "***ERROR*** Failed to open input file (missing.txt)!\n", 1},
+    {"retrieve_into_a_missing_folder",
+     {"R", "no-such-dir/out.txt"},
+     "***ERROR*** Failed to open output file (no-such-dir/out.txt)!\n",
+     1},
+};
+
+void PrintTo(const ArgumentCase& c, std::ostream* out) {
+    for (const std::string& a : c.args) *out << "[" << a << "] ";
 }
+
+// Each argument vector is a test of its own, so that a run under a slow launcher can pick some.
+class Arguments : public testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(Arguments, OutputAndStatus) {
+    const ArgumentCase& c = GetParam();
+    TempDir dir;
+    const e2e::Result r = e2e::run({c.args, {}, dir.file("")});
+    EXPECT_EQ(r.out, lines(kBanner + c.out));
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(exists(dir.file("out.txt"))) << "nothing was retrieved";
+}
+
+std::string argumentCaseName(const testing::TestParamInfo<ArgumentCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, Arguments, testing::ValuesIn(kArgumentCases), argumentCaseName);
 
 TEST(CommandLine, RetrieveIntoAFileNamedW) {
     TempDir dir;

@@ -1,0 +1,94 @@
+# The test machine's coredll.dll (the `coredll` preset: 32-bit Windows through mingw-w64), beside
+# which the device image FolvaneCE.exe runs under wine against the simulated unit. It exports
+# exactly the names of the stand-in SDK's export list, sdk/wince-x86/coredll.def, all with the C
+# calling convention: the runtime's as forwarders to the Windows runtime (msvcrt.dll), the rest
+# from the simulated unit. Host code (C++17): it never goes onto a unit.
+get_filename_component(folvane_root "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
+set(standin ${folvane_root}/sdk/wince-x86)
+
+# The DLL's own functions: what the simulated unit decides (the memory manager, the last error
+# after its faults, the scratch allocation, the end of the process), the standard streams, and
+# the kernel's functions that take arguments (desktop Win32 pops them itself, CE does not).
+set(coredll_own_exports
+  VirtualAlloc=ce_VirtualAlloc VirtualCopy=ce_VirtualCopy VirtualFree=ce_VirtualFree
+  GetLastError=ce_GetLastError ExitProcess=ce_ExitProcess malloc=ce_malloc _getstdfilex=ce_getstdfilex
+  DeleteFileW=ce_DeleteFileW MoveFileW=ce_MoveFileW)
+# CE's runtime functions that the Windows runtime has under the same name and meaning (text
+# mode with CR LF, "%s" as a wide string in the wide printf family, counted _snwprintf).
+set(coredll_runtime_forwards
+  free memchr memcmp memcpy memmove memset strlen strchr strcmp strncmp strncpy wcslen wcschr wcscmp
+  wcsncmp towupper towlower isspace isdigit iswspace atoi
+  _wfopen fopen fclose fgets fgetc fputc fputs ungetc feof ferror fflush fwrite fread
+  vfwprintf fwprintf wprintf printf _snwprintf _vsnwprintf _snprintf _purecall)
+# The kernel's own, whose form CE shares (no arguments: the calling conventions agree).
+set(coredll_kernel_forwards GetCommandLineW)
+
+file(READ ${standin}/coredll.def coredll_def_text)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${standin}/coredll.def)
+string(REGEX REPLACE ";[^\n]*" "" coredll_def_text "${coredll_def_text}")
+string(FIND "${coredll_def_text}" "EXPORTS" coredll_exports_at)
+if(coredll_exports_at LESS 0)
+  message(FATAL_ERROR "${standin}/coredll.def has no EXPORTS section")
+endif()
+string(SUBSTRING "${coredll_def_text}" ${coredll_exports_at} -1 coredll_def_text)
+string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*" coredll_names "${coredll_def_text}")
+list(REMOVE_AT coredll_names 0)  # the word EXPORTS
+
+set(coredll_def "LIBRARY coredll.dll\nEXPORTS\n")
+foreach(name ${coredll_names})
+  set(line "")
+  foreach(pair ${coredll_own_exports})
+    string(REPLACE "=" ";" pair "${pair}")
+    list(GET pair 0 exported)
+    if(exported STREQUAL name)
+      list(GET pair 1 internal)
+      set(line "    ${name} = ${internal}")
+    endif()
+  endforeach()
+  if(NOT line AND name IN_LIST coredll_runtime_forwards)
+    set(line "    ${name} = msvcrt.${name}")
+  elseif(NOT line AND name IN_LIST coredll_kernel_forwards)
+    set(line "    ${name} = kernel32.${name}")
+  endif()
+  if(NOT line)
+    message(FATAL_ERROR "sdk/wince-x86/coredll.def lists ${name}, which the test machine's coredll.dll "
+                        "neither defines nor forwards (sdk/wince-x86/coredll/coredll.cmake)")
+  endif()
+  string(APPEND coredll_def "${line}\n")
+endforeach()
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/coredll_exports.def CONTENT "${coredll_def}")
+
+add_library(coredll SHARED
+  ${CMAKE_CURRENT_BINARY_DIR}/coredll_exports.def
+  ${standin}/coredll/coredll_main.cpp
+  ${standin}/coredll/service_entry.cpp
+  # The simulated unit, the same code as on every other build, with Windows' pages and files.
+  ${FOLVANE_SIMULATED_UNIT_SOURCES}
+  ${folvane_root}/src/platform/host/sim_memory_win32.cpp)
+set_target_properties(coredll PROPERTIES PREFIX "" OUTPUT_NAME coredll)
+target_include_directories(coredll PRIVATE ${folvane_root}/include ${folvane_root}/src/platform/host
+                                           ${standin}/coredll)
+# Nothing to find beside it but the Windows runtime and kernel.
+target_link_options(coredll PRIVATE -static -static-libgcc -static-libstdc++)
+
+# The gate probe: tests/x86/gate_test.cpp run under wine against the device image's own gate
+# object, the very one linked into FolvaneCE.exe (clang as Visual C++ 2005, the __asm spelling,
+# -Os). That object names the gate with Microsoft's decoration; the probe, built here by
+# mingw-w64, calls it by GCC's, so a copy of the object carries that name. The device preset
+# builds the object (scripts/device_build.sh); without it the probe does not link.
+set(FOLVANE_DEVICE_GATE_OBJECT
+    ${folvane_root}/build/device/CMakeFiles/folvane_device.dir/src/platform/x86/call_gate.cpp.obj
+    CACHE FILEPATH "The device build's object of src/platform/x86/call_gate.cpp")
+find_program(FOLVANE_MINGW32_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
+set(gate_msvc_name "?callGate@x86@@YAXPBXPBURegisterBlock@@PAU2@@Z")
+set(gate_gnu_name "__ZN3x868callGateEPKvPK13RegisterBlockPS2_")
+set(gate_object ${CMAKE_CURRENT_BINARY_DIR}/device_call_gate.obj)
+add_custom_command(OUTPUT ${gate_object}
+  COMMAND ${FOLVANE_MINGW32_OBJCOPY} --redefine-sym "${gate_msvc_name}=${gate_gnu_name}"
+          ${FOLVANE_DEVICE_GATE_OBJECT} ${gate_object}
+  DEPENDS ${FOLVANE_DEVICE_GATE_OBJECT}
+  COMMENT "The device image's gate object, named for the probe" VERBATIM)
+set_source_files_properties(${gate_object} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+add_executable(gate_probe ${folvane_root}/tests/x86/gate_test.cpp ${gate_object})
+target_include_directories(gate_probe PRIVATE ${folvane_root}/include ${folvane_root}/src/platform/x86)
+target_link_options(gate_probe PRIVATE -static)

@@ -1,0 +1,107 @@
+// The test machine's coredll.dll: what the device image imports from CE's coredll, for running
+// that image under wine against the simulated unit. The runtime functions are the Windows
+// runtime's own (msvcrt, forwarded by the export list); the memory manager, the last error, the
+// asset tag's scratch allocation and the end of the process go through the unit, which is
+// loaded when this DLL is. Host code: it never goes onto a unit.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "firmware_interface.h"
+#include "host_entry.h"
+#include "service_entry.h"
+#include "sim_unit.h"
+#include "text_format.h"
+
+namespace {
+
+std::string hex8(uintptr_t value) { return hexDigits(value, 8); }
+
+// CE's values, as the device program passes them (MEM_RESERVE and MEM_RELEASE are also
+// desktop Win32's).
+constexpr DWORD kCeMemReserve = 0x2000;
+constexpr DWORD kCeMemRelease = 0x8000;
+
+// The device's kernel sets the thread's last error where a call fails; the unit says which.
+template <typename Result>
+Result failingWithUnitError(Result result) {
+    SetLastError(sim::currentUnit().lastError());
+    return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+// CE: reserves address space; the program reserves read-only at no preferred address.
+LPVOID __cdecl ce_VirtualAlloc(LPVOID address, DWORD size, DWORD type, DWORD protection) {
+    if (address != nullptr || type != kCeMemReserve) {
+        sim::fault("VirtualAlloc(" + hex8(reinterpret_cast<uintptr_t>(address)) + "h, " + hex8(size) + "h, " + hex8(type) +
+                   "h, " + hex8(protection) +
+                   "h); the device program only reserves, at no preferred address (MEM_RESERVE 2000h)");
+    }
+    void* region = sim::currentUnit().reserve(size, protection);
+    return region != nullptr ? region : failingWithUnitError<LPVOID>(nullptr);
+}
+
+// CE: backs a reserved region with physical memory; with PAGE_PHYSICAL the source is the
+// physical address divided by 256. The unit refuses any other region, size, source or
+// protection as the device would.
+BOOL __cdecl ce_VirtualCopy(LPVOID destination, LPVOID source, DWORD size, DWORD protection) {
+    const auto form = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(source));
+    if (sim::currentUnit().map(destination, form, size, protection)) return TRUE;
+    return failingWithUnitError<BOOL>(FALSE);
+}
+
+// CE: MEM_RELEASE frees a whole reservation, named by its base, with size 0.
+BOOL __cdecl ce_VirtualFree(LPVOID address, DWORD size, DWORD type) {
+    if (type != kCeMemRelease || size != 0) {
+        sim::fault("VirtualFree(" + hex8(reinterpret_cast<uintptr_t>(address)) + "h, " + hex8(size) + "h, " + hex8(type) +
+                   "h); the device program releases whole regions (size 0, MEM_RELEASE 8000h)");
+    }
+    return sim::currentUnit().release(address) ? TRUE : FALSE;
+}
+
+DWORD __cdecl ce_GetLastError() { return GetLastError(); }
+
+// Files by their wide names, desktop Win32's under CE's calling convention. Neither replaces an
+// existing file on either system: MoveFileW fails when the new name exists.
+BOOL __cdecl ce_DeleteFileW(LPCWSTR path) { return DeleteFileW(path); }
+BOOL __cdecl ce_MoveFileW(LPCWSTR existingPath, LPCWSTR newPath) { return MoveFileW(existingPath, newPath); }
+
+// The heap, but the unit decides whether the asset tag's 64 KB scratch buffer can be had.
+void* __cdecl ce_malloc(size_t size) {
+    if (size == kAssetTagScratchSize) return sim::currentUnit().allocateScratch(size);
+    return std::malloc(size);
+}
+
+// CE's way to the standard streams: the Windows runtime's own, which the forwarded stream
+// functions then write in text mode.
+FILE* __cdecl ce_getstdfilex(int stream) {
+    switch (stream) {
+        case 0: return stdin;
+        case 1: return stdout;
+        case 2: return stderr;
+        default: return nullptr;
+    }
+}
+
+// The end of the program's process: the console flushed and every region checked, as at the
+// end of every other build's process.
+void __cdecl ce_ExitProcess(UINT status) {
+    ExitProcess(static_cast<UINT>(host::finishProcess(static_cast<int>(status))));
+}
+
+}  // extern "C"
+
+// The unit is loaded before the program's own code runs: a state file that cannot be read or
+// parsed ends the process here, status 1, before the banner.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        host::startSimulatedUnit();
+        coredll::installServiceEntry(sim::currentUnit());
+    }
+    return TRUE;
+}
