@@ -11,6 +11,9 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko install is attempt
 # 32-bit loader first, which on a machine without native i386 support runs under emulation.
 wine64=/usr/lib/wine/wine64
 export WINELOADER=$wine64
+# Making the prefix still starts 32-bit helpers; under qemu-i386 a guest space that ends just
+# above 2 GB keeps each start to seconds (see scripts/device_e2e.sh).
+export QEMU_RESERVED_VA=0x82000000
 if [ ! -d "$WINEPREFIX" ]; then
   start=$SECONDS
   "$wine64" wineboot --init >/dev/null 2>&1 || true
