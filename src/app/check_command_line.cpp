@@ -1,5 +1,5 @@
-// FolvaneCheck's command line: "--plan", "--help", "--" and the data files, in any order; and
-// each file opened, checked and its report printed.
+// FolvaneCheck's command line: "--plan", "--json", "--against GOLDEN", "--help", "--" and the
+// data files, in any order; each file opened, checked or compared, and its report printed.
 #include "check_command_line.h"
 
 #include <algorithm>
@@ -11,72 +11,171 @@
 #include <vector>
 
 #include "check.h"
+#include "check_fleet.h"
+#include "check_output.h"
+#include "host_text.h"
 #include "platform.h"
 
 namespace {
 
-// After the message of a wrong argument: the usage, so that the right form is at hand.
-int usageError() {
-    platform::consolePrint(L"\n");
-    printCheckerUsage();
+const char* const kUsage =
+    "Usage:  FolvaneCheck [--plan] [--json] FILE...\n"
+    "        FolvaneCheck [--plan] [--json] --against GOLDEN UNIT...\n\n"
+    "Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n"
+    "ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n"
+    "  --plan            after each file's diagnostics, lists the settings operations that W\n"
+    "                    would call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n"
+    "  --against GOLDEN  checks GOLDEN as a file for many units; then, for each UNIT (a file\n"
+    "                    that R wrote on a unit), prints every setting that W with GOLDEN would\n"
+    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), and at the end\n"
+    "                    N of M units differ from GOLDEN (K settings)\n"
+    "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
+    "  --help            prints this text\n"
+    "  --                takes every later argument as a file\n\n"
+    "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
+    "cannot be read or the arguments are wrong.\n";
+
+// A wrong argument: its message and the usage on standard error, so that the right form is at hand.
+int usageError(const std::string& message) {
+    const std::string text = "FolvaneCheck: error: " + message + "\n\n" + kUsage;
+    (void)std::fwrite(text.data(), 1, text.size(), stderr);
     return kCheckFailed;
 }
 
-}  // namespace
-
-void printCheckerUsage() {
-    platform::consolePrint(L"Usage:  FolvaneCheck [--plan] FILE...\n\n");
-    platform::consolePrint(L"Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n");
-    platform::consolePrint(L"ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n");
-    platform::consolePrint(L"  --plan   after each file's diagnostics, lists the settings operations that W would\n");
-    platform::consolePrint(L"           call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n");
-    platform::consolePrint(L"  --help   prints this text\n");
-    platform::consolePrint(L"  --       takes every later argument as a file\n\n");
-    platform::consolePrint(L"Exit status: 0 when no file has a warning, 1 when one has, 2 when a file cannot be\n");
-    platform::consolePrint(L"read or the arguments are wrong.\n");
-}
-
-int runChecker(int argc, const wchar_t* const* argv) {
+struct Arguments {
     bool withPlan = false;
-    bool optionsEnded = false;
+    bool json = false;
+    bool help = false;
+    const wchar_t* golden = nullptr;
     std::vector<const wchar_t*> files;
+};
+
+// The arguments up to "--help", or the message of the first wrong one.
+std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& parsed) {
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::wstring_view argument = argv[i];
         // A lone "-" is no option; it names a file like any other word.
         if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
-            files.push_back(argv[i]);
+            parsed.files.push_back(argv[i]);
         } else if (argument == L"--") {
             optionsEnded = true;
         } else if (argument == L"--plan") {
-            withPlan = true;
+            parsed.withPlan = true;
+        } else if (argument == L"--json") {
+            parsed.json = true;
         } else if (argument == L"--help" || argument == L"-h") {
-            printCheckerUsage();
-            return kCheckClean;
+            parsed.help = true;  // whatever follows
+            return "";
+        } else if (argument == L"--against") {
+            if (parsed.golden != nullptr) return "more than one golden file (--against)";
+            if (i + 1 == argc) return "no golden file after --against";
+            parsed.golden = argv[++i];
         } else {
-            platform::consolePrint(L"FolvaneCheck: error: unknown option (%s)\n", argv[i]);
-            return usageError();
+            return "unknown option (" + host::bytesFromWide(argv[i]) + ")";
         }
     }
-    if (files.empty()) {
-        platform::consolePrint(L"FolvaneCheck: error: no data file named\n");
-        return usageError();
+    return "";
+}
+
+std::string failure(const char* what) { return std::string(what) + " (" + std::strerror(errno) + ")"; }
+
+}  // namespace
+
+void printCheckerUsage() { platform::consoleWrite(kUsage, std::strlen(kUsage)); }
+
+int runChecker(int argc, const wchar_t* const* argv) {
+    Arguments arguments;
+    const std::string wrong = parseArguments(argc, argv, arguments);
+    if (arguments.help) {
+        printCheckerUsage();
+        return kCheckClean;
     }
+    if (!wrong.empty()) return usageError(wrong);
+    if (arguments.files.empty()) {
+        return usageError(arguments.golden != nullptr ? "no unit's file named" : "no data file named");
+    }
+    CheckOutput out(arguments.json);
+    if (arguments.golden != nullptr) return checkFleet(arguments.golden, arguments.files, arguments.withPlan, out);
     int status = kCheckClean;
-    for (const wchar_t* file : files) status = std::max(status, checkSettingsFile(file, withPlan));
+    for (const wchar_t* file : arguments.files)
+        status = std::max(status, checkSettingsFile(file, arguments.withPlan, out));
     return status;
 }
 
 int checkSettingsFile(const wchar_t* path, bool withPlan) {
+    CheckOutput out(false);
+    return checkSettingsFile(path, withPlan, out);
+}
+
+int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out) {
     FILE* file = platform::openFile(path, "rt");
     if (file == nullptr) {
-        platform::consolePrint(L"%s: error: cannot open the file (%S)\n", path, std::strerror(errno));
+        out.fileError(path, failure("cannot open the file"));
         return kCheckFailed;
     }
     const CheckReport report = checkDataFile(file);
     (void)std::fclose(file);
-    for (const std::string& line : reportLines(report, withPlan)) {
-        platform::consolePrint(L"%s:%S\n", path, line.c_str());
-    }
+    out.report(path, report, withPlan);
     if (!report.wholeFileRead) return kCheckFailed;
     return report.hasWarning() ? kCheckWarnings : kCheckClean;
+}
+
+namespace {
+
+// The differences of one unit's file; false when it cannot be read.
+bool compareUnit(const wchar_t* unit, const wchar_t* golden, const CheckReport& goldenReport, CheckOutput& out,
+                 size_t& changes) {
+    FILE* file = platform::openFile(unit, "rt");
+    if (file == nullptr) {
+        out.fileError(unit, failure("cannot open the file"));
+        return false;
+    }
+    const UnitFile read = readUnitFile(file);
+    const std::string readFailure = failure("cannot read the file");
+    (void)std::fclose(file);
+    if (!read.wholeFileRead) {
+        out.fileError(unit, readFailure + "; not compared");
+        return false;
+    }
+    changes = 0;
+    for (const Difference& d : differences(goldenReport, read.settings)) {
+        out.difference(unit, golden, d);
+        if (d.kind == Difference::Kind::Change) ++changes;
+    }
+    return true;
+}
+
+}  // namespace
+
+int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, bool withPlan, CheckOutput& out) {
+    FILE* file = platform::openFile(golden, "rt");
+    if (file == nullptr) {
+        out.fileError(golden, failure("cannot open the file"));
+        return kCheckFailed;
+    }
+    CheckOptions options;
+    options.golden = true;
+    const CheckReport report = checkDataFile(file, options);
+    (void)std::fclose(file);
+    out.report(golden, report, withPlan);
+    // W stops where it cannot read on; no unit is compared with a part of the file.
+    if (!report.wholeFileRead) return kCheckFailed;
+    bool unreadable = false;
+    size_t compared = 0;
+    size_t differing = 0;
+    size_t settings = 0;
+    for (const wchar_t* unit : units) {
+        size_t changes = 0;
+        if (!compareUnit(unit, golden, report, out, changes)) {
+            unreadable = true;
+            continue;
+        }
+        ++compared;
+        if (changes > 0) ++differing;
+        settings += changes;
+    }
+    out.summary(golden, compared, differing, settings);
+    if (unreadable) return kCheckFailed;
+    return report.hasWarning() || differing > 0 ? kCheckWarnings : kCheckClean;
 }

@@ -1,6 +1,10 @@
 // FolvaneCheck's main routine: its options, the files to check, and the exit status.
 #pragma once
 
+#include <vector>
+
+class CheckOutput;
+
 // The exit statuses of FolvaneCheck, also for one file.
 enum CheckStatus { kCheckClean = 0, kCheckWarnings = 1, kCheckFailed = 2 };
 
@@ -9,8 +13,14 @@ void printCheckerUsage();
 // Checks the data file at `path` and prints its report on the console, each line led by the
 // path and a colon. A file that cannot be opened or read is reported and gives kCheckFailed.
 int checkSettingsFile(const wchar_t* path, bool withPlan);
+int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out);
+
+// Checks `golden` as a file for a fleet, then prints for each unit's file what W with `golden`
+// would change on that unit, and the summary. kCheckFailed when a file cannot be read, else
+// kCheckWarnings when the golden file has a warning or a unit differs.
+int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, bool withPlan, CheckOutput& out);
 
 // argv[0] is the program's own path. Checks every file named, also after one that fails, and
 // returns 0 when no file has a warning, 1 when one has, and 2 when a file cannot be read or
-// the arguments are wrong.
+// the arguments are wrong; with "--against GOLDEN", compares each unit's file with GOLDEN.
 int runChecker(int argc, const wchar_t* const* argv);

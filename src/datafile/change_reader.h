@@ -50,14 +50,22 @@ public:
     virtual void setWake(size_t line, const Section& section, WakeSetting value, bool noonByDefault) = 0;
     virtual void passedOver(size_t line, PassReason::Value reason, const char* text, size_t length, bool marked) = 0;
 
-    // How the file's lines were cut: a line longer than one 255-character piece, and a carriage
-    // return that is not part of a line end. Neither changes what W does, so the readers look
-    // for stray carriage returns only for events that want to hear of them.
+    // How the file's lines were cut: a line longer than one 255-character piece, a carriage
+    // return that is not part of a line end (with the piece that holds it), a zero byte that
+    // ended a piece's text before its end, and a Ctrl-Z byte (1Ah) that ended the input. None
+    // changes what W does, so the readers look for stray carriage returns only for events that
+    // want to hear of them.
     virtual bool wantsCarriageReturns() const { return false; }
     virtual void longLine(size_t /*line*/) {}
-    // A time line of "Wake On RTC", with its values as W takes them.
-    virtual void timeLine(size_t /*line*/, uint8_t /*hour*/, uint8_t /*minute*/) {}
-    virtual void carriageReturn(size_t /*line*/) {}
+    virtual void carriageReturn(size_t /*line*/, const char* /*piece*/, size_t /*length*/) {}
+    virtual void zeroByte(size_t /*line*/) {}
+    virtual void inputEndedAtCtrlZ(size_t /*line*/) {}
+    // A time line of "Wake On RTC": its text before the ":" and after it (each zero-ended), and
+    // the values W takes from them.
+    virtual void timeLine(size_t /*line*/, const char* /*hourText*/, const char* /*minuteText*/, uint8_t /*hour*/,
+                          uint8_t /*minute*/) {}
+    // A name of "Boot Order" that W takes, with the code it appends for it.
+    virtual void bootDevice(size_t /*line*/, uint8_t /*code*/) {}
 
 protected:
     // Events are never deleted through this interface.
@@ -65,7 +73,8 @@ protected:
 };
 
 // Reads a text-mode file in pieces of at most 255 characters, each taken as a line of its own;
-// a file line read in several pieces keeps one line number.
+// a file line read in several pieces keeps one line number. A Ctrl-Z byte (1Ah) ends the input
+// on every build, as the device's text mode ends it there.
 class LineReader {
 public:
     enum Status { Piece, End, Error };
@@ -80,16 +89,27 @@ public:
     size_t number() const { return number_; }
     // Whether this piece began a line that goes on into the next piece.
     bool beganLongLine() const { return beganLongLine_; }
+    // Whether a zero byte ended this piece's text before the piece's end.
+    bool heldZeroByte() const { return heldZeroByte_; }
+    // The line that held the Ctrl-Z byte which ended the input; 0 while none has.
+    size_t ctrlZLine() const { return ctrlZLine_; }
     // Zeroes the buffer, so that a password taken from it stays no longer than needed.
     void wipe();
 
 private:
+    size_t extentRead(size_t textLength);
+    bool peekLineEnd(size_t count);
+
     FILE* file_;
     char buffer_[kBufferSize];
     size_t number_;
     size_t length_;
+    // How many bytes at the buffer's start may still hold an earlier piece; the rest are zero.
+    size_t dirty_;
+    size_t ctrlZLine_;
     bool lineEnded_;
     bool beganLongLine_;
+    bool heldZeroByte_;
     bool removeCarriageReturns_;
 };
 

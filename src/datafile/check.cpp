@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -68,6 +69,31 @@ bool endsInBlank(const char* text) {
 
 std::string sectionName(const Section& section) { return quotedText(section.header); }
 
+// A decimal number as W's conversion reads it, before the cut to 8 bits: leading white space and
+// a sign, then digits, held within the 32-bit range. Also the text after the digits.
+struct DecimalText {
+    int64_t value = 0;
+    std::string_view rest;
+};
+
+DecimalText readDecimal(std::string_view text) {
+    while (!text.empty() && isWhiteSpace(text.front())) text.remove_prefix(1);
+    const bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+    int64_t magnitude = 0;
+    while (!text.empty() && isDecimalDigit(text.front())) {
+        magnitude = std::min<int64_t>(magnitude * 10 + (text.front() - '0'), INT64_C(0x80000000));
+        text.remove_prefix(1);
+    }
+    return {negative ? -magnitude : std::min<int64_t>(magnitude, INT32_MAX), text};
+}
+
+bool allBlank(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return isWhiteSpace(c); });
+}
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // R reads the asset tag into 64 bytes, its zero byte included; a longer tag it leaves out.
 constexpr size_t kLongestTagThatRReads = 63;
 
@@ -75,9 +101,11 @@ constexpr size_t kLongestTagThatRReads = 63;
 // reads it in a way its author may not expect, and a planned call wherever W would call the unit.
 class Checker final : public ChangeEvents {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    explicit Checker(CheckReport& report) : report_(report) {}
+    Checker(CheckReport& report, const CheckOptions& options) : report_(report), options_(options) {}
 
     void sectionStarted(size_t line, const Section& section, const char* headerText, size_t length) override {
+        section_ = &section;
+        adoptLineEvents(line);
         const std::string_view headerLine(headerText, length);
         if (headerLine.size() > section.headerLength) {
             warn(line, "header line " + quotedText(headerLine) + " is read as " + sectionName(section) +
@@ -90,10 +118,10 @@ public:
         } else {
             first = line;
         }
-        section_ = &section;
         firstMarkLine_ = 0;
         firstTagLine_ = 0;
         firstTimeLine_ = 0;
+        lastTime_ = {};
     }
 
     void setPassword(size_t line, const Section& section, const char* text) override {
@@ -104,12 +132,18 @@ public:
                  "the " + name + " begins with \"*\"; W sets the whole text, the \"*\" included, as the password");
         }
         if (endsInBlank(text)) warn(line, "the " + name + " ends in blanks; W makes them part of the password");
-        plan(line, section.setName, "(" + std::to_string(std::strlen(text)) + " characters)");
+        PlannedCall& call = plan(line, section, "(" + std::to_string(std::strlen(text)) + " characters)");
+        call.value = 1;
     }
 
     void clearPassword(size_t line, const Section& section) override {
-        note(line, "no entry line under " + sectionName(section) + "; W clears the " + passwordName(section));
-        plan(line, section.setName, "(cleared)");
+        if (options_.golden) {
+            warn(line, "no entry line under " + sectionName(section) + " in a golden file; W clears the " +
+                           passwordName(section) + " on every unit (a blank entry line keeps each unit's own)");
+        } else {
+            note(line, "no entry line under " + sectionName(section) + "; W clears the " + passwordName(section));
+        }
+        plan(line, section, "(cleared)");
     }
 
     void setAssetTag(size_t line, const Section& section, const char* text) override {
@@ -119,18 +153,24 @@ public:
         } else {
             firstTagLine_ = line;
         }
+        if (options_.golden) {
+            warn(line, "asset tag " + quotedText(text) +
+                           " in a golden file; W gives every unit the same tag (delete the section to keep each "
+                           "unit's own)");
+        }
         const size_t length = std::strlen(text);
         if (length > kLongestTagThatRReads) {
             warn(line, "asset tag of " + std::to_string(length) +
                            " characters; W sets it, but R cannot read a tag of 64 characters or more back");
         }
-        plan(line, section.setName, quotedText(text));
+        if (endsInBlank(text)) warn(line, "the asset tag ends in blanks; W keeps them as part of the tag");
+        plan(line, section, quotedText(text)).tag = text;
     }
 
     void setChoice(size_t line, const Section& section, uint32_t index) override {
         checkOneMark(line, section);
         if (section.kind == EntryKind::PrinterMode) return setPrinterMode(line, section, index);
-        plan(line, section.setName, std::to_string(index));
+        plan(line, section, std::to_string(index)).value = index;
     }
 
     bool currentParallelMode(size_t, const Section&, uint32_t& mode, bool& unitDependent) override {
@@ -146,31 +186,51 @@ public:
         chosenDma_ = dma;
         if (!parallelMode) return planUnitDependentDma(line, section, dma);
         fileParallelMode_ = dma * 256 + (*parallelMode & 0xFF);
-        plan(line, section.setName, hexText(*fileParallelMode_, 4));
+        plan(line, section, hexText(*fileParallelMode_, 4)).value = *fileParallelMode_;
+    }
+
+    void bootDevice(size_t line, uint8_t code) override {
+        if (kBootDeviceOptions[code] == std::string_view(kUnknownBootDevice)) {
+            warn(line, "boot device " + quotedText(kUnknownBootDevice) +
+                           " stands for any code that the table lacks; W sets code " + std::to_string(code));
+        }
     }
 
     void setBootSequence(size_t line, const Section& section, const BootSequence& sequence) override {
         if (sequence[0] == kBootEnd) {
             warn(line, sectionName(*section_) + " names no boot device; W leaves the unit with an empty boot order");
         }
-        plan(line, section.setName, bootCodes(sequence));
+        PlannedCall& call = plan(line, section, bootCodes(sequence));
+        for (size_t i = 0; i < kBootSequenceSize && sequence[i] != kBootEnd; ++i) call.bootCodes.push_back(sequence[i]);
     }
 
     void setWake(size_t line, const Section& section, WakeSetting value, bool noonByDefault) override {
-        if (noonByDefault) {
+        if (noonByDefault && lastTime_.wrapped) {
+            warn(lastTime_.line, "time line " + quotedText(lastTime_.text) +
+                                     " reads as 0:00 (each number cut to 8 bits), which counts as no time; W sets "
+                                     "the wake time to 12:00");
+        } else if (noonByDefault) {
             note(line, firstTimeLine_ != 0
                            ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
                            : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
         }
-        plan(line, section.setName, hexText(value, 8));
+        plan(line, section, hexText(value, 8)).value = value;
     }
 
-    void timeLine(size_t line, uint8_t hour, uint8_t minute) override {
+    void timeLine(size_t line, const char* hourText, const char* minuteText, uint8_t hour, uint8_t minute) override {
         if (firstTimeLine_ != 0) {
             warn(line, "another time line (the first is on line " + std::to_string(firstTimeLine_) +
                            "); W uses the last one");
         } else {
             firstTimeLine_ = line;
+        }
+        const DecimalText hourRead = readDecimal(hourText);
+        const DecimalText minuteRead = readDecimal(minuteText);
+        lastTime_ = {line, std::string(hourText) + ":" + minuteText,
+                     hourRead.value != hour || minuteRead.value != minute};
+        if (!allBlank(hourRead.rest) || !allBlank(minuteRead.rest)) {
+            warn(line, "time line " + quotedText(lastTime_.text) + " holds more than a time; W reads it as " +
+                           wakeTimeText(hour, minute));
         }
         if (hour > 23 || minute > 59) {
             warn(line, "the time reads as hour " + std::to_string(hour) + ", minute " + std::to_string(minute) +
@@ -203,27 +263,79 @@ public:
     }
 
     void longLine(size_t line) override {
-        warn(line,
-             "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own");
+        lineShape(line,
+                  "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own");
     }
 
     bool wantsCarriageReturns() const override { return true; }
-    void carriageReturn(size_t line) override {
+    void carriageReturn(size_t line, const char* piece, size_t length) override {
+        if (line == 1) noteCarriageReturnLineEnds(std::string_view(piece, length));
         // A line read in several pieces may show one in each of them.
         if (line == lastCarriageReturnLine_) return;
         lastCarriageReturnLine_ = line;
-        warn(line, "carriage return inside the line; W keeps it as part of the text");
+        lineShape(line, "carriage return inside the line; W keeps it as part of the text");
+    }
+
+    void zeroByte(size_t line) override {
+        if (line == lastZeroByteLine_) return;
+        lastZeroByteLine_ = line;
+        warn(line, "zero byte inside the line; W's text ends there, and W ignores the rest of the line");
+    }
+
+    void inputEndedAtCtrlZ(size_t line) override {
+        warn(line, "Ctrl-Z byte (1Ah); the device's text mode ends the input there, so W reads nothing after it");
+    }
+
+    // After the whole file: a file whose lines end in carriage returns alone has one warning
+    // for that, in place of one for each line.
+    void finish() {
+        if (!carriageReturnLineEnds_) return;
+        for (auto i = lineShapeDiagnostics_.rbegin(); i != lineShapeDiagnostics_.rend(); ++i) {
+            report_.diagnostics.erase(report_.diagnostics.begin() + static_cast<std::ptrdiff_t>(*i));
+        }
+        report_.diagnostics.push_back(
+            {0, Diagnostic::Kind::Warning,
+             "the lines end in a carriage return alone; W ends lines at line feeds only, so it reads the file as long "
+             "lines cut into pieces of 255 characters, each piece a line of its own",
+             nullptr});
     }
 
 private:
     void warn(size_t line, std::string text) {
-        report_.diagnostics.push_back({line, Diagnostic::Kind::Warning, std::move(text)});
+        report_.diagnostics.push_back({line, Diagnostic::Kind::Warning, std::move(text), section_});
     }
     void note(size_t line, std::string text) {
-        report_.diagnostics.push_back({line, Diagnostic::Kind::Note, std::move(text)});
+        report_.diagnostics.push_back({line, Diagnostic::Kind::Note, std::move(text), section_});
     }
-    void plan(size_t line, const char* operation, std::string argument, bool dependsOnUnit = false) {
-        report_.plan.push_back({line, operation, std::move(argument), dependsOnUnit});
+    PlannedCall& plan(size_t line, const Section& section, std::string argument) {
+        PlannedCall& call = report_.plan.emplace_back();
+        call.line = line;
+        call.operation = section.setName;
+        call.argument = std::move(argument);
+        call.section = &section;
+        return call;
+    }
+
+    // A warning about how the line is cut rather than what it says.
+    void lineShape(size_t line, std::string text) {
+        lineShapeDiagnostics_.push_back(report_.diagnostics.size());
+        warn(line, std::move(text));
+    }
+
+    // The line events of a header line come before the reader knows what the header names.
+    void adoptLineEvents(size_t headerLine) {
+        for (auto d = report_.diagnostics.rbegin(); d != report_.diagnostics.rend() && d->line == headerLine; ++d) {
+            d->section = section_;
+        }
+    }
+
+    // A carriage return with more text after it on the first line: the file ends its lines so.
+    void noteCarriageReturnLineEnds(std::string_view piece) {
+        for (size_t at = piece.find('\r'); at != std::string_view::npos; at = piece.find('\r', at + 1)) {
+            if (at + 1 < piece.size() && piece[at + 1] != '\r' && piece[at + 1] != '\n') {
+                carriageReturnLineEnds_ = true;
+            }
+        }
     }
 
     void checkOneMark(size_t line, const Section& section) {
@@ -244,15 +356,17 @@ private:
         }
         // W writes the printer mode with DMA byte 0.
         fileParallelMode_ = index;
-        plan(line, section.setName, hexText(index, 4));
+        plan(line, section, hexText(index, 4)).value = index;
     }
 
     void planUnitDependentDma(size_t line, const Section& section, uint32_t dma) {
         warn(line, quotedText(kEcpDmaOptions[dma]) +
                        " is marked with no printer mode set before it in the file; W sets it only if the unit's "
                        "printer mode is ECP or ECP/EPP, and does nothing otherwise");
-        plan(line, section.setName,
-             "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)", true);
+        PlannedCall& call =
+            plan(line, section, "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)");
+        call.dependsOnUnit = true;
+        call.value = dma;
     }
 
     void dmaBelowEcp(size_t line, std::string_view text) {
@@ -264,8 +378,23 @@ private:
 
     void unknownHeader(size_t line, std::string_view text) {
         static const std::array<std::string_view, kSectionCount> headers = headerTexts();
+        section_ = nullptr;
+        adoptLineEvents(line);
+        if (line == 1 && text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) {
+            return byteOrderMark(line, text.substr(kUtf8ByteOrderMark.size()), headers);
+        }
         warn(line, "header " + quotedText(text) + " names no section; W skips it and its entry lines" +
                        didYouMean(closestName(text, headers, true)));
+    }
+
+    void byteOrderMark(size_t line, std::string_view header,
+                       const std::array<std::string_view, kSectionCount>& headers) {
+        const bool namesSection = std::any_of(headers.begin(), headers.end(),
+                                              [&](std::string_view h) { return header.substr(0, h.size()) == h; });
+        warn(line, "UTF-8 byte-order mark before the header " + quotedText(header) +
+                       "; W reads the mark as part of the header, which then names no section, and skips it and "
+                       "its entry lines" +
+                       (namesSection ? "" : didYouMean(closestName(header, headers, true))));
     }
 
     void unknownOption(size_t line, std::string_view text, bool marked) {
@@ -286,20 +415,38 @@ private:
                        didYouMean(closestName(text, devices)));
     }
 
+    // The last time line of the current "Wake On RTC" section.
+    struct TimeLine {
+        size_t line = 0;
+        std::string text;
+        bool wrapped = false;  // a number other than the one W takes, cut to 8 bits
+    };
+
     CheckReport& report_;
+    const CheckOptions options_;
     const Section* section_ = nullptr;
     std::array<size_t, kSectionCount> firstHeaderLine_{};
     // Within one occurrence of a section:
     size_t firstMarkLine_ = 0;
     size_t firstTagLine_ = 0;
     size_t firstTimeLine_ = 0;
+    TimeLine lastTime_;
     // Across the file: the parallel mode word as the file's own lines leave it, and the line
     // of an ECP DMA choice that a later printer mode would undo.
     std::optional<uint32_t> fileParallelMode_;
     size_t dmaChosenLine_ = 0;
     uint32_t chosenDma_ = 0;
     size_t lastCarriageReturnLine_ = 0;
+    size_t lastZeroByteLine_ = 0;
+    bool carriageReturnLineEnds_ = false;
+    std::vector<size_t> lineShapeDiagnostics_;  // indexes into the report's diagnostics
 };
+
+}  // namespace
+
+std::string wakeTimeText(uint8_t hour, uint8_t minute) {
+    return std::to_string(hour) + (minute < 10 ? ":0" : ":") + std::to_string(minute);
+}
 
 const char* kindName(Diagnostic::Kind kind) {
     switch (kind) {
@@ -310,15 +457,15 @@ const char* kindName(Diagnostic::Kind kind) {
     return "";
 }
 
-}  // namespace
-
-CheckReport checkDataFile(FILE* file) {
+CheckReport checkDataFile(FILE* file, const CheckOptions& options) {
     CheckReport report;
-    Checker checker(report);
+    Checker checker(report, options);
     LineReader lines(file);
     report.wholeFileRead = readDataFile(lines, checker);
+    const int readError = errno;
+    checker.finish();
     if (!report.wholeFileRead) {
-        const std::string reason = std::strerror(errno);
+        const std::string reason = std::strerror(readError);
         const size_t last = lines.number();
         report.diagnostics.push_back({last, Diagnostic::Kind::Error,
                                       last == 0 ? "cannot read the file (" + reason + ")"

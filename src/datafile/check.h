@@ -3,26 +3,36 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "option_tables.h"
 #include "text_format.h"
 
 struct Diagnostic {
     enum class Kind { Warning, Note, Error };
-    size_t line;  // 0 for the file as a whole
-    Kind kind;
+    size_t line = 0;  // 0 for the file as a whole
+    Kind kind = Kind::Warning;
     std::string text;
+    const Section* section = nullptr;  // the section whose lines it is about, if any
 };
 
-// One settings operation that W would call, as the plan shows it.
+// One settings operation that W would call, as the plan shows it and as a unit would take it.
 struct PlannedCall {
-    size_t line;            // the entry line that causes it, or the header for a section's end
+    size_t line = 0;        // the entry line that causes it, or the header for a section's end
     std::string operation;  // "setSerialPort", ...
     std::string argument;
     bool dependsOnUnit = false;  // an ECP DMA channel whose call depends on the unit's printer mode
+    const Section* section = nullptr;
+    // What the call sets: a choice's index; the whole parallel mode word, or the DMA channel
+    // alone when the call depends on the unit; the packed wake setting; for a password 1 when
+    // it is set to a text (never kept here) and 0 when it is cleared.
+    uint32_t value = 0;
+    std::string tag;                 // setAssetTag's text
+    std::vector<uint8_t> bootCodes;  // setBootSequence's codes, without the end mark
 };
 
 struct CheckReport {
@@ -33,10 +43,22 @@ struct CheckReport {
     bool hasWarning() const;
 };
 
+struct CheckOptions {
+    // The file is a golden file, meant for many units: what W would give every unit alike (an
+    // asset tag, a cleared password) is a warning too.
+    bool golden = false;
+};
+
 // Reads the file as W does and reports on it; the file stays open.
-CheckReport checkDataFile(FILE* file);
+CheckReport checkDataFile(FILE* file, const CheckOptions& options = {});
+
+// A wake time as R writes it: the hour, a colon, the minute with at least two digits.
+std::string wakeTimeText(uint8_t hour, uint8_t minute);
+
+// A diagnostic's or the plan's kind as the output names it: "warning", "note", "error".
+const char* kindName(Diagnostic::Kind kind);
 
 // The report's output lines, each to follow the file name and a colon: "LINE: warning: TEXT",
-// "LINE: note: TEXT" (" error: TEXT" for the file as a whole), then, when asked, the plan as
-// "LINE: OPERATION ARGUMENT".
+// "LINE: note: TEXT" (" warning: TEXT" and " error: TEXT" for the file as a whole), then,
+// when asked, the plan as "LINE: OPERATION ARGUMENT".
 std::vector<std::string> reportLines(const CheckReport& report, bool withPlan);

@@ -16,15 +16,21 @@ using testing_support::TempDir;
 using testing_support::writeFile;
 
 const std::string kUsage =
-    "Usage:  FolvaneCheck [--plan] FILE...\n\n"
+    "Usage:  FolvaneCheck [--plan] [--json] FILE...\n"
+    "        FolvaneCheck [--plan] [--json] --against GOLDEN UNIT...\n\n"
     "Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n"
     "ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n"
-    "  --plan   after each file's diagnostics, lists the settings operations that W would\n"
-    "           call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n"
-    "  --help   prints this text\n"
-    "  --       takes every later argument as a file\n\n"
-    "Exit status: 0 when no file has a warning, 1 when one has, 2 when a file cannot be\n"
-    "read or the arguments are wrong.\n";
+    "  --plan            after each file's diagnostics, lists the settings operations that W\n"
+    "                    would call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n"
+    "  --against GOLDEN  checks GOLDEN as a file for many units; then, for each UNIT (a file\n"
+    "                    that R wrote on a unit), prints every setting that W with GOLDEN would\n"
+    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), and at the end\n"
+    "                    N of M units differ from GOLDEN (K settings)\n"
+    "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
+    "  --help            prints this text\n"
+    "  --                takes every later argument as a file\n\n"
+    "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
+    "cannot be read or the arguments are wrong.\n";
 
 const std::string kMissing = "missing.txt: error: cannot open the file (No such file or directory)\n";
 const std::string kWarning =
@@ -39,38 +45,76 @@ e2e::Result check(const std::vector<std::string>& args, const std::string& cwd,
 struct ArgumentCase {
     std::vector<std::string> args;
     std::string out;
+    std::string err;
     int status;
 };
 
+std::string wrong(const std::string& message) { return "FolvaneCheck: error: " + message + "\n\n" + kUsage; }
+
+// A unit's file as R writes it, less what a fleet comparison needs no part of.
+const char* const kUnitNumlockOff = "Numlock\n\t*Off\n\tOn\n";
+
 TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
-    const std::string noFile = "FolvaneCheck: error: no data file named\n\n" + kUsage;
+    const std::string numlock = "golden.txt:2: setNumlock 1\n";
     const ArgumentCase cases[] = {
-        {{"--help"}, kUsage, 0},
-        {{"-h"}, kUsage, 0},
-        {{"warn.txt", "--help", "--bogus"}, kUsage, 0},
-        {{}, noFile, 2},
-        {{"--plan"}, noFile, 2},
-        {{"--bogus", "clean.txt"}, "FolvaneCheck: error: unknown option (--bogus)\n\n" + kUsage, 2},
-        {{"clean.txt"}, "", 0},
-        {{"clean.txt", "warn.txt"}, kWarning, 1},
+        {{"--help"}, kUsage, "", 0},
+        {{"-h"}, kUsage, "", 0},
+        {{"warn.txt", "--help", "--bogus"}, kUsage, "", 0},
+        {{"--against", "--help"}, "", wrong("no unit's file named"), 2},  // the golden file "--help"
+        {{}, "", wrong("no data file named"), 2},
+        {{"--plan"}, "", wrong("no data file named"), 2},
+        {{"--bogus", "clean.txt"}, "", wrong("unknown option (--bogus)"), 2},
+        {{"clean.txt"}, "", "", 0},
+        {{"clean.txt", "warn.txt"}, kWarning, "", 1},
         // Every file is checked, also after one that cannot be read; the worst status wins.
-        {{"missing.txt", "warn.txt", "clean.txt"}, kMissing + kWarning, 2},
-        {{"warn.txt", "--plan"}, kWarning + "warn.txt:4: setNumlock 1\n", 1},
-        {{"--", "--plan"}, "--plan: error: cannot open the file (No such file or directory)\n", 2},
-        {{"-"}, "-: error: cannot open the file (No such file or directory)\n", 2},
-        {{"sub"}, "sub: error: cannot open the file (Is a directory)\n", 2},
+        {{"missing.txt", "warn.txt", "clean.txt"}, kWarning, kMissing, 2},
+        {{"warn.txt", "--plan"}, kWarning + "warn.txt:4: setNumlock 1\n", "", 1},
+        {{"--", "--plan"}, "", "--plan: error: cannot open the file (No such file or directory)\n", 2},
+        {{"-"}, "", "-: error: cannot open the file (No such file or directory)\n", 2},
+        {{"sub"}, "", "sub: error: cannot open the file (Is a directory)\n", 2},
+        // A fleet: the golden file, then each unit's file.
+        {{"--against"}, "", wrong("no golden file after --against"), 2},
+        {{"--against", "golden.txt"}, "", wrong("no unit's file named"), 2},
+        {{"--against", "golden.txt", "--against", "golden.txt", "same.txt"},
+         "",
+         wrong("more than one golden file (--against)"),
+         2},
+        {{"--against", "golden.txt", "same.txt"}, "0 of 1 units differ from golden.txt (0 settings)\n", "", 0},
+        {{"same.txt", "--plan", "--against", "golden.txt"},
+         numlock + "0 of 1 units differ from golden.txt (0 settings)\n",
+         "",
+         0},
+        {{"--against", "golden.txt", "same.txt", "off.txt", "same.txt"},
+         "off.txt: Numlock: Off -> On (golden.txt:2)\n1 of 3 units differ from golden.txt (1 settings)\n",
+         "",
+         1},
+        {{"--against", "golden.txt", "missing.txt", "off.txt"},
+         "off.txt: Numlock: Off -> On (golden.txt:2)\n1 of 1 units differ from golden.txt (1 settings)\n",
+         kMissing,
+         2},
+        {{"--against", "missing.txt", "off.txt"}, "", kMissing, 2},
+        // A golden file's warning alone gives status 1; a unit without the setting differs.
+        {{"--against", "warn.txt", "same.txt"}, kWarning + "0 of 1 units differ from warn.txt (0 settings)\n", "", 1},
+        {{"--against", "golden.txt", "clean.txt", "empty.txt"},
+         "empty.txt: Numlock: unknown -> On (golden.txt:2)\n1 of 2 units differ from golden.txt (1 settings)\n",
+         "",
+         1},
     };
     for (const ArgumentCase& c : cases) {
         TempDir dir;
         writeFile(dir.file("clean.txt"), "Numlock\n\t*On\n");
         writeFile(dir.file("warn.txt"), "Numlok\n\t*On\nNumlock\n\t*On\n");
+        writeFile(dir.file("golden.txt"), "Numlock\n\t*On\n");
+        writeFile(dir.file("same.txt"), "Numlock\n\tOff\n\t*On\n");
+        writeFile(dir.file("off.txt"), kUnitNumlockOff);
+        writeFile(dir.file("empty.txt"), "");
         mkdir(dir.file("sub").c_str(), 0700);
         const e2e::Result r = check(c.args, dir.file(""));
         std::string shown;
         for (const std::string& a : c.args) shown += "[" + a + "] ";
         EXPECT_EQ(r.out, c.out) << shown;
+        EXPECT_EQ(r.err, c.err) << shown;
         EXPECT_EQ(r.status, c.status) << shown;
-        EXPECT_EQ(r.err, "") << shown;
     }
 }
 
@@ -100,6 +144,67 @@ TEST(CheckCommandLine, NeedsNoUnitAndTakesAbsolutePaths) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, path + ":2: setNumlock 1\n" + path + ":3: setBootSequence 6 255\n");
     EXPECT_EQ(readFile(state), "numlock = on\n");
+}
+
+// The README's fleet, run as it says: three desks beside the unit that was configured by hand.
+TEST(CheckCommandLine, TheReadmesFleet) {
+    TempDir dir;
+    mkdir(dir.file("units").c_str(), 0700);
+    const std::pair<const char*, const char*> desks[] = {
+        {"a", "asset_tag = \"Desk 12\"\nnumlock = 0\nboot_sequence = 6 2\n"},
+        {"b",
+         "asset_tag = \"Desk 14\"\nuser_password = \"1234\"\nparallel_mode = 0x0001\nwake_days = 0x41\n"
+         "wake_hour = 21\nwake_minute = 30\n"},
+        {"c", "asset_tag = \"Lab 3\"\n"}};
+    const auto folvane = [&](const std::string& desk, const std::string& operation, const std::string& file) {
+        const std::vector<std::pair<std::string, std::string>> unit = {{"FOLVANE_MACHINE", dir.file(desk + ".state")}};
+        const e2e::Launch launch{{operation, file}, desk.empty() ? decltype(unit){} : unit, dir.file("")};
+        EXPECT_EQ(e2e::runHostTool(FOLVANE_HOST_PROGRAM, launch).status, 0) << desk << " " << operation;
+    };
+    folvane("", "R", "golden.txt");
+    const e2e::Result straight = check({"--against", "golden.txt", "golden.txt"}, dir.file(""));
+    EXPECT_EQ(
+        straight.out,
+        "golden.txt:3: warning: no entry line under \"Power-On Password\" in a golden file; W clears the power-on "
+        "password on every unit (a blank entry line keeps each unit's own)\n"
+        "golden.txt:5: warning: asset tag \"ROOM-7\" in a golden file; W gives every unit the same tag (delete the "
+        "section to keep each unit's own)\n"
+        "0 of 1 units differ from golden.txt (0 settings)\n");
+    EXPECT_EQ(straight.status, 1);
+
+    std::string golden = readFile(dir.file("golden.txt"));
+    golden.replace(golden.find("Power-On Password\n"), 18, "Power-On Password\n\t\n");
+    golden.erase(golden.find("Asset Tracking Number\n"), 30);
+    writeFile(dir.file("golden.txt"), golden);
+    const e2e::Result edited = check({"--against", "golden.txt", "golden.txt"}, dir.file(""));
+    EXPECT_EQ(edited.out, "0 of 1 units differ from golden.txt (0 settings)\n");
+    EXPECT_EQ(edited.status, 0);
+
+    for (const auto& [desk, state] : desks) {
+        writeFile(dir.file(std::string(desk) + ".state"), state);
+        folvane(desk, "R", "units/desk-" + std::string(desk) + ".txt");
+    }
+    const std::vector<std::string> fleet = {"--against", "golden.txt", "units/desk-a.txt", "units/desk-b.txt",
+                                            "units/desk-c.txt"};
+    const e2e::Result before = check(fleet, dir.file(""));
+    EXPECT_EQ(before.out,
+              "units/desk-a.txt: Boot Order: LAN, Hard Disk -> Hard Disk, USB, LAN (golden.txt:27)\n"
+              "units/desk-a.txt: Numlock: Off -> On (golden.txt:52)\n"
+              "units/desk-b.txt: Printer Mode: EPP -> ECP (golden.txt:19)\n"
+              "units/desk-b.txt: ECP Mode Use DMA: unknown -> DMA3 (golden.txt:23)\n"
+              "units/desk-b.txt: Wake On RTC: Sunday, Saturday 21:30 -> Monday, Tuesday, Wednesday, Thursday, Friday "
+              "6:05 (golden.txt:41)\n"
+              "2 of 3 units differ from golden.txt (5 settings)\n");
+    EXPECT_EQ(before.status, 1);
+
+    for (const auto& [desk, state] : desks) {
+        folvane(desk, "W", "golden.txt");
+        folvane(desk, "R", "units/desk-" + std::string(desk) + ".txt");
+    }
+    const e2e::Result after = check(fleet, dir.file(""));
+    EXPECT_EQ(after.out, "0 of 3 units differ from golden.txt (0 settings)\n");
+    EXPECT_EQ(after.status, 0);
+    EXPECT_EQ(after.err, "");
 }
 
 }  // namespace

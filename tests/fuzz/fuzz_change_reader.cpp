@@ -167,7 +167,7 @@ public:
         headerSeen_ = headerSeen_ || reason != PassReason::EntryBeforeFirstHeader;
     }
 
-    void timeLine(size_t line, uint8_t hour, uint8_t minute) override {
+    void timeLine(size_t line, const char*, const char*, uint8_t hour, uint8_t minute) override {
         entryEvent(line, EntryKind::Wake, "timeLine");
         FUZZ_CHECK(fuzz::timesIn(file_.line(line)).count({hour, minute}) == 1,
                    "time " + std::to_string(hour) + ":" + std::to_string(minute) + " not on line " +
@@ -261,7 +261,8 @@ private:
         if (current_->kind == EntryKind::EcpDma) {
             return fuzz::firstIndex(fuzz::kEcpDmaNames, text) < fuzz::kEcpDmaNames.size();
         }
-        FUZZ_CHECK(current_->kind == EntryKind::SingleChoice, "an option in a section without options");
+        FUZZ_CHECK(current_->kind == EntryKind::SingleChoice || current_->kind == EntryKind::PrinterMode,
+                   "an option in a section without options");
         const std::vector<std::string_view>& names = fuzz::choiceByHeader(current_->header)->names;
         return fuzz::firstIndex(names, text) < names.size();
     }

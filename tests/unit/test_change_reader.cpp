@@ -85,7 +85,7 @@ public:
     }
     void longLine(size_t line) override { add(line, "long line"); }
     bool wantsCarriageReturns() const override { return true; }
-    void carriageReturn(size_t line) override { add(line, "CR"); }
+    void carriageReturn(size_t line, const char*, size_t) override { add(line, "CR"); }
 };
 
 std::vector<std::string> readText(const std::string& text, Recorder& recorder, bool* whole = nullptr) {

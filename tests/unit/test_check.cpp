@@ -165,7 +165,7 @@ TEST(Check, EcpDmaAndPrinterMode) {
 
 TEST(Check, BootOrder) {
     std::string sixteen = "Boot Order\n";
-    for (int i = 0; i < 17; ++i) sixteen += i % 2 ? "\tLAN\n" : "\tUnknown\n";
+    for (int i = 0; i < 17; ++i) sixteen += i % 2 ? "\tLAN\n" : "\tUSB\n";
     expectReports({
         {"a name that matches nothing, a marked name",
          "Boot Order\n\tZIP250\n\t*Floppy\n\t* Hard Disk\n\tusb\n\tLAN\n",
@@ -180,7 +180,7 @@ TEST(Check, BootOrder) {
         {"more than 15 names",
          sixteen,
          {w(17, "more than 15 boot devices; W keeps the first 15 and drops \"LAN\""),
-          w(18, "more than 15 boot devices; W keeps the first 15 and drops \"Unknown\"")}},
+          w(18, "more than 15 boot devices; W keeps the first 15 and drops \"USB\"")}},
         {"no name at all: blank lines and unknown names count for nothing",
          "Boot Order\n\n\tNone\nNumlock\nBoot Order",
          {w(1, "\"Boot Order\" names no boot device; W leaves the unit with an empty boot order"),
@@ -228,7 +228,7 @@ TEST(Check, WakeOnRtc) {
           w(4, "\"Wake On RTC\" occurs again (first on line 1); W applies each occurrence in turn"),
           n(4, "the time reads as 0:00, which counts as no time" + kNoon),
           w(6, "\"Wake On RTC\" occurs again (first on line 1); W applies each occurrence in turn"),
-          n(6, "the time reads as 0:00, which counts as no time" + kNoon)}},
+          w(7, "time line \"512:0\" reads as 0:00 (each number cut to 8 bits), which counts as no time" + kNoon)}},
         {"an unknown day",
          "Wake On RTC\n\t*Funday\n\tmonday\n\t6:05\n",
          {w(2,

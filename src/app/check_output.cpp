@@ -1,0 +1,167 @@
+// FolvaneCheck's text lines and JSON objects, and the stream each goes to.
+#include "check_output.h"
+
+#include <cstdio>
+#include <type_traits>
+
+#include "host_text.h"
+#include "platform.h"
+
+namespace {
+
+// Bytes that the user's locale could not convert travel in wide texts as U+DC80..U+DCFF.
+constexpr uint32_t kUnconvertedByteBase = 0xDC00;
+
+void toStandardOutput(const std::string& line) {
+    const std::string text = line + "\n";
+    platform::consoleWrite(text.data(), text.size());
+}
+
+void toStandardError(const std::string& line) {
+    const std::string text = line + "\n";
+    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
+std::string bytes(const wchar_t* path) { return host::bytesFromWide(path); }
+
+void appendUnicodeEscape(std::string& out, uint32_t unit) {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += "0123456789abcdef"[(unit >> shift) & 0xF];
+}
+
+// One character of a JSON string: the short escapes, \uXXXX for control characters and all
+// beyond ASCII (a surrogate pair beyond U+FFFF), so that the output is ASCII in every locale.
+void appendJsonCharacter(std::string& out, uint32_t c) {
+    switch (c) {
+        case '"': out += "\\\""; return;
+        case '\\': out += "\\\\"; return;
+        case '\b': out += "\\b"; return;
+        case '\f': out += "\\f"; return;
+        case '\n': out += "\\n"; return;
+        case '\r': out += "\\r"; return;
+        case '\t': out += "\\t"; return;
+        default: break;
+    }
+    if (c >= 0x20 && c < 0x7F) {
+        out += static_cast<char>(c);
+    } else if (c > 0xFFFF) {
+        appendUnicodeEscape(out, 0xD800 + ((c - 0x10000) >> 10));
+        appendUnicodeEscape(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+        appendUnicodeEscape(out, c);
+    }
+}
+
+// A JSON object's members, in the order they are added.
+class JsonObject {
+public:
+    JsonObject& text(const char* key, const std::string& value) { return member(key, jsonText(value)); }
+    JsonObject& text(const char* key, const wchar_t* value) { return member(key, jsonText(value)); }
+    JsonObject& number(const char* key, size_t value) { return member(key, std::to_string(value)); }
+    // A line number; 0, the file as a whole, is null.
+    JsonObject& line(size_t value) { return member("line", value == 0 ? "null" : std::to_string(value)); }
+    JsonObject& section(const Section* section) {
+        return member("section", section == nullptr ? "null" : jsonText(section->header));
+    }
+    JsonObject& value(const char* key, const std::optional<std::string>& value) {
+        return member(key, value ? jsonText(*value) : "null");
+    }
+    std::string close() const { return members_ + "}"; }
+
+private:
+    JsonObject& member(const char* key, const std::string& json) {
+        members_ += (members_.size() > 1 ? ",\"" : "\"") + std::string(key) + "\":" + json;
+        return *this;
+    }
+
+    std::string members_ = "{";
+};
+
+// The members that every object has.
+JsonObject jsonObject(const wchar_t* file, size_t line, const char* kind, const Section* section,
+                      const std::string& message) {
+    JsonObject object;
+    object.text("file", file).line(line).text("kind", kind).section(section).text("message", message);
+    return object;
+}
+
+// "SECTION: OLD -> NEW", or "SECTION: note: ..." for a password set to a text.
+std::string differenceMessage(const Difference& d) {
+    const std::string section = d.section->header;
+    if (d.kind == Difference::Kind::PasswordNotCompared) {
+        return section + ": note: set to a text, which a unit's file cannot show; not compared";
+    }
+    return section + ": " + d.shownOld() + " -> " + d.shownNew();
+}
+
+}  // namespace
+
+std::string jsonText(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) appendJsonCharacter(out, static_cast<unsigned char>(c));
+    return out + "\"";
+}
+
+std::string jsonText(std::wstring_view wide) {
+    std::string out = "\"";
+    for (const wchar_t c : wide) {
+        const auto code = static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
+        const bool unconverted = code >= kUnconvertedByteBase + 0x80 && code <= kUnconvertedByteBase + 0xFF;
+        appendJsonCharacter(out, unconverted ? code - kUnconvertedByteBase : code);
+    }
+    return out + "\"";
+}
+
+std::string differenceLine(std::string_view unit, std::string_view golden, const Difference& difference) {
+    return std::string(unit) + ": " + differenceMessage(difference) + " (" + std::string(golden) + ":" +
+           std::to_string(difference.goldenLine) + ")";
+}
+
+std::string summaryLine(std::string_view golden, size_t units, size_t differing, size_t settings) {
+    return std::to_string(differing) + " of " + std::to_string(units) + " units differ from " + std::string(golden) +
+           " (" + std::to_string(settings) + " settings)";
+}
+
+void CheckOutput::report(const wchar_t* file, const CheckReport& report, bool withPlan) {
+    for (const Diagnostic& d : report.diagnostics) diagnostic(file, d);
+    if (!withPlan) return;
+    for (const PlannedCall& call : report.plan) plannedCall(file, call);
+}
+
+void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
+    if (json_) return toStandardOutput(jsonObject(file, d.line, kindName(d.kind), d.section, d.text).close());
+    const std::string where = d.line == 0 ? "" : ":" + std::to_string(d.line);
+    const std::string line = bytes(file) + where + ": " + kindName(d.kind) + ": " + d.text;
+    if (d.kind == Diagnostic::Kind::Error) return toStandardError(line);
+    toStandardOutput(line);
+}
+
+void CheckOutput::plannedCall(const wchar_t* file, const PlannedCall& call) {
+    const std::string message = call.operation + " " + call.argument;
+    if (json_) return toStandardOutput(jsonObject(file, call.line, "plan", call.section, message).close());
+    toStandardOutput(bytes(file) + ":" + std::to_string(call.line) + ": " + message);
+}
+
+void CheckOutput::fileError(const wchar_t* file, const std::string& text) {
+    if (json_) return toStandardOutput(jsonObject(file, 0, "error", nullptr, text).close());
+    toStandardError(bytes(file) + ": error: " + text);
+}
+
+void CheckOutput::difference(const wchar_t* unit, const wchar_t* golden, const Difference& d) {
+    if (!json_) return toStandardOutput(differenceLine(bytes(unit), bytes(golden), d));
+    const bool note = d.kind == Difference::Kind::PasswordNotCompared;
+    JsonObject object = jsonObject(golden, d.goldenLine, note ? "note" : "change", d.section, differenceMessage(d));
+    object.text("unit", unit);
+    if (!note) object.value("old", d.oldValue).value("new", d.newValue);
+    toStandardOutput(object.close());
+}
+
+void CheckOutput::summary(const wchar_t* golden, size_t units, size_t differing, size_t settings) {
+    if (!json_) return toStandardOutput(summaryLine(bytes(golden), units, differing, settings));
+    // The golden file's name by its characters, as in "file".
+    const std::wstring message = std::to_wstring(differing) + L" of " + std::to_wstring(units) +
+                                 L" units differ from " + golden + L" (" + std::to_wstring(settings) + L" settings)";
+    JsonObject object;
+    object.text("file", golden).line(0).text("kind", "summary").section(nullptr).text("message", message.c_str());
+    toStandardOutput(object.number("units", units).number("differing", differing).number("settings", settings).close());
+}

@@ -1,0 +1,43 @@
+// FolvaneCheck's output: each diagnostic, plan line, unit's difference and the fleet's summary,
+// as a text line or as a JSON object of its own (JSON Lines). What is about the program's own
+// run (a file that cannot be read) goes to standard error as text, and with the rest as JSON.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "check.h"
+#include "check_fleet.h"
+
+class CheckOutput {
+public:
+    explicit CheckOutput(bool json) : json_(json) {}
+
+    // Every diagnostic of a file, then its plan when asked.
+    void report(const wchar_t* file, const CheckReport& report, bool withPlan);
+    // A file that cannot be opened or read: the reason, with the file.
+    void fileError(const wchar_t* file, const std::string& text);
+    void difference(const wchar_t* unit, const wchar_t* golden, const Difference& difference);
+    void summary(const wchar_t* golden, size_t units, size_t differing, size_t settings);
+
+private:
+    void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
+    void plannedCall(const wchar_t* file, const PlannedCall& call);
+
+    bool json_;
+};
+
+// The text line of a unit's difference, without its line end:
+// "UNIT: SECTION: OLD -> NEW (GOLDEN:LINE)", or for a password set to a text
+// "UNIT: SECTION: note: ... (GOLDEN:LINE)".
+std::string differenceLine(std::string_view unit, std::string_view golden, const Difference& difference);
+
+// "N of M units differ from GOLDEN (K settings)"
+std::string summaryLine(std::string_view golden, size_t units, size_t differing, size_t settings);
+
+// A JSON string: the text's bytes as characters 00h-FFh (80h-FFh as \u0080-\u00ff).
+std::string jsonText(std::string_view text);
+// A JSON string of a wide text (a file's name): its characters, and bytes that the user's locale
+// could not convert as \u0080-\u00ff.
+std::string jsonText(std::wstring_view wide);

@@ -1,0 +1,156 @@
+#!/usr/bin/env python3
+"""FolvaneCheck --json parsed by Python's own JSON parser: one object per line, the keys of each
+kind and nothing else, texts whose bytes 80h-FFh come back as U+0080-U+00FF, and the same
+content as the text lines of the same run.
+
+Usage: check_json.py FOLVANECHECK
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+BASE = {"file", "line", "kind", "section", "message"}
+KEYS = {
+    "warning": BASE,
+    "note": BASE,
+    "error": BASE,
+    "plan": BASE,
+    "change": BASE | {"unit", "old", "new"},
+    "summary": BASE | {"units", "differing", "settings"},
+}
+UNIT_NOTE = BASE | {"unit"}  # a password the golden file sets to a text, for one unit
+
+failures = []
+
+
+def expect(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+def run(program, args, cwd):
+    env = dict(os.environ, LC_ALL="C")
+    return subprocess.run([program] + args, cwd=cwd, env=env, capture_output=True)
+
+
+def parse(output):
+    objects = []
+    for number, line in enumerate(output.split(b"\n")[:-1], 1):
+        expect(line.isascii(), f"line {number} is not ASCII: {line!r}")
+        try:
+            value = json.loads(line)
+        except json.JSONDecodeError as error:
+            failures.append(f"line {number} is no JSON ({error}): {line!r}")
+            continue
+        expect(isinstance(value, dict), f"line {number} is no object: {line!r}")
+        objects.append(value)
+    expect(output.endswith(b"\n") or not output, "the output does not end with a line feed")
+    return objects
+
+
+def check_keys(value):
+    kind = value.get("kind")
+    keys = set(value)
+    expected = KEYS.get(kind)
+    if kind == "note" and "unit" in value:
+        expected = UNIT_NOTE
+    expect(expected is not None, f"unknown kind: {value}")
+    expect(keys == expected, f"keys {sorted(keys)} of a {kind}: {value}")
+    expect(isinstance(value["file"], str) and isinstance(value["message"], str), f"texts: {value}")
+    expect(value["line"] is None or (isinstance(value["line"], int) and value["line"] > 0), f"line: {value}")
+    expect(value["section"] is None or isinstance(value["section"], str), f"section: {value}")
+    if kind == "change":
+        expect(value["old"] is None or isinstance(value["old"], str), f"old: {value}")
+        expect(isinstance(value["new"], str), f"new: {value}")
+    if kind == "summary":
+        for key in ("units", "differing", "settings"):
+            expect(isinstance(value[key], int), f"{key}: {value}")
+
+
+def byte_text(text):
+    """A text of the output as the bytes the text lines carry (characters 00h-FFh)."""
+    return text.encode("latin-1")
+
+
+def text_line(value):
+    """The text line that the same run without --json prints for the object, and its stream."""
+    kind, file, line, message = value["kind"], value["file"], value["line"], value["message"]
+    where = "" if line is None else f":{line}"
+    if "unit" in value:
+        return "out", f"{value['unit']}: {message} ({file}:{line})"
+    if kind == "summary":
+        return "out", message
+    if kind == "plan":
+        return "out", f"{file}{where}: {message}"
+    return ("err" if kind == "error" else "out"), f"{file}{where}: {kind}: {message}"
+
+
+def compare_with_text(program, args, cwd, objects):
+    text = run(program, args, cwd)
+    out = b"".join(byte_text(line) + b"\n" for stream, line in map(text_line, objects) if stream == "out")
+    err = b"".join(byte_text(line) + b"\n" for stream, line in map(text_line, objects) if stream == "err")
+    expect(text.stdout == out, f"text lines of {args}:\n{text.stdout!r}\nfrom JSON:\n{out!r}")
+    expect(text.stderr == err, f"standard error of {args}:\n{text.stderr!r}\nfrom JSON:\n{err!r}")
+
+
+def write(folder, name, data):
+    with open(os.path.join(folder, os.fsdecode(name)), "wb") as file:
+        file.write(data)
+
+
+def main():
+    program = os.path.abspath(sys.argv[1])
+    with tempfile.TemporaryDirectory() as folder:
+        golden = b"g\xe9n\xe9ral.txt"  # a name in no encoding of the C locale
+        write(folder, golden,
+              b"Setup Password\n\tNight Shift\nPower-On Password\nAsset Tracking Number\n\tROOM \"7\"\n"
+              b"Numlok\n\t*On\nPrinter Mode\n\t*ECP\nECP Mode Use DMA\n\t*DMA3\nWake On RTC\n\t*Monday\n\t6:05pm\n")
+        write(folder, b"unit-1.txt",
+              b"Setup Password\n\t\nAsset Tracking Number\n\tCaf\xe9 \x01\nPrinter Mode\n\t*EPP\n"
+              b"ECP Mode Use DMA\n\tDMA1\n\tDMA3\nWake On RTC\n\t*Monday\n\t6:05\n")
+        write(folder, b"unit-2.txt",
+              b"Asset Tracking Number\n\tROOM \"7\"\nPrinter Mode\n\t*ECP\nECP Mode Use DMA\n\tDMA1\n\t*DMA3\n"
+              b"Power-On Password\n")
+        fleet = ["--plan", "--against", os.fsdecode(golden), "unit-1.txt", "unit-2.txt", "missing.txt"]
+        result = run(program, ["--json"] + fleet, folder)
+        expect(result.returncode == 2, f"status {result.returncode}")
+        expect(result.stderr == b"", f"standard error: {result.stderr!r}")
+        objects = parse(result.stdout)
+        for value in objects:
+            check_keys(value)
+        kinds = [value["kind"] for value in objects]
+        for kind in KEYS:
+            expect(kind in kinds, f"no {kind} among {kinds}")
+        changes = {(o["unit"], o["section"]): o for o in objects if o["kind"] == "change"}
+        tag = changes.get(("unit-1.txt", "Asset Tracking Number"), {})
+        expect(tag.get("old") == "Caf\u00e9 \u0001" and tag.get("new") == 'ROOM "7"', f"the tag's change: {tag}")
+        expect(tag.get("file") == "g\u00e9n\u00e9ral.txt" and tag.get("line") == 5, f"where: {tag}")
+        dma = changes.get(("unit-1.txt", "ECP Mode Use DMA"), {})
+        expect(dma.get("old") is None and dma.get("new") == "DMA3", f"an unknown value is null: {dma}")
+        summary = objects[-1]
+        expect(summary["kind"] == "summary" and (summary["units"], summary["differing"], summary["settings"]) == (2, 2, 5),
+               f"summary: {summary}")
+        expect(summary["message"] == "2 of 2 units differ from g\u00e9n\u00e9ral.txt (5 settings)", f"{summary}")
+        notes = [o for o in objects if o["kind"] == "note" and "unit" in o]
+        expect([o["unit"] for o in notes] == ["unit-1.txt", "unit-2.txt"], f"one note a unit: {notes}")
+        compare_with_text(program, fleet, folder, objects)
+
+        # Without --against: each file's diagnostics and plan.
+        plain = ["--plan", "unit-2.txt", os.fsdecode(golden)]
+        result = run(program, ["--json"] + plain, folder)
+        objects = parse(result.stdout)
+        for value in objects:
+            check_keys(value)
+        expect({o["kind"] for o in objects} == {"note", "warning", "plan"}, f"kinds: {objects}")
+        compare_with_text(program, plain, folder, objects)
+    if failures:
+        print("\n".join(failures))
+        return 1
+    print("check_json: every line is a JSON object with the keys of its kind")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
