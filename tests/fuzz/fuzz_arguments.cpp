@@ -14,6 +14,8 @@
 #include "command_line.h"
 #include "fuzz_support.h"
 #include "host_text.h"
+#include "sim_scoped_unit.h"
+#include "console_capture.h"
 #include "sim_unit.h"
 #include "test_support.h"
 

@@ -17,6 +17,8 @@
 #include "data_file_oracle.h"
 #include "datafile.h"
 #include "fuzz_support.h"
+#include "sim_scoped_unit.h"
+#include "console_capture.h"
 #include "sim_unit.h"
 
 namespace {

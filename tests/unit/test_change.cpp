@@ -8,6 +8,8 @@
 #include <string>
 
 #include "datafile.h"
+#include "sim_scoped_unit.h"
+#include "console_capture.h"
 #include "sim_unit.h"
 #include "test_support.h"
 

@@ -11,6 +11,8 @@
 #include "check_command_line.h"
 #include "datafile.h"
 #include "option_tables.h"
+#include "sim_scoped_unit.h"
+#include "console_capture.h"
 #include "sim_unit.h"
 #include "test_check_support.h"
 #include "test_support.h"

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "console_capture.h"
+#include "sim_scoped_unit.h"
 #include "check.h"
 #include "check_fleet.h"
 #include "check_output.h"

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "console_capture.h"
 #include "check.h"
 #include "datafile.h"
 #include "option_tables.h"
+#include "sim_scoped_unit.h"
 #include "sim_unit.h"
 #include "test_support.h"
 

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "bios_service.h"
+#include "sim_scoped_unit.h"
+#include "console_capture.h"
 #include "sim_unit.h"
 
 namespace {

@@ -17,6 +17,8 @@
 
 #include "datafile.h"
 #include "option_tables.h"
+#include "sim_scoped_unit.h"
+#include "console_capture.h"
 #include "sim_unit.h"
 #include "test_support.h"
 

@@ -6,6 +6,8 @@
 #include "bios_service.h"
 #include "platform.h"
 #include "sim_state.h"
+#include "sim_scoped_unit.h"
+#include "console_capture.h"
 #include "sim_unit.h"
 
 namespace {

@@ -64,10 +64,13 @@ add_library(coredll SHARED
   ${standin}/coredll/service_entry.cpp
   # The simulated unit, the same code as on every other build, with Windows' pages and files.
   ${FOLVANE_SIMULATED_UNIT_SOURCES}
-  ${folvane_root}/src/platform/host/sim_memory_win32.cpp)
+  ${folvane_root}/src/platform/host/sim/sim_host_memory_win32.cpp
+  # The process's loading of the unit, as on the other builds.
+  ${folvane_root}/src/platform/host/host_text.cpp
+  ${folvane_root}/src/platform/host/platform_host.cpp)
 set_target_properties(coredll PROPERTIES PREFIX "" OUTPUT_NAME coredll)
 target_include_directories(coredll PRIVATE ${folvane_root}/include ${folvane_root}/src/platform/host
-                                           ${standin}/coredll)
+                                           ${folvane_root}/src/platform/host/sim ${standin}/coredll)
 # Nothing to find beside it but the Windows runtime and kernel.
 target_link_options(coredll PRIVATE -static -static-libgcc -static-libstdc++)
 

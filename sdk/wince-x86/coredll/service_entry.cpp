@@ -11,7 +11,8 @@
 #include <string>
 
 #include "firmware_interface.h"
-#include "sim_memory.h"
+#include "sim_entry.h"
+#include "sim_host_memory.h"
 #include "text_format.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // this DLL's own image

@@ -11,9 +11,9 @@
 #include <cwctype>
 #include <string>
 
+#include "console_capture.h"
 #include "host_text.h"
 #include "platform.h"
-#include "sim_unit.h"
 
 namespace {
 

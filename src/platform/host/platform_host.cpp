@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "host_entry.h"
+#include "host_file.h"
 #include "host_text.h"
 #include "platform.h"
 #include "sim_unit.h"
@@ -38,7 +39,7 @@ std::unique_ptr<sim::Unit> processUnit;
 
 [[noreturn]] void stopLoading(const std::string& line) {
     (void)std::fprintf(stderr, "simulated unit: %s\n", line.c_str());
-    std::exit(1);
+    std::exit(sim::kStatusUnitStopped);
 }
 
 }  // namespace
@@ -49,27 +50,20 @@ void startSimulatedUnit() {
     sim::State state;
     std::string path = statePath != nullptr ? statePath : "";
     if (!path.empty()) {
-        FILE* file = std::fopen(path.c_str(), "rb");
-        if (file != nullptr) {
-            std::string text;
-            char buffer[4096];
-            size_t n = 0;
-            while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-            const bool failed = std::ferror(file) != 0;
-            const int readErrno = errno;
-            (void)std::fclose(file);
-            if (failed) stopLoading(path + ":0: cannot read: " + std::strerror(readErrno));
+        std::string text;
+        int readError = 0;
+        if (host::readWholeFile(path, text, readError)) {
             std::string error;
             if (!sim::parseState(text, state, error)) stopLoading(path + ":" + error);
-        } else if (errno != ENOENT) {
-            stopLoading(path + ":0: cannot read: " + std::strerror(errno));
+        } else if (readError != ENOENT) {
+            stopLoading(path + ":0: cannot read: " + std::strerror(readError));
         }
     }
     if (logPath != nullptr && *logPath != '\0') {
         // A log that cannot be written would leave a run without its record: stop before it starts.
-        FILE* log = std::fopen(logPath, "ab");
-        if (log == nullptr) stopLoading(std::string("cannot write call log ") + logPath + ": " + std::strerror(errno));
-        (void)std::fclose(log);
+        if (!host::openHostFile(logPath, "ab")) {
+            stopLoading(std::string("cannot write call log ") + logPath + ": " + std::strerror(errno));
+        }
     }
     processUnit = std::make_unique<sim::Unit>(std::move(state), path, logPath != nullptr ? logPath : "");
     sim::installUnit(processUnit.get());

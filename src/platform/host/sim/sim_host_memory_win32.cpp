@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "sim_memory.h"
+#include "sim_host_memory.h"
 
 namespace sim::host_memory {
 namespace {

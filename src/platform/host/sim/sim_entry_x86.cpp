@@ -12,6 +12,7 @@
 #include "call_gate.h"
 #include "firmware_interface.h"
 #include "platform.h"
+#include "sim_entry.h"
 #include "sim_unit.h"
 
 // Shared with the trampoline's assembly by offset: keep the layout.

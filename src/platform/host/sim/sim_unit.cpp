@@ -8,7 +8,11 @@
 
 #include "firmware_interface.h"
 #include "platform.h"
-#include "sim_memory.h"
+#include "sim_entry.h"
+#include "sim_host_memory.h"
+#include "sim_model.h"
+#include "sim_segment_image.h"
+#include "sim_state_file.h"
 #include "text_format.h"
 
 namespace sim {
@@ -18,28 +22,6 @@ Unit* installed = nullptr;
 
 constexpr uint32_t kSegmentForm = kSegmentPhysical >> 8;
 constexpr uint32_t kWindowForm = kRomWindowPhysical >> 8;
-
-// Writes `text` beside `path`, forces it to the disk, and puts it in place of `path`, so that a
-// crash at any moment leaves either the old or the new file whole. Empty on success, else why.
-std::string replaceFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return std::strerror(errno);
-    // The state file holds passwords: its permission bits stay as they were.
-    host_memory::copyPermissions(path, file);
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
-                         host_memory::syncToDisk(file);
-    const int writeError = errno;
-    const bool closed = std::fclose(file) == 0;
-    std::string why;
-    if (!written || !closed) {
-        why = std::strerror(written ? errno : writeError);
-    } else {
-        why = host_memory::moveOver(temporary, path);
-    }
-    if (!why.empty()) (void)std::remove(temporary.c_str());
-    return why;
-}
 
 std::string pointerText(const void* p) {
     char buffer[32];
@@ -53,10 +35,12 @@ void fault(const std::string& what) {
     (void)std::fflush(stdout);
     (void)std::fprintf(stderr, "simulated unit: fault: %s\n", what.c_str());
     (void)std::fflush(stderr);
-    std::_Exit(3);
+    std::_Exit(kStatusProgramFault);
 }
 
 void installUnit(Unit* unit) { installed = unit; }
+
+Unit* installedUnit() { return installed; }
 
 Unit& currentUnit() {
     if (installed == nullptr) fault("no simulated unit is installed");
@@ -64,7 +48,7 @@ Unit& currentUnit() {
 }
 
 Unit::Unit(State state, std::string statePath, std::string logPath)
-    : state_(std::move(state)), statePath_(std::move(statePath)), logPath_(std::move(logPath)) {}
+    : state_(std::move(state)), statePath_(std::move(statePath)), log_(std::move(logPath)) {}
 
 Unit::~Unit() {
     for (auto& [address, region] : regions_) host_memory::release(address, region.size);
@@ -113,7 +97,7 @@ bool Unit::map(void* region, uint32_t physicalForm, uint32_t size, uint32_t prot
     if (segment) {
         if (!host_memory::protect(region, size, host_memory::Access::ReadWrite))
             fault("the host cannot back the region");
-        const std::vector<uint8_t> image = segmentImage();
+        const std::vector<uint8_t> image = segmentImage(state_.faults);
         std::memcpy(region, image.data(), image.size());
         kept = prepareServiceEntry(static_cast<uint8_t*>(region), state_.faults.entryAddress);
     }
@@ -207,19 +191,8 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
     const auto subfunction = static_cast<uint8_t>((in.ebx >> 8) & 0xFF);
     if ((in.eax & 0xFFFF) != kServiceSelector)
         fault("call with AX = " + hexDigits(in.eax & 0xFFFF, 8) + "h, not E910h");
-    if (function == 8 || function > 15) fault("call of function " + std::to_string(function));
-    bool knownSub = false;
-    switch (function) {
-        case kFnSupport: knownSub = subfunction == 0; break;
-        case kFnAdminPassword:
-        case kFnUserPassword: knownSub = subfunction <= 2; break;
-        case kFnAssetTag: knownSub = subfunction == kSubAssetTagRead || subfunction == kSubAssetTagWrite; break;
-        default: knownSub = subfunction <= 1; break;
-    }
-    if (!knownSub) {
-        fault("call of function " + std::to_string(function) + " with unknown subfunction " +
-              hexDigits(subfunction, 8) + "h");
-    }
+    std::string why;
+    if (!knownCall(function, subfunction, why)) fault(why);
 
     RegisterBlock answer = in;
     answer.unused = 0;
@@ -242,67 +215,18 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
 
     char head[48];
     (void)std::snprintf(head, sizeof head, "fn=%u sub=%02X cf=%u", function, subfunction, out.eflags & kCarryFlag);
-    appendLog(head + fields);
+    log_.append(head + fields);
     if (stored) save();
-}
-
-void Unit::appendLog(const std::string& line) {
-    if (recording_) log_.push_back(line);
-    if (logPath_.empty()) return;
-    FILE* file = std::fopen(logPath_.c_str(), "ab");
-    if (file == nullptr) return;
-    (void)std::fprintf(file, "%s\n", line.c_str());
-    (void)std::fclose(file);
-}
-
-std::vector<uint8_t> Unit::segmentImage() const {
-    std::vector<uint8_t> image(kSegmentSize, 0xCC);
-    const auto writeHeader = [&](uint32_t offset, bool valid) {
-        uint8_t header[kHeaderLength] = {kHeaderSignature[0], kHeaderSignature[1], kHeaderSignature[2],
-                                         kHeaderSignature[3]};
-        const uint32_t entry = state_.faults.entryAddress;
-        for (size_t i = 0; i < 4; ++i) header[kHeaderEntryOffset + i] = static_cast<uint8_t>(entry >> (8 * i));
-        header[9] = 0x5A;
-        header[10] = 0x4D;
-        header[11] = 0x00;
-        uint8_t sum = 0;
-        for (size_t i = 0; i < kHeaderLength - 1; ++i) sum = static_cast<uint8_t>(sum + header[i]);
-        header[kHeaderLength - 1] = static_cast<uint8_t>(0x100 - sum + (valid ? 0 : 1));
-        for (size_t i = 0; i < kHeaderLength && offset + i < image.size(); ++i) image[offset + i] = header[i];
-    };
-    for (uint32_t decoy : state_.faults.decoyHeaders) writeHeader(decoy, false);
-    writeHeader(state_.faults.headerOffset, state_.faults.checksumValid);
-    return image;
 }
 
 void Unit::save() {
     if (statePath_.empty()) return;
-    std::string saved;
-    if (FILE* file = std::fopen(statePath_.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) saved.append(buffer, n);
-        (void)std::fclose(file);
-    }
-    const std::string why = replaceFile(statePath_, mergeState(saved, state_));
+    const std::string why = saveStateFile(statePath_, state_);
     if (why.empty()) return;
     (void)std::fflush(stdout);
     (void)std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why.c_str());
     (void)std::fflush(stderr);
-    std::_Exit(1);
-}
-
-ScopedUnit::ScopedUnit(std::string_view stateText, std::string statePath) {
-    State state;
-    if (!parseState(stateText, state, error_)) return;
-    unit_ = std::make_unique<Unit>(std::move(state), std::move(statePath));
-    unit_->recordCalls();
-    previous_ = installed;
-    installUnit(unit_.get());
-}
-
-ScopedUnit::~ScopedUnit() {
-    if (unit_) installUnit(previous_);
+    std::_Exit(kStatusUnitStopped);
 }
 
 }  // namespace sim

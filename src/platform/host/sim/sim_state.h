@@ -66,11 +66,6 @@ struct State {
     }
 };
 
-// The names that the `fail` key accepts, one per firmware operation.
-const std::vector<std::string_view>& operationNames();
-// The name of a function's read or write operation; null for a function the service lacks.
-const char* operationName(uint8_t function, bool read);
-
 // Parses a state file's text. On failure `error` is "LINE: WHAT" and `state` is untouched.
 bool parseState(std::string_view text, State& state, std::string& error);
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "sim_memory.h"
+#include "sim_host_memory.h"
 
 namespace sim::host_memory {
 

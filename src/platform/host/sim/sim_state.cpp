@@ -1,6 +1,8 @@
 // Parsing and saving the simulated unit's state file: `key = value` lines, `#` comments.
 #include "sim_state.h"
 
+#include "sim_model.h"
+
 #include "text_format.h"
 
 #include <algorithm>
@@ -359,53 +361,6 @@ bool Faults::operator==(const Faults& o) const {
 
 bool Faults::fails(std::string_view operation) const {
     return std::find(fail.begin(), fail.end(), operation) != fail.end();
-}
-
-namespace {
-
-// The operations of each function of the service, its read and its write (function 8 has none).
-struct FunctionNames {
-    const char* get;
-    const char* set;
-};
-
-const FunctionNames kNames[16] = {
-    {"checkSupport", "checkSupport"},
-    {"getAdminPasswordState", "setAdminPassword"},
-    {"getUserPasswordState", "setUserPassword"},
-    {"getAssetTag", "setAssetTag"},
-    {"getSerialPort", "setSerialPort"},
-    {"getParallelPort", "setParallelPort"},
-    {"getParallelMode", "setParallelMode"},
-    {"getEppType", "setEppType"},
-    {nullptr, nullptr},
-    {"getBootSequence", "setBootSequence"},
-    {"getPs2Port", "setPs2Port"},
-    {"getPowerOnAfterFail", "setPowerOnAfterFail"},
-    {"getUsbController", "setUsbController"},
-    {"getWakeOnRtc", "setWakeOnRtc"},
-    {"getNumlock", "setNumlock"},
-    {"getS3Support", "setS3Support"},
-};
-
-}  // namespace
-
-const char* operationName(uint8_t function, bool read) {
-    if (function >= 16) return nullptr;
-    return read ? kNames[function].get : kNames[function].set;
-}
-
-const std::vector<std::string_view>& operationNames() {
-    static const std::vector<std::string_view> names = [] {
-        std::vector<std::string_view> all;
-        for (const FunctionNames& f : kNames) {
-            for (const char* name : {f.get, f.set}) {
-                if (name != nullptr && std::find(all.begin(), all.end(), name) == all.end()) all.emplace_back(name);
-            }
-        }
-        return all;
-    }();
-    return names;
 }
 
 bool parseState(std::string_view text, State& state, std::string& error) {

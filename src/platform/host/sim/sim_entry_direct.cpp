@@ -1,6 +1,7 @@
 // The service entry on a 64-bit host: the platform's call goes straight into the model, which
 // first checks that the program called the announced entry.
 #include "platform.h"
+#include "sim_entry.h"
 #include "sim_unit.h"
 
 namespace sim {

@@ -1,5 +1,6 @@
-// The simulated unit: physical memory (the F0000h segment and the top 512 KB ROM window), the
-// firmware settings service, and NVRAM, checking the program as strictly as the device would.
+// The simulated unit: physical memory (the F0000h segment and the top 512 KB ROM window) with
+// the device's memory manager, the dispatch of firmware calls, and the faults of the program
+// that it checks as strictly as the device would.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,8 @@
 #include <vector>
 
 #include "register_block.h"
-#include "sim_memory.h"
+#include "sim_call_log.h"
+#include "sim_host_memory.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -70,15 +72,15 @@ public:
     const State& state() const { return state_; }
     bool regionsHeld() const { return !regions_.empty(); }
     // Keeps every call and log line in memory for a test to read back (a process does not).
-    void recordCalls() { recording_ = true; }
-    const std::vector<std::string>& callLog() const { return log_; }
+    void recordCalls() {
+        recording_ = true;
+        log_.keepInMemory();
+    }
+    const std::vector<std::string>& callLog() const { return log_.lines(); }
     const std::vector<CallRecord>& calls() const { return calls_; }
     void setResponder(Responder responder) { responder_ = std::move(responder); }
 
-    // The 64 KB segment image with the service header and decoys that the state describes.
-    std::vector<uint8_t> segmentImage() const;
-
-    // Writes the whole state beside the state file and renames it over it.
+    // Saves the state into the state file; a save that fails ends the process (power lost).
     void save();
 
 private:
@@ -92,71 +94,30 @@ private:
         size_t size;
     };
 
-    void appendLog(const std::string& line);
-
     State state_;
     std::string statePath_;
-    std::string logPath_;
     std::map<void*, Region> regions_;
     std::vector<Registration> registrations_;
     uint32_t nextHandle_ = 1;
     uint32_t lastError_ = 0;
-    std::vector<std::string> log_;
+    CallLog log_;
     std::vector<CallRecord> calls_;
     Responder responder_;
     MemoryCheck memoryCheck_ = nullptr;
     bool recording_ = false;
 };
 
-// Answers one service call from the state, as the firmware would. Returns the call log's
-// fields after "cf=" and sets `stored` when a set changed the unit's settings.
-std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, bool& stored);
-
-// How control reaches the service on this build. The direct build calls the model; the 32-bit
-// build puts machine code at the announced entry. Called on the writable segment image once it
-// is mapped; returns the access the segment then keeps.
-host_memory::Access prepareServiceEntry(uint8_t* segment, uint32_t entryAddress);
+// The exit statuses of the unit itself: a state file or call log it cannot use, or power lost
+// in a save; and a fault of the program, a status the program never uses.
+constexpr int kStatusUnitStopped = 1;
+constexpr int kStatusProgramFault = 3;
 
 // The program did something the device would punish: one line on standard error, status 3.
 [[noreturn]] void fault(const std::string& what);
 
 // The unit that the platform functions of this process use.
 void installUnit(Unit* unit);
+Unit* installedUnit();
 Unit& currentUnit();
-
-// A unit for tests: made from a state text, installed while it lives. A text that does not
-// parse fails the construction with `error()` set and no unit installed.
-class ScopedUnit {
-public:
-    explicit ScopedUnit(std::string_view stateText = {}, std::string statePath = {});
-    ~ScopedUnit();
-    ScopedUnit(const ScopedUnit&) = delete;
-    ScopedUnit& operator=(const ScopedUnit&) = delete;
-
-    bool ok() const { return unit_ != nullptr; }
-    const std::string& error() const { return error_; }
-    Unit& unit() { return *unit_; }
-    Settings& settings() { return unit_->state().settings; }
-
-private:
-    std::unique_ptr<Unit> unit_;
-    Unit* previous_ = nullptr;
-    std::string error_;
-};
-
-// Console output of this process goes into `sink` while a capture lives.
-class ConsoleCapture {
-public:
-    ConsoleCapture();
-    ~ConsoleCapture();
-    ConsoleCapture(const ConsoleCapture&) = delete;
-    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
-    const std::string& text() const { return text_; }
-    void clear() { text_.clear(); }
-
-private:
-    std::string text_;
-    std::string* previous_;
-};
 
 }  // namespace sim

@@ -1,0 +1,22 @@
+// The host console's output captured in memory while a capture lives, for tests.
+#pragma once
+
+#include <string>
+
+namespace sim {
+
+class ConsoleCapture {
+public:
+    ConsoleCapture();
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+    const std::string& text() const { return text_; }
+    void clear() { text_.clear(); }
+
+private:
+    std::string text_;
+    std::string* previous_;
+};
+
+}  // namespace sim

@@ -1,0 +1,280 @@
+// The firmware settings service of the simulated unit: answers functions 0-7 and 9-15 from the
+// unit's state through the register conventions of the real service, one handler per function.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "firmware_interface.h"
+#include "sim_model.h"
+#include "sim_unit.h"
+#include "text_format.h"
+
+namespace sim {
+namespace {
+
+// Bits of ECX above what a get returns: the program must ignore them.
+constexpr uint32_t kJunkAboveByte = 0xA5A5A500;
+constexpr uint32_t kJunkAboveWord = 0xA5A50000;
+constexpr uint32_t kFlagsBase = 0x202;  // IF and the reserved bit, as the processor has them
+
+std::string field(const char* name, uint32_t value, int digits) {
+    char buffer[32];
+    (void)std::snprintf(buffer, sizeof buffer, " %s=%0*X", name, digits, value);
+    return buffer;
+}
+
+// The text at ESI up to its zero byte, which must lie inside the buffer the program registered.
+std::string zeroEndedText(Unit& unit, uint32_t flat) {
+    std::string text;
+    for (uint32_t i = 0;; ++i) {
+        const uint8_t byte = *unit.access(flat + i, 1, "ESI");
+        if (byte == 0) return text;
+        text += static_cast<char>(byte);
+    }
+}
+
+// What a handler is given: the call, the answer to fill, whether it is the function's read,
+// and the row's setting. A failing call never reaches a handler (passwords aside).
+struct Call {
+    Unit& unit;
+    const RegisterBlock& in;
+    RegisterBlock& out;
+    bool read;
+    bool& stored;
+};
+
+struct FunctionRow;
+using Handler = std::string (*)(const FunctionRow& row, Call& call);
+
+struct FunctionRow {
+    uint8_t function;
+    const char* getName;
+    const char* setName;
+    uint8_t readSubfunction;
+    std::vector<uint8_t> subfunctions;  // every one the function knows
+    Handler answer;
+    uint8_t Settings::*byte;          // a choice held in CL; null for the others
+    std::string Settings::*password;  // null but for the passwords
+};
+
+std::string answerSupport(const FunctionRow&, Call& c) {
+    const Faults& faults = c.unit.state().faults;
+    c.out.ebx = (c.in.ebx & 0xFFFF0000) | static_cast<uint32_t>(faults.versionMajor) << 8 | faults.versionMinor;
+    c.out.ecx = faults.signatureValid ? kSupportCx : 0x2141;  // the bytes swapped when invalid
+    c.out.edx = faults.signatureValid ? kSupportDx : 0x3055;
+    return {};
+}
+
+// The state query answers by the carry flag itself, which answerCall sets for an empty password.
+std::string answerPassword(const FunctionRow& row, Call& c) {
+    std::string& password = c.unit.state().settings.*row.password;
+    if (c.read) return {};
+    c.stored = true;
+    if (static_cast<uint8_t>(c.in.ebx >> 8) != kSubPasswordSet) {
+        password.clear();
+        return {};
+    }
+    const uint32_t length = c.in.ecx & 0xFFFF;
+    const uint8_t* text = c.unit.access(c.in.esi, length, "ESI");
+    password.assign(reinterpret_cast<const char*>(text), length);
+    return field("len", length, 1);
+}
+
+std::string answerAssetTag(const FunctionRow&, Call& c) {
+    std::string& tag = c.unit.state().settings.assetTag;
+    if (c.read) {
+        uint8_t* buffer = c.unit.access(c.in.esi, tag.size() + 1, "ESI");
+        std::memcpy(buffer, tag.data(), tag.size());
+        buffer[tag.size()] = 0;
+        return field("len", static_cast<uint32_t>(tag.size()), 1);
+    }
+    tag = zeroEndedText(c.unit, c.in.esi);
+    c.stored = true;
+    return " tag=" + stateFileText(tag);
+}
+
+std::string answerParallelMode(const FunctionRow&, Call& c) {
+    uint16_t& mode = c.unit.state().settings.parallelMode;
+    if (c.read) {
+        c.out.ecx = kJunkAboveWord | mode;
+    } else {
+        mode = static_cast<uint16_t>(c.in.ecx & 0xFFFF);
+        c.stored = true;
+    }
+    return field("cx", mode, 4);
+}
+
+std::string answerBootSequence(const FunctionRow&, Call& c) {
+    std::vector<uint8_t>& sequence = c.unit.state().settings.bootSequence;
+    if (c.read) {
+        uint8_t* buffer = c.unit.access(c.in.esi, kBootSequenceSize, "ESI");
+        std::memset(buffer, kBootEnd, kBootSequenceSize);
+        if (!sequence.empty()) std::memcpy(buffer, sequence.data(), sequence.size());
+    } else {
+        std::vector<uint8_t> codes;
+        for (uint32_t i = 0; i < kBootSequenceSize; ++i) {
+            const uint8_t code = *c.unit.access(c.in.esi + i, 1, "ESI");
+            if (code == kBootEnd) break;
+            codes.push_back(code);
+        }
+        sequence = codes;
+        c.stored = true;
+    }
+    std::string fields = " seq=";
+    for (uint8_t code : sequence) fields += std::to_string(code) + ",";
+    return fields + "255";
+}
+
+std::string answerWakeOnRtc(const FunctionRow&, Call& c) {
+    Settings& s = c.unit.state().settings;
+    if (c.read) {
+        c.out.ecx = kJunkAboveByte | s.wakeDays;
+        uint8_t* time = c.unit.access(c.in.esi, 2, "ESI");
+        time[0] = s.wakeMinute;
+        time[1] = s.wakeHour;
+    } else {
+        const uint8_t* time = c.unit.access(c.in.esi, 2, "ESI");
+        s.wakeDays = static_cast<uint8_t>(c.in.ecx & 0xFF);
+        s.wakeMinute = time[0];
+        s.wakeHour = time[1];
+        c.stored = true;
+    }
+    return field("days", s.wakeDays, 2) + field("hour", s.wakeHour, 2) + field("minute", s.wakeMinute, 2);
+}
+
+// A choice: the byte in CL, as the row's setting holds it.
+std::string answerByte(const FunctionRow& row, Call& c) {
+    uint8_t& setting = c.unit.state().settings.*row.byte;
+    if (c.read) {
+        c.out.ecx = kJunkAboveByte | setting;
+    } else {
+        setting = static_cast<uint8_t>(c.in.ecx & 0xFF);
+        c.stored = true;
+    }
+    return field("cl", setting, 2);
+}
+
+// One row per function of the service (8 has none).
+#define CHOICE_ROW(fn, name, member) \
+    { (fn), "get" #name, "set" #name, kSubRead, {kSubRead, kSubWrite}, answerByte, &Settings::member, nullptr }
+
+const FunctionRow kFunctions[] = {
+    {kFnSupport, "checkSupport", "checkSupport", kSubRead, {kSubRead}, answerSupport, nullptr, nullptr},
+    {kFnAdminPassword,
+     "getAdminPasswordState",
+     "setAdminPassword",
+     kSubPasswordState,
+     {kSubPasswordClear, kSubPasswordState, kSubPasswordSet},
+     answerPassword,
+     nullptr,
+     &Settings::adminPassword},
+    {kFnUserPassword,
+     "getUserPasswordState",
+     "setUserPassword",
+     kSubPasswordState,
+     {kSubPasswordClear, kSubPasswordState, kSubPasswordSet},
+     answerPassword,
+     nullptr,
+     &Settings::userPassword},
+    {kFnAssetTag,
+     "getAssetTag",
+     "setAssetTag",
+     kSubAssetTagRead,
+     {kSubAssetTagRead, kSubAssetTagWrite},
+     answerAssetTag,
+     nullptr,
+     nullptr},
+    CHOICE_ROW(kFnSerialPort, SerialPort, serialPort),
+    CHOICE_ROW(kFnParallelPort, ParallelPort, parallelPort),
+    {kFnParallelMode,
+     "getParallelMode",
+     "setParallelMode",
+     kSubRead,
+     {kSubRead, kSubWrite},
+     answerParallelMode,
+     nullptr,
+     nullptr},
+    CHOICE_ROW(kFnEppType, EppType, eppType),
+    {kFnBootSequence,
+     "getBootSequence",
+     "setBootSequence",
+     kSubRead,
+     {kSubRead, kSubWrite},
+     answerBootSequence,
+     nullptr,
+     nullptr},
+    CHOICE_ROW(kFnPs2Port, Ps2Port, ps2Port),
+    CHOICE_ROW(kFnPowerOnAfterFail, PowerOnAfterFail, powerOnAfterFail),
+    CHOICE_ROW(kFnUsbController, UsbController, usbController),
+    {kFnWakeOnRtc, "getWakeOnRtc", "setWakeOnRtc", kSubRead, {kSubRead, kSubWrite}, answerWakeOnRtc, nullptr, nullptr},
+    CHOICE_ROW(kFnNumlock, Numlock, numlock),
+    CHOICE_ROW(kFnS3Support, S3Support, s3Support),
+};
+
+#undef CHOICE_ROW
+
+const FunctionRow* rowOf(uint8_t function) {
+    for (const FunctionRow& row : kFunctions) {
+        if (row.function == function) return &row;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+const char* operationName(uint8_t function, bool read) {
+    const FunctionRow* row = rowOf(function);
+    if (row == nullptr) return nullptr;
+    return read ? row->getName : row->setName;
+}
+
+const std::vector<std::string_view>& operationNames() {
+    static const std::vector<std::string_view> names = [] {
+        std::vector<std::string_view> all;
+        for (const FunctionRow& row : kFunctions) {
+            for (const char* name : {row.getName, row.setName}) {
+                if (std::find(all.begin(), all.end(), name) == all.end()) all.emplace_back(name);
+            }
+        }
+        return all;
+    }();
+    return names;
+}
+
+bool knownCall(uint8_t function, uint8_t subfunction, std::string& why) {
+    const FunctionRow* row = rowOf(function);
+    if (row == nullptr) {
+        why = "call of function " + std::to_string(function);
+        return false;
+    }
+    if (std::find(row->subfunctions.begin(), row->subfunctions.end(), subfunction) == row->subfunctions.end()) {
+        why = "call of function " + std::to_string(function) + " with unknown subfunction " +
+              hexDigits(subfunction, 8) + "h";
+        return false;
+    }
+    return true;
+}
+
+std::string answerCall(Unit& unit, const RegisterBlock& in, RegisterBlock& out, bool& stored) {
+    const FunctionRow& row = *rowOf(static_cast<uint8_t>(in.ebx & 0xFF));
+    const bool read = static_cast<uint8_t>((in.ebx >> 8) & 0xFF) == row.readSubfunction;
+    const Faults& faults = unit.state().faults;
+    const bool failing = faults.fails(read ? row.getName : row.setName);
+
+    out.eflags = kFlagsBase;
+    if (row.function == kFnAssetTag && !unit.isRomWindow(in.edi)) {
+        fault("asset tag call with EDI = " + std::to_string(in.edi) + ", not the mapped ROM window");
+    }
+    bool carry = failing;
+    std::string fields;
+    Call call{unit, in, out, read, stored};
+    if (row.password != nullptr && read) {
+        carry = failing || (unit.state().settings.*row.password).empty();
+    } else if (!failing) {
+        fields = row.answer(row, call);  // a failing call touches nothing
+    }
+    if (carry) out.eflags |= kCarryFlag;
+    return fields;
+}
+
+}  // namespace sim

@@ -1,0 +1,46 @@
+// Saving the state file: merged into its text, written beside it, synced and renamed over it.
+#include "sim_state_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "host_file.h"
+#include "sim_host_memory.h"
+
+namespace sim {
+namespace {
+
+// Writes `text` beside `path`, forces it to the disk, and puts it in place of `path`, so that a
+// crash at any moment leaves either the old or the new file whole. Empty on success, else why.
+std::string replaceFile(const std::string& path, const std::string& text) {
+    const std::string temporary = path + ".new";
+    host::File owned = host::openHostFile(temporary, "wb");
+    if (!owned) return std::strerror(errno);
+    FILE* file = owned.get();
+    // The state file holds passwords: its permission bits stay as they were.
+    host_memory::copyPermissions(path, file);
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
+                         host_memory::syncToDisk(file);
+    const int writeError = errno;
+    const bool closed = std::fclose(owned.release()) == 0;
+    std::string why;
+    if (!written || !closed) {
+        why = std::strerror(written ? errno : writeError);
+    } else {
+        why = host_memory::moveOver(temporary, path);
+    }
+    if (!why.empty()) (void)std::remove(temporary.c_str());
+    return why;
+}
+
+}  // namespace
+
+std::string saveStateFile(const std::string& path, const State& state) {
+    std::string saved;
+    int error = 0;
+    (void)host::readWholeFile(path, saved, error);  // none yet: the whole state is written
+    return replaceFile(path, mergeState(saved, state));
+}
+
+}  // namespace sim

@@ -1,0 +1,16 @@
+// Saving the unit's state: the state file rewritten in place in one step, keeping its mode and
+// its comments.
+#pragma once
+
+#include <string>
+
+#include "sim_state.h"
+
+namespace sim {
+
+// Merges `state` into the state file at `path` (a new file, synced, renamed over the old one),
+// so that a crash at any moment leaves either the old or the new file whole. Empty on success,
+// else why it failed.
+std::string saveStateFile(const std::string& path, const State& state);
+
+}  // namespace sim
