@@ -12,6 +12,6 @@ ctest --preset coverage >/dev/null
 filters=()
 while read -r source; do filters+=(--filter "$(printf '%s' "$source" | sed 's/[.]/[.]/g')\$"); done \
   <build/coverage/product-sources.txt
-gcovr --root . --object-directory build/coverage "${filters[@]}" \
+gcovr --root . --object-directory build/coverage "${filters[@]}" build/coverage \
   --exclude-unreachable-branches --print-summary --fail-under-line "$floor" \
   --txt build/coverage/coverage.txt --html-details build/coverage/coverage.html

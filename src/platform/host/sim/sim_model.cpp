@@ -48,9 +48,9 @@ using Handler = std::string (*)(const FunctionRow& row, Call& call);
 
 struct FunctionRow {
     uint8_t function;
+    uint8_t readSubfunction;
     const char* getName;
     const char* setName;
-    uint8_t readSubfunction;
     std::vector<uint8_t> subfunctions;  // every one the function knows
     Handler answer;
     uint8_t Settings::*byte;          // a choice held in CL; null for the others
@@ -156,30 +156,30 @@ std::string answerByte(const FunctionRow& row, Call& c) {
 
 // One row per function of the service (8 has none).
 #define CHOICE_ROW(fn, name, member) \
-    { (fn), "get" #name, "set" #name, kSubRead, {kSubRead, kSubWrite}, answerByte, &Settings::member, nullptr }
+    { (fn), kSubRead, "get" #name, "set" #name, {kSubRead, kSubWrite}, answerByte, &Settings::member, nullptr }
 
 const FunctionRow kFunctions[] = {
-    {kFnSupport, "checkSupport", "checkSupport", kSubRead, {kSubRead}, answerSupport, nullptr, nullptr},
+    {kFnSupport, kSubRead, "checkSupport", "checkSupport", {kSubRead}, answerSupport, nullptr, nullptr},
     {kFnAdminPassword,
+     kSubPasswordState,
      "getAdminPasswordState",
      "setAdminPassword",
-     kSubPasswordState,
      {kSubPasswordClear, kSubPasswordState, kSubPasswordSet},
      answerPassword,
      nullptr,
      &Settings::adminPassword},
     {kFnUserPassword,
+     kSubPasswordState,
      "getUserPasswordState",
      "setUserPassword",
-     kSubPasswordState,
      {kSubPasswordClear, kSubPasswordState, kSubPasswordSet},
      answerPassword,
      nullptr,
      &Settings::userPassword},
     {kFnAssetTag,
+     kSubAssetTagRead,
      "getAssetTag",
      "setAssetTag",
-     kSubAssetTagRead,
      {kSubAssetTagRead, kSubAssetTagWrite},
      answerAssetTag,
      nullptr,
@@ -187,18 +187,18 @@ const FunctionRow kFunctions[] = {
     CHOICE_ROW(kFnSerialPort, SerialPort, serialPort),
     CHOICE_ROW(kFnParallelPort, ParallelPort, parallelPort),
     {kFnParallelMode,
+     kSubRead,
      "getParallelMode",
      "setParallelMode",
-     kSubRead,
      {kSubRead, kSubWrite},
      answerParallelMode,
      nullptr,
      nullptr},
     CHOICE_ROW(kFnEppType, EppType, eppType),
     {kFnBootSequence,
+     kSubRead,
      "getBootSequence",
      "setBootSequence",
-     kSubRead,
      {kSubRead, kSubWrite},
      answerBootSequence,
      nullptr,
@@ -206,7 +206,7 @@ const FunctionRow kFunctions[] = {
     CHOICE_ROW(kFnPs2Port, Ps2Port, ps2Port),
     CHOICE_ROW(kFnPowerOnAfterFail, PowerOnAfterFail, powerOnAfterFail),
     CHOICE_ROW(kFnUsbController, UsbController, usbController),
-    {kFnWakeOnRtc, "getWakeOnRtc", "setWakeOnRtc", kSubRead, {kSubRead, kSubWrite}, answerWakeOnRtc, nullptr, nullptr},
+    {kFnWakeOnRtc, kSubRead, "getWakeOnRtc", "setWakeOnRtc", {kSubRead, kSubWrite}, answerWakeOnRtc, nullptr, nullptr},
     CHOICE_ROW(kFnNumlock, Numlock, numlock),
     CHOICE_ROW(kFnS3Support, S3Support, s3Support),
 };
