@@ -203,8 +203,9 @@ void choiceRequest(std::vector<std::string>& out, const Answer& a, uint32_t valu
 }
 
 void tagRequest(std::vector<std::string>& out, const Answer& a) {
-    // R writes a tag that fits its 64 bytes on one line; W skips the white space that leads it.
-    if (a.carry || !a.tag || a.tag->size() >= 64 || a.tag->find_first_of("\r\n") != std::string::npos) return;
+    // R writes a tag that fits its 64 bytes on one line and holds no Ctrl-Z (which ends the
+    // device's text-mode input); W skips the white space that leads it.
+    if (a.carry || !a.tag || a.tag->size() >= 64 || a.tag->find_first_of("\r\n\x1A") != std::string::npos) return;
     const size_t lead = a.tag->find_first_not_of(" \t\v\f");
     if (lead != std::string::npos) out.push_back("tag " + fuzz::shown(a.tag->substr(lead)));
 }
@@ -220,10 +221,12 @@ void parallelRequests(std::vector<std::string>& out, const Answer& a) {
     out.push_back("dma " + std::to_string(dma) + " mode " + std::to_string(unitMode));
 }
 
-// Codes 7 to 14 and those beyond the table all read back as "Unknown", 7; W keeps 15 codes.
+// Codes 7 to 14 and those beyond the table all read back as "Unknown", 7; W keeps 15 codes. A
+// boot order R could not read is left out of its file, so it asks for nothing.
 void bootRequest(std::vector<std::string>& out, const Answer& a) {
+    if (a.carry) return;
     std::string text = "boot";
-    for (size_t i = 0, kept = 0; !a.carry && i < a.boot.size() && a.boot[i] != kBootEnd && kept < 15; ++i, ++kept) {
+    for (size_t i = 0, kept = 0; i < a.boot.size() && a.boot[i] != kBootEnd && kept < 15; ++i, ++kept) {
         const uint8_t code = a.boot[i] <= 6 || a.boot[i] == 15 ? a.boot[i] : 7;
         text += " " + std::to_string(code);
     }
@@ -231,8 +234,10 @@ void bootRequest(std::vector<std::string>& out, const Answer& a) {
 }
 
 // The days R marks, and its time line unless a byte is FFh; no time, or 0:00, reads as 12:00.
+// A wake setting R could not read is left out of its file, so it asks for nothing.
 void wakeRequest(std::vector<std::string>& out, const Answer& a) {
-    const uint8_t days = a.carry ? 0 : static_cast<uint8_t>(a.ecx & 0x7F);
+    if (a.carry) return;
+    const uint8_t days = static_cast<uint8_t>(a.ecx & 0x7F);
     const bool timeLine = a.wakeHour != 0xFF && a.wakeMinute != 0xFF;
     uint8_t hour = timeLine ? a.wakeHour : 0;
     const uint8_t minute = timeLine ? a.wakeMinute : 0;

@@ -262,6 +262,11 @@ TEST(Retrieve, OutputThatCannotBeOpenedStopsBeforeTheService) {
     EXPECT_EQ(retrieveSettings(L"/nonexistent-dir/unit.txt"), 1);
     EXPECT_EQ(console.text(), "***ERROR*** Failed to open output file (/nonexistent-dir/unit.txt)!\n");
     EXPECT_TRUE(unit.unit().calls().empty());
+    // An empty name is no file, and no ".new" of its own appears.
+    console.clear();
+    EXPECT_EQ(retrieveSettings(L""), 1);
+    EXPECT_EQ(console.text(), "***ERROR*** Failed to open output file ()!\n");
+    EXPECT_FALSE(testing_support::fileExists(".new"));
 }
 
 TEST(Retrieve, WriteErrorIsReportedNotSuccess) {

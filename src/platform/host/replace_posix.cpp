@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -56,6 +57,11 @@ bool syncToDisk(const std::string& path) {
 namespace platform {
 
 FILE* openReplacement(const wchar_t* path) {
+    // No name is no file: ".new" alone would name a file of its own.
+    if (*path == L'\0') {
+        errno = ENOENT;
+        return nullptr;
+    }
     const std::string target = targetOf(host::bytesFromWide(path));
     return std::fopen(writtenInPlace(target) ? target.c_str() : (target + ".new").c_str(), "w");
 }

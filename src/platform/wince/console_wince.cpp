@@ -92,10 +92,11 @@ FILE* openFile(const wchar_t* path, const char* mode) {
     return _wfopen(path, wideMode);
 }
 
-// "PATH.new" in memory from the heap, or null; the caller frees it.
+// "PATH.new" in memory from the heap, or null (no memory, or no name); the caller frees it.
 wchar_t* replacementName(const wchar_t* path) {
     static const wchar_t kSuffix[] = L".new";
     const size_t length = wcslen(path);
+    if (length == 0) return 0;  // no name is no file: ".new" alone would name a file of its own
     wchar_t* name = static_cast<wchar_t*>(malloc((length + sizeof kSuffix / sizeof kSuffix[0]) * sizeof(wchar_t)));
     if (name == 0) return 0;
     memcpy(name, path, length * sizeof(wchar_t));
