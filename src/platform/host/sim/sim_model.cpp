@@ -1,7 +1,6 @@
 // The firmware settings service of the simulated unit: answers functions 0-7 and 9-15 from the
 // unit's state through the register conventions of the real service, one handler per function.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "firmware_interface.h"
@@ -18,9 +17,7 @@ constexpr uint32_t kJunkAboveWord = 0xA5A50000;
 constexpr uint32_t kFlagsBase = 0x202;  // IF and the reserved bit, as the processor has them
 
 std::string field(const char* name, uint32_t value, int digits) {
-    char buffer[32];
-    (void)std::snprintf(buffer, sizeof buffer, " %s=%0*X", name, digits, value);
-    return buffer;
+    return " " + std::string(name) + "=" + hexDigits(value, digits);
 }
 
 // The text at ESI up to its zero byte, which must lie inside the buffer the program registered.
