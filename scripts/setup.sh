@@ -17,6 +17,8 @@ packages=(
   g++-mingw-w64-x86-64 wine64 wine  # the Windows build, run under wine
   gcovr                         # the coverage report
   libclang-rt-14-dev            # libFuzzer and the sanitizers of clang, for the fuzz preset
+  clang-tidy clang-format cppcheck  # the analysis of scripts/analyze.sh
+  python3                       # the JSON parser that reads FolvaneCheck's --json in a test
 )
 
 $run_only && packages=(cmake ninja-build g++)
