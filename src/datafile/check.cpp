@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <deque>
+#include <iterator>
 #include <optional>
 
 #include "change_reader.h"
@@ -94,21 +96,109 @@ bool allBlank(std::string_view text) {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
+// A text too long to quote whole shows this many of its characters.
+constexpr size_t kQuotedStartLength = 64;
+
 // R reads the asset tag into 64 bytes, its zero byte included; a longer tag it leaves out.
 constexpr size_t kLongestTagThatRReads = 63;
 
+// The diagnostics on their way to the sink, in line order. A diagnostic about a section's end
+// belongs at the section's header, before those of its entry lines; while one may still come,
+// the checker holds what follows, at most kHeldDiagnosticLimit of them.
+class DiagnosticQueue {
+public:
+    explicit DiagnosticQueue(CheckSink& sink) : sink_(sink) {}
+
+    // `lineEvent`: it is about how the current line is cut, and takes the section of a header
+    // read from that line. `lineShape`: one that a file of carriage-return line ends drops.
+    void push(Diagnostic d, bool lineEvent = false, bool lineShape = false) {
+        held_.push_back({std::move(d), lineEvent, lineShape});
+        if (held_.size() > kHeldDiagnosticLimit) overflow();
+    }
+
+    // A diagnostic about an earlier line: after the held ones of its line and before the later
+    // ones. A line already passed on is too late; it comes at the last line passed on.
+    void insert(Diagnostic d) {
+        d.line = std::max(d.line, passedLine_);
+        auto at = held_.end();
+        while (at != held_.begin() && std::prev(at)->diagnostic.line > d.line) --at;
+        held_.insert(at, {std::move(d), false, false});
+        if (held_.size() > kHeldDiagnosticLimit) overflow();
+    }
+
+    // The line events of `line` read before its header was known: the header's section is theirs.
+    void adopt(size_t line, const Section* section) {
+        for (auto i = held_.rbegin(); i != held_.rend() && i->lineEvent; ++i) {
+            if (i->diagnostic.line == line) i->diagnostic.section = section;
+            i->lineEvent = false;
+        }
+    }
+    // Line events that no header can adopt any more: those of lines before `line`, or all.
+    void settle(size_t line = SIZE_MAX) {
+        for (auto i = held_.rbegin(); i != held_.rend() && i->lineEvent; ++i) {
+            if (i->diagnostic.line < line) i->lineEvent = false;
+        }
+    }
+
+    void dropLineShapes() {
+        held_.erase(std::remove_if(held_.begin(), held_.end(), [](const Held& h) { return h.lineShape; }),
+                    held_.end());
+    }
+
+    // Passes on everything held but the line events that may still be adopted.
+    void release() {
+        while (!held_.empty() && !held_.front().lineEvent) passFront();
+    }
+    void releaseAll() {
+        settle();
+        release();
+    }
+
+    // Whether the limit has made the queue pass on diagnostics that were held.
+    bool overflowed() const { return overflowed_; }
+    bool passedWarning() const { return passedWarning_; }
+
+private:
+    struct Held {
+        Diagnostic diagnostic;
+        bool lineEvent;
+        bool lineShape;
+    };
+
+    void overflow() {
+        overflowed_ = true;
+        release();
+    }
+
+    void passFront() {
+        const Diagnostic& d = held_.front().diagnostic;
+        passedLine_ = std::max(passedLine_, d.line);
+        if (d.kind == Diagnostic::Kind::Warning) passedWarning_ = true;
+        sink_.diagnostic(d);
+        held_.pop_front();
+    }
+
+    CheckSink& sink_;
+    std::deque<Held> held_;
+    size_t passedLine_ = 0;
+    bool overflowed_ = false;
+    bool passedWarning_ = false;
+};
+
 // The events of W's readers turned into the report: a warning wherever W ignores a line or
 // reads it in a way its author may not expect, and a planned call wherever W would call the unit.
+// Both go to the sink as the file is read; the checker keeps only what a later line needs.
 class Checker final : public ChangeEvents {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    Checker(CheckReport& report, const CheckOptions& options) : report_(report), options_(options) {}
+    Checker(CheckSink& sink, const CheckOptions& options) : sink_(sink), queue_(sink), options_(options) {}
 
     void sectionStarted(size_t line, const Section& section, const char* headerText, size_t length) override {
         section_ = &section;
-        adoptLineEvents(line);
+        queue_.adopt(line, section_);
+        const Step step(*this, line);
         const std::string_view headerLine(headerText, length);
         if (headerLine.size() > section.headerLength) {
-            warn(line, "header line " + quotedText(headerLine) + " is read as " + sectionName(section) +
+            warn(line, "header line " + quotedStart(headerLine) + " is read as " + sectionName(section) +
                            "; W ignores the rest of the line");
         }
         size_t& first = firstHeaderLine_[static_cast<size_t>(section.id)];
@@ -122,9 +212,14 @@ public:
         firstTagLine_ = 0;
         firstTimeLine_ = 0;
         lastTime_ = {};
+        // What W does at the end of these sections is reported at their header.
+        endPending_ = section.kind == EntryKind::Password || section.kind == EntryKind::BootList ||
+                      section.kind == EntryKind::Wake;
     }
 
     void setPassword(size_t line, const Section& section, const char* text) override {
+        const Step step(*this, line);
+        endPending_ = false;  // the section has its entry line: W does not clear the password
         // The report never holds the password itself, only what is odd about it.
         const std::string name = passwordName(section);
         if (text[0] == '*') {
@@ -132,21 +227,26 @@ public:
                  "the " + name + " begins with \"*\"; W sets the whole text, the \"*\" included, as the password");
         }
         if (endsInBlank(text)) warn(line, "the " + name + " ends in blanks; W makes them part of the password");
-        PlannedCall& call = plan(line, section, "(" + std::to_string(std::strlen(text)) + " characters)");
+        PlannedCall call = planned(line, section, "(" + std::to_string(std::strlen(text)) + " characters)");
         call.value = 1;
+        plan(call);
     }
 
     void clearPassword(size_t line, const Section& section) override {
+        const Step step(*this, line);
+        endPending_ = false;
         if (options_.golden) {
-            warn(line, "no entry line under " + sectionName(section) + " in a golden file; W clears the " +
-                           passwordName(section) + " on every unit (a blank entry line keeps each unit's own)");
+            warnAbout(line, "no entry line under " + sectionName(section) + " in a golden file; W clears the " +
+                                passwordName(section) + " on every unit (a blank entry line keeps each unit's own)");
         } else {
-            note(line, "no entry line under " + sectionName(section) + "; W clears the " + passwordName(section));
+            noteAbout(line,
+                      "no entry line under " + sectionName(section) + "; W clears the " + passwordName(section));
         }
-        plan(line, section, "(cleared)");
+        plan(planned(line, section, "(cleared)"));
     }
 
     void setAssetTag(size_t line, const Section& section, const char* text) override {
+        const Step step(*this, line);
         if (firstTagLine_ != 0) {
             warn(line, "another asset tag line (the first is on line " + std::to_string(firstTagLine_) +
                            "); W sets each in turn, so the last one stays");
@@ -154,7 +254,7 @@ public:
             firstTagLine_ = line;
         }
         if (options_.golden) {
-            warn(line, "asset tag " + quotedText(text) +
+            warn(line, "asset tag " + quotedStart(text) +
                            " in a golden file; W gives every unit the same tag (delete the section to keep each "
                            "unit's own)");
         }
@@ -164,13 +264,18 @@ public:
                            " characters; W sets it, but R cannot read a tag of 64 characters or more back");
         }
         if (endsInBlank(text)) warn(line, "the asset tag ends in blanks; W keeps them as part of the tag");
-        plan(line, section, quotedText(text)).tag = text;
+        PlannedCall call = planned(line, section, quotedText(text));
+        call.tag = text;
+        plan(call);
     }
 
     void setChoice(size_t line, const Section& section, uint32_t index) override {
+        const Step step(*this, line);
         checkOneMark(line, section);
         if (section.kind == EntryKind::PrinterMode) return setPrinterMode(line, section, index);
-        plan(line, section, std::to_string(index)).value = index;
+        PlannedCall call = planned(line, section, std::to_string(index));
+        call.value = index;
+        plan(call);
     }
 
     bool currentParallelMode(size_t, const Section&, uint32_t& mode, bool& unitDependent) override {
@@ -180,16 +285,21 @@ public:
     }
 
     void setEcpDma(size_t line, const Section& section, uint32_t dma, const uint32_t* parallelMode) override {
+        const Step step(*this, line);
         checkOneMark(line, *section_);
         // Only a channel other than DMA1 is undone by a later printer mode.
         dmaChosenLine_ = dma != 0 ? line : 0;
         chosenDma_ = dma;
         if (!parallelMode) return planUnitDependentDma(line, section, dma);
         fileParallelMode_ = dma * 256 + (*parallelMode & 0xFF);
-        plan(line, section, hexText(*fileParallelMode_, 4)).value = *fileParallelMode_;
+        PlannedCall call = planned(line, section, hexText(*fileParallelMode_, 4));
+        call.value = *fileParallelMode_;
+        plan(call);
     }
 
     void bootDevice(size_t line, uint8_t code) override {
+        const Step step(*this, line);
+        endPending_ = false;  // the boot order names a device
         if (kBootDeviceOptions[code] == std::string_view(kUnknownBootDevice)) {
             warn(line, "boot device " + quotedText(kUnknownBootDevice) +
                            " stands for any code that the table lacks; W sets code " + std::to_string(code));
@@ -197,27 +307,36 @@ public:
     }
 
     void setBootSequence(size_t line, const Section& section, const BootSequence& sequence) override {
+        const Step step(*this, line);
+        endPending_ = false;
         if (sequence[0] == kBootEnd) {
-            warn(line, sectionName(*section_) + " names no boot device; W leaves the unit with an empty boot order");
+            warnAbout(line,
+                      sectionName(*section_) + " names no boot device; W leaves the unit with an empty boot order");
         }
-        PlannedCall& call = plan(line, section, bootCodes(sequence));
+        PlannedCall call = planned(line, section, bootCodes(sequence));
         for (size_t i = 0; i < kBootSequenceSize && sequence[i] != kBootEnd; ++i) call.bootCodes.push_back(sequence[i]);
+        plan(call);
     }
 
     void setWake(size_t line, const Section& section, WakeSetting value, bool noonByDefault) override {
+        const Step step(*this, line);
+        endPending_ = false;
         if (noonByDefault && lastTime_.wrapped) {
-            warn(lastTime_.line, "time line " + quotedText(lastTime_.text) +
-                                     " reads as 0:00 (each number cut to 8 bits), which counts as no time; W sets "
-                                     "the wake time to 12:00");
+            warnAbout(lastTime_.line, "time line " + quotedStart(lastTime_.text) +
+                                          " reads as 0:00 (each number cut to 8 bits), which counts as no time; W "
+                                          "sets the wake time to 12:00");
         } else if (noonByDefault) {
-            note(line, firstTimeLine_ != 0
-                           ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
-                           : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
+            noteAbout(line, firstTimeLine_ != 0
+                                ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
+                                : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
         }
-        plan(line, section, hexText(value, 8)).value = value;
+        PlannedCall call = planned(line, section, hexText(value, 8));
+        call.value = value;
+        plan(call);
     }
 
     void timeLine(size_t line, const char* hourText, const char* minuteText, uint8_t hour, uint8_t minute) override {
+        const Step step(*this, line);
         if (firstTimeLine_ != 0) {
             warn(line, "another time line (the first is on line " + std::to_string(firstTimeLine_) +
                            "); W uses the last one");
@@ -229,7 +348,7 @@ public:
         lastTime_ = {line, std::string(hourText) + ":" + minuteText,
                      hourRead.value != hour || minuteRead.value != minute};
         if (!allBlank(hourRead.rest) || !allBlank(minuteRead.rest)) {
-            warn(line, "time line " + quotedText(lastTime_.text) + " holds more than a time; W reads it as " +
+            warn(line, "time line " + quotedStart(lastTime_.text) + " holds more than a time; W reads it as " +
                            wakeTimeText(hour, minute));
         }
         if (hour > 23 || minute > 59) {
@@ -239,6 +358,13 @@ public:
     }
 
     void passedOver(size_t line, PassReason::Value reason, const char* textData, size_t length, bool marked) override {
+        if (reason == PassReason::UnknownHeader) {
+            section_ = nullptr;
+            queue_.adopt(line, section_);
+        }
+        const Step step(*this, line);
+        // Any entry line of a password section keeps W from clearing the password.
+        if (section_ != nullptr && section_->kind == EntryKind::Password) endPending_ = false;
         const std::string_view text(textData, length);
         switch (reason) {
             case PassReason::EntryBeforeFirstHeader:
@@ -251,9 +377,9 @@ public:
             case PassReason::EcpDmaBelowEcp: return dmaBelowEcp(line, text);
             case PassReason::BootNameUnknown: return unknownBootName(line, text);
             case PassReason::BootListFull:
-                return warn(line, "more than 15 boot devices; W keeps the first 15 and drops " + quotedText(text));
+                return warn(line, "more than 15 boot devices; W keeps the first 15 and drops " + quotedStart(text));
             case PassReason::TimeWithoutColon:
-                return warn(line, "time line " + quotedText(text) + " has no \":\"; W ignores it");
+                return warn(line, "time line " + quotedStart(text) + " has no \":\"; W ignores it");
             case PassReason::BlankEntry:
             case PassReason::UnmarkedOption:
             case PassReason::BlankPassword:
@@ -263,79 +389,115 @@ public:
     }
 
     void longLine(size_t line) override {
-        lineShape(line,
-                  "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own");
+        lineEvent(line,
+                  "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own",
+                  true);
     }
 
     bool wantsCarriageReturns() const override { return true; }
     void carriageReturn(size_t line, const char* piece, size_t length) override {
-        if (line == 1) noteCarriageReturnLineEnds(std::string_view(piece, length));
+        if (line == 1 && lookingForLineEnds()) noteCarriageReturnLineEnds(std::string_view(piece, length));
         // A line read in several pieces may show one in each of them.
         if (line == lastCarriageReturnLine_) return;
         lastCarriageReturnLine_ = line;
-        lineShape(line, "carriage return inside the line; W keeps it as part of the text");
+        lineEvent(line, "carriage return inside the line; W keeps it as part of the text", true);
     }
 
     void zeroByte(size_t line) override {
         if (line == lastZeroByteLine_) return;
         lastZeroByteLine_ = line;
-        warn(line, "zero byte inside the line; W's text ends there, and W ignores the rest of the line");
+        lineEvent(line, "zero byte inside the line; W's text ends there, and W ignores the rest of the line", false);
     }
 
     void inputEndedAtCtrlZ(size_t line) override {
+        const Step step(*this, line);
         warn(line, "Ctrl-Z byte (1Ah); the device's text mode ends the input there, so W reads nothing after it");
     }
 
-    // After the whole file: a file whose lines end in carriage returns alone has one warning
-    // for that, in place of one for each line.
-    void finish() {
-        if (!carriageReturnLineEnds_) return;
-        for (auto i = lineShapeDiagnostics_.rbegin(); i != lineShapeDiagnostics_.rend(); ++i) {
-            report_.diagnostics.erase(report_.diagnostics.begin() + static_cast<std::ptrdiff_t>(*i));
+    // After the whole file: what is still held goes to the sink, and the read error, if any.
+    CheckSummary finish(bool wholeFileRead, size_t lastLine, int readError) {
+        queue_.releaseAll();
+        if (!wholeFileRead) {
+            const std::string reason = std::strerror(readError);
+            queue_.push({lastLine, Diagnostic::Kind::Error,
+                         lastLine == 0 ? "cannot read the file (" + reason + ")"
+                                       : "cannot read the file past this line (" + reason +
+                                             "); W stops here and applies nothing after it",
+                         nullptr});
+            queue_.releaseAll();
         }
-        report_.diagnostics.push_back(
-            {0, Diagnostic::Kind::Warning,
-             "the lines end in a carriage return alone; W ends lines at line feeds only, so it reads the file as long "
-             "lines cut into pieces of 255 characters, each piece a line of its own",
-             nullptr});
+        return {wholeFileRead, queue_.passedWarning()};
     }
 
 private:
+    // One event of a piece's text: the line events before it can no longer be adopted by a
+    // header, and once it is done, what no section end can precede any more is passed on.
+    class Step {
+    public:
+        Step(Checker& checker, size_t line) : checker_(checker) {
+            checker_.queue_.settle();
+            if (line > 1) checker_.firstLineOver_ = true;
+        }
+        ~Step() { checker_.passOn(); }
+        Step(const Step&) = delete;
+        Step& operator=(const Step&) = delete;
+
+    private:
+        Checker& checker_;
+    };
+
+    bool lookingForLineEnds() const { return !firstLineOver_ && !queue_.overflowed(); }
+
+    void passOn() {
+        if (!endPending_ && !lookingForLineEnds()) queue_.release();
+    }
+
     void warn(size_t line, std::string text) {
-        report_.diagnostics.push_back({line, Diagnostic::Kind::Warning, std::move(text), section_});
+        queue_.push({line, Diagnostic::Kind::Warning, std::move(text), section_});
     }
-    void note(size_t line, std::string text) {
-        report_.diagnostics.push_back({line, Diagnostic::Kind::Note, std::move(text), section_});
+    // About the section's end, at its header, or about a line before the current one.
+    void warnAbout(size_t line, std::string text) {
+        queue_.insert({line, Diagnostic::Kind::Warning, std::move(text), section_});
     }
-    PlannedCall& plan(size_t line, const Section& section, std::string argument) {
-        PlannedCall& call = report_.plan.emplace_back();
+    void noteAbout(size_t line, std::string text) {
+        queue_.insert({line, Diagnostic::Kind::Note, std::move(text), section_});
+    }
+
+    PlannedCall planned(size_t line, const Section& section, std::string argument) const {
+        PlannedCall call;
         call.line = line;
         call.operation = section.setName;
         call.argument = std::move(argument);
         call.section = &section;
         return call;
     }
+    void plan(const PlannedCall& call) { sink_.plannedCall(call); }
 
-    // A warning about how the line is cut rather than what it says.
-    void lineShape(size_t line, std::string text) {
-        lineShapeDiagnostics_.push_back(report_.diagnostics.size());
-        warn(line, std::move(text));
+    // A warning about how the line is read from the file rather than what it says; `lineShape`:
+    // about how it is cut, which a file of carriage-return line ends says once for all.
+    void lineEvent(size_t line, std::string text, bool lineShape) {
+        if (line > 1) firstLineOver_ = true;
+        if (lineShape && carriageReturnLineEnds_) return;
+        queue_.settle(line);
+        queue_.push({line, Diagnostic::Kind::Warning, std::move(text), section_}, true, lineShape);
+        passOn();
     }
 
-    // The line events of a header line come before the reader knows what the header names.
-    void adoptLineEvents(size_t headerLine) {
-        for (auto d = report_.diagnostics.rbegin(); d != report_.diagnostics.rend() && d->line == headerLine; ++d) {
-            d->section = section_;
-        }
-    }
-
-    // A carriage return with more text after it on the first line: the file ends its lines so.
+    // A carriage return with more text after it on the first line: the file ends its lines so,
+    // which one warning for the file says in place of one for each line.
     void noteCarriageReturnLineEnds(std::string_view piece) {
         for (size_t at = piece.find('\r'); at != std::string_view::npos; at = piece.find('\r', at + 1)) {
             if (at + 1 < piece.size() && piece[at + 1] != '\r' && piece[at + 1] != '\n') {
                 carriageReturnLineEnds_ = true;
             }
         }
+        if (!carriageReturnLineEnds_) return;
+        firstLineOver_ = true;  // decided
+        queue_.dropLineShapes();
+        queue_.insert({0, Diagnostic::Kind::Warning,
+                       "the lines end in a carriage return alone; W ends lines at line feeds only, so it reads the "
+                       "file as long lines cut into pieces of 255 characters, each piece a line of its own",
+                       nullptr});
     }
 
     void checkOneMark(size_t line, const Section& section) {
@@ -356,34 +518,35 @@ private:
         }
         // W writes the printer mode with DMA byte 0.
         fileParallelMode_ = index;
-        plan(line, section, hexText(index, 4)).value = index;
+        PlannedCall call = planned(line, section, hexText(index, 4));
+        call.value = index;
+        plan(call);
     }
 
     void planUnitDependentDma(size_t line, const Section& section, uint32_t dma) {
         warn(line, quotedText(kEcpDmaOptions[dma]) +
                        " is marked with no printer mode set before it in the file; W sets it only if the unit's "
                        "printer mode is ECP or ECP/EPP, and does nothing otherwise");
-        PlannedCall& call =
-            plan(line, section, "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)");
+        PlannedCall call =
+            planned(line, section, "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)");
         call.dependsOnUnit = true;
         call.value = dma;
+        plan(call);
     }
 
     void dmaBelowEcp(size_t line, std::string_view text) {
         const uint32_t mode = fileParallelMode_.value_or(0) & 0xFF;
-        warn(line, quotedText(text) + " is marked while the file's printer mode is " +
+        warn(line, quotedStart(text) + " is marked while the file's printer mode is " +
                        quotedText(kPrinterModeOptions[mode]) +
                        "; W does nothing with it, the channel applies to ECP and ECP/EPP only");
     }
 
     void unknownHeader(size_t line, std::string_view text) {
         static const std::array<std::string_view, kSectionCount> headers = headerTexts();
-        section_ = nullptr;
-        adoptLineEvents(line);
         if (line == 1 && text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark) {
             return byteOrderMark(line, text.substr(kUtf8ByteOrderMark.size()), headers);
         }
-        warn(line, "header " + quotedText(text) + " names no section; W skips it and its entry lines" +
+        warn(line, "header " + quotedStart(text) + " names no section; W skips it and its entry lines" +
                        didYouMean(closestName(text, headers, true)));
     }
 
@@ -391,7 +554,7 @@ private:
                        const std::array<std::string_view, kSectionCount>& headers) {
         const bool namesSection = std::any_of(headers.begin(), headers.end(),
                                               [&](std::string_view h) { return header.substr(0, h.size()) == h; });
-        warn(line, "UTF-8 byte-order mark before the header " + quotedText(header) +
+        warn(line, "UTF-8 byte-order mark before the header " + quotedStart(header) +
                        "; W reads the mark as part of the header, which then names no section, and skips it and "
                        "its entry lines" +
                        (namesSection ? "" : didYouMean(closestName(header, headers, true))));
@@ -399,7 +562,7 @@ private:
 
     void unknownOption(size_t line, std::string_view text, bool marked) {
         const std::string suggestion = didYouMean(closestName(text, TableNames{*section_->options}), marked ? "*" : "");
-        const std::string shown = quotedText((marked ? "*" : "") + std::string(text));
+        const std::string shown = quotedStart((marked ? "*" : "") + std::string(text));
         warn(line, (marked ? "marked text " : "text ") + shown + " names no option of " + sectionName(*section_) +
                        "; W ignores the line" + suggestion);
     }
@@ -407,11 +570,11 @@ private:
     void unknownBootName(size_t line, std::string_view text) {
         const TableNames devices{kBootDeviceOptions};
         if (!text.empty() && text[0] == '*') {
-            warn(line, "marked boot device " + quotedText(text) + "; the boot order takes no marks, W drops the line" +
+            warn(line, "marked boot device " + quotedStart(text) + "; the boot order takes no marks, W drops the line" +
                            didYouMean(closestName(text.substr(1), devices)));
             return;
         }
-        warn(line, "boot device " + quotedText(text) + " matches no device name; W drops it" +
+        warn(line, "boot device " + quotedStart(text) + " matches no device name; W drops it" +
                        didYouMean(closestName(text, devices)));
     }
 
@@ -422,7 +585,8 @@ private:
         bool wrapped = false;  // a number other than the one W takes, cut to 8 bits
     };
 
-    CheckReport& report_;
+    CheckSink& sink_;
+    DiagnosticQueue queue_;
     const CheckOptions options_;
     const Section* section_ = nullptr;
     std::array<size_t, kSectionCount> firstHeaderLine_{};
@@ -431,6 +595,7 @@ private:
     size_t firstTagLine_ = 0;
     size_t firstTimeLine_ = 0;
     TimeLine lastTime_;
+    bool endPending_ = false;  // what W does at the section's end may still bring a diagnostic
     // Across the file: the parallel mode word as the file's own lines leave it, and the line
     // of an ECP DMA choice that a later printer mode would undo.
     std::optional<uint32_t> fileParallelMode_;
@@ -438,8 +603,21 @@ private:
     uint32_t chosenDma_ = 0;
     size_t lastCarriageReturnLine_ = 0;
     size_t lastZeroByteLine_ = 0;
+    // Whether the first line is read whole, or has shown how the file ends its lines: until
+    // then, a warning for the file may still come before everything else.
+    bool firstLineOver_ = false;
     bool carriageReturnLineEnds_ = false;
-    std::vector<size_t> lineShapeDiagnostics_;  // indexes into the report's diagnostics
+};
+
+// Collects a file's report.
+class Collector final : public CheckSink {
+public:
+    explicit Collector(CheckReport& report) : report_(report) {}
+    void diagnostic(const Diagnostic& d) override { report_.diagnostics.push_back(d); }
+    void plannedCall(const PlannedCall& call) override { report_.plan.push_back(call); }
+
+private:
+    CheckReport& report_;
 };
 
 }  // namespace
@@ -457,25 +635,27 @@ const char* kindName(Diagnostic::Kind kind) {
     return "";
 }
 
+std::string quotedStart(std::string_view text) {
+    std::string quoted = quotedText(text);
+    if (quoted.size() <= kQuotedWidth) return quoted;
+    quoted = quotedText(text.substr(0, kQuotedStartLength));
+    return quoted + "... (" + std::to_string(text.size()) + " characters)";
+}
+
+CheckSummary checkDataFile(FILE* file, CheckSink& sink, const CheckOptions& options) {
+    Checker checker(sink, options);
+    LineReader lines(file);
+    const bool whole = readDataFile(lines, checker);
+    const int readError = errno;
+    const CheckSummary summary = checker.finish(whole, lines.number(), readError);
+    lines.wipe();
+    return summary;
+}
+
 CheckReport checkDataFile(FILE* file, const CheckOptions& options) {
     CheckReport report;
-    Checker checker(report, options);
-    LineReader lines(file);
-    report.wholeFileRead = readDataFile(lines, checker);
-    const int readError = errno;
-    checker.finish();
-    if (!report.wholeFileRead) {
-        const std::string reason = std::strerror(readError);
-        const size_t last = lines.number();
-        report.diagnostics.push_back({last, Diagnostic::Kind::Error,
-                                      last == 0 ? "cannot read the file (" + reason + ")"
-                                                : "cannot read the file past this line (" + reason +
-                                                      "); W stops here and applies nothing after it"});
-    }
-    lines.wipe();
-    // Section ends are reported at their header lines, after the section's entry lines.
-    std::stable_sort(report.diagnostics.begin(), report.diagnostics.end(),
-                     [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+    Collector collector(report);
+    report.wholeFileRead = checkDataFile(file, collector, options).wholeFileRead;
     return report;
 }
 

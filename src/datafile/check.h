@@ -35,6 +35,39 @@ struct PlannedCall {
     std::vector<uint8_t> bootCodes;  // setBootSequence's codes, without the end mark
 };
 
+struct CheckOptions {
+    // The file is a golden file, meant for many units: what W would give every unit alike (an
+    // asset tag, a cleared password) is a warning too.
+    bool golden = false;
+};
+
+// Where a file's report goes while the file is read: the diagnostics in line order, the planned
+// calls in W's order. Each call hands over an object that is gone once it returns.
+class CheckSink {
+public:
+    virtual void diagnostic(const Diagnostic& diagnostic) = 0;
+    virtual void plannedCall(const PlannedCall& call) = 0;
+
+protected:
+    ~CheckSink() = default;
+};
+
+struct CheckSummary {
+    bool wholeFileRead = true;  // false: a read failed, reported as an error diagnostic
+    bool hasWarning = false;
+};
+
+// Diagnostics that wait for the end of a section, or of the first line, before they can be
+// given in line order (a section's end is reported at its header): this many at most. Beyond,
+// the waiting ones are passed on, and what the end would have put before them comes after them,
+// at the line of the last one passed on.
+constexpr size_t kHeldDiagnosticLimit = 4096;
+
+// Reads the file once, as W does, and hands its report to `sink` while reading: memory stays the
+// same whatever the file's size. The file stays open.
+CheckSummary checkDataFile(FILE* file, CheckSink& sink, const CheckOptions& options = {});
+
+// The whole report of a file, collected.
 struct CheckReport {
     std::vector<Diagnostic> diagnostics;  // in line order
     std::vector<PlannedCall> plan;        // in W's order
@@ -43,13 +76,7 @@ struct CheckReport {
     bool hasWarning() const;
 };
 
-struct CheckOptions {
-    // The file is a golden file, meant for many units: what W would give every unit alike (an
-    // asset tag, a cleared password) is a warning too.
-    bool golden = false;
-};
-
-// Reads the file as W does and reports on it; the file stays open.
+// Reads the file as W does and collects its report; the file stays open.
 CheckReport checkDataFile(FILE* file, const CheckOptions& options = {});
 
 // A wake time as R writes it: the hour, a colon, the minute with at least two digits.
@@ -57,6 +84,12 @@ std::string wakeTimeText(uint8_t hour, uint8_t minute);
 
 // A diagnostic's or the plan's kind as the output names it: "warning", "note", "error".
 const char* kindName(Diagnostic::Kind kind);
+
+// A text in double quotes with C escapes; a text that would take more than kQuotedWidth
+// characters so (a line of control bytes) shows its start and its length instead:
+// "\001\002..." (254 characters).
+constexpr size_t kQuotedWidth = 320;
+std::string quotedStart(std::string_view text);
 
 // The report's output lines, each to follow the file name and a colon: "LINE: warning: TEXT",
 // "LINE: note: TEXT" (" warning: TEXT" and " error: TEXT" for the file as a whole), then,
