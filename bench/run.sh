@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The bench: W's throughput beside the bare 256-byte line input and wc -l, W's peak memory, the
-# firmware calls of R and W for the example file and the device image's size, printed as tables.
+# firmware calls of R and W for the example file and the device image's size, printed as tables;
+# then FolvaneCheck on large files (bench/check_size.sh), which fails when it misses a mark.
 # Runs on the default build, against the default unit with no state file and no call log.
 # Usage: bench/run.sh [BUILD_DIR]; BUILD_DIR names another build, already made, to compare with.
 set -euo pipefail
@@ -18,7 +19,7 @@ small=1000000 # 1 MB
 if [ -z "$build" ]; then
   build=$PWD/build/default
   cmake --preset default >/dev/null
-  cmake --build --preset default -j2 --target FolvaneCE bench_line_loop >/dev/null
+  cmake --build --preset default -j2 --target FolvaneCE FolvaneCheck bench_line_loop >/dev/null
 fi
 program=$build/FolvaneCE
 loop=$build/bench/bench_line_loop
@@ -139,3 +140,5 @@ printf '%-42s %9s %9s %5s\n' "firmware calls of W, example file" "$w_calls" "16"
 printf '%-42s %9s %9s %5s\n' "device image FolvaneCE.exe (bytes)" "$device_exe" "" ""
 printf '%-42s %9s %9s %5s\n' "device image .text at -Os (bytes)" "$device_text" "< 32768" \
   "$(met "$device_text < 32768")"
+echo
+bash bench/check_size.sh "$build"

@@ -108,23 +108,59 @@ int checkSettingsFile(const wchar_t* path, bool withPlan) {
     return checkSettingsFile(path, withPlan, out);
 }
 
+namespace {
+
+// A file's report as it is read: its diagnostics printed at once, its plan kept until they are
+// all out, and with --against, the golden file's effect on a unit.
+class FileReport final : public CheckSink {
+public:
+    FileReport(const wchar_t* path, CheckOutput& out, bool withPlan, GoldenEffect* effect = nullptr)
+        : path_(path), out_(out), withPlan_(withPlan), effect_(effect) {}
+
+    void diagnostic(const Diagnostic& d) override { out_.diagnostic(path_, d); }
+    void plannedCall(const PlannedCall& call) override {
+        if (withPlan_) plan_.add(call);
+        if (effect_ != nullptr) effect_->apply(call);
+    }
+
+    // Reads the open file through the checker, then prints the plan. False when the plan could
+    // not be kept whole (reported).
+    bool check(FILE* file, const CheckOptions& options, CheckSummary& summary) {
+        summary = checkDataFile(file, *this, options);
+        std::string failure;
+        if (plan_.print(path_, out_, failure)) return true;
+        out_.fileError(path_, failure);
+        return false;
+    }
+
+private:
+    const wchar_t* path_;
+    CheckOutput& out_;
+    bool withPlan_;
+    GoldenEffect* effect_;
+    HeldPlan plan_;
+};
+
+}  // namespace
+
 int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out) {
     FILE* file = platform::openFile(path, "rt");
     if (file == nullptr) {
         out.fileError(path, failure("cannot open the file"));
         return kCheckFailed;
     }
-    const CheckReport report = checkDataFile(file);
+    FileReport report(path, out, withPlan);
+    CheckSummary summary;
+    const bool planWhole = report.check(file, {}, summary);
     (void)std::fclose(file);
-    out.report(path, report, withPlan);
-    if (!report.wholeFileRead) return kCheckFailed;
-    return report.hasWarning() ? kCheckWarnings : kCheckClean;
+    if (!summary.wholeFileRead || !planWhole) return kCheckFailed;
+    return summary.hasWarning ? kCheckWarnings : kCheckClean;
 }
 
 namespace {
 
-// The differences of one unit's file; false when it cannot be read.
-bool compareUnit(const wchar_t* unit, const wchar_t* golden, const CheckReport& goldenReport, CheckOutput& out,
+// The differences of one unit's file, compared as it is read; false when it cannot be read.
+bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect& effect, CheckOutput& out,
                  size_t& changes) {
     FILE* file = platform::openFile(unit, "rt");
     if (file == nullptr) {
@@ -139,7 +175,7 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const CheckReport& 
         return false;
     }
     changes = 0;
-    for (const Difference& d : differences(goldenReport, read.settings)) {
+    for (const Difference& d : effect.differences(read.settings)) {
         out.difference(unit, golden, d);
         if (d.kind == Difference::Kind::Change) ++changes;
     }
@@ -156,18 +192,21 @@ int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, 
     }
     CheckOptions options;
     options.golden = true;
-    const CheckReport report = checkDataFile(file, options);
+    // Of the golden file, only what it does to a unit is kept: the last call of each setting.
+    GoldenEffect effect;
+    FileReport report(golden, out, withPlan, &effect);
+    CheckSummary summary;
+    const bool planWhole = report.check(file, options, summary);
     (void)std::fclose(file);
-    out.report(golden, report, withPlan);
     // W stops where it cannot read on; no unit is compared with a part of the file.
-    if (!report.wholeFileRead) return kCheckFailed;
-    bool unreadable = false;
+    if (!summary.wholeFileRead) return kCheckFailed;
+    bool unreadable = !planWhole;
     size_t compared = 0;
     size_t differing = 0;
     size_t settings = 0;
     for (const wchar_t* unit : units) {
         size_t changes = 0;
-        if (!compareUnit(unit, golden, report, out, changes)) {
+        if (!compareUnit(unit, golden, effect, out, changes)) {
             unreadable = true;
             continue;
         }
@@ -177,5 +216,5 @@ int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, 
     }
     out.summary(golden, compared, differing, settings);
     if (unreadable) return kCheckFailed;
-    return report.hasWarning() || differing > 0 ? kCheckWarnings : kCheckClean;
+    return summary.hasWarning || differing > 0 ? kCheckWarnings : kCheckClean;
 }

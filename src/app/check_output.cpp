@@ -1,7 +1,9 @@
 // FolvaneCheck's text lines and JSON objects, and the stream each goes to.
 #include "check_output.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <type_traits>
 
 #include "host_text.h"
@@ -21,8 +23,6 @@ void toStandardError(const std::string& line) {
     const std::string text = line + "\n";
     (void)std::fwrite(text.data(), 1, text.size(), stderr);
 }
-
-std::string bytes(const wchar_t* path) { return host::bytesFromWide(path); }
 
 void appendUnicodeEscape(std::string& out, uint32_t unit) {
     out += "\\u";
@@ -122,10 +122,18 @@ std::string summaryLine(std::string_view golden, size_t units, size_t differing,
            " (" + std::to_string(settings) + " settings)";
 }
 
+const std::string& CheckOutput::bytes(const wchar_t* file) {
+    if (namedFileBytes_.empty() || namedFile_ != file) {
+        namedFile_ = file;
+        namedFileBytes_ = host::bytesFromWide(file);
+    }
+    return namedFileBytes_;
+}
+
 void CheckOutput::report(const wchar_t* file, const CheckReport& report, bool withPlan) {
     for (const Diagnostic& d : report.diagnostics) diagnostic(file, d);
     if (!withPlan) return;
-    for (const PlannedCall& call : report.plan) plannedCall(file, call);
+    for (const PlannedCall& call : report.plan) planLine(file, call.line, call.section, call.operation + " " + call.argument);
 }
 
 void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
@@ -136,10 +144,9 @@ void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
     toStandardOutput(line);
 }
 
-void CheckOutput::plannedCall(const wchar_t* file, const PlannedCall& call) {
-    const std::string message = call.operation + " " + call.argument;
-    if (json_) return toStandardOutput(jsonObject(file, call.line, "plan", call.section, message).close());
-    toStandardOutput(bytes(file) + ":" + std::to_string(call.line) + ": " + message);
+void CheckOutput::planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message) {
+    if (json_) return toStandardOutput(jsonObject(file, line, "plan", section, message).close());
+    toStandardOutput(bytes(file) + ":" + std::to_string(line) + ": " + message);
 }
 
 void CheckOutput::fileError(const wchar_t* file, const std::string& text) {
@@ -148,7 +155,7 @@ void CheckOutput::fileError(const wchar_t* file, const std::string& text) {
 }
 
 void CheckOutput::difference(const wchar_t* unit, const wchar_t* golden, const Difference& d) {
-    if (!json_) return toStandardOutput(differenceLine(bytes(unit), bytes(golden), d));
+    if (!json_) return toStandardOutput(differenceLine(host::bytesFromWide(unit), bytes(golden), d));
     const bool note = d.kind == Difference::Kind::PasswordNotCompared;
     JsonObject object = jsonObject(golden, d.goldenLine, note ? "note" : "change", d.section, differenceMessage(d));
     object.text("unit", unit);
@@ -164,4 +171,56 @@ void CheckOutput::summary(const wchar_t* golden, size_t units, size_t differing,
     JsonObject object;
     object.text("file", golden).line(0).text("kind", "summary").section(nullptr).text("message", message.c_str());
     toStandardOutput(object.number("units", units).number("differing", differing).number("settings", settings).close());
+}
+
+HeldPlan::~HeldPlan() {
+    if (spilled_ != nullptr) (void)std::fclose(spilled_);  // a temporary file: gone once closed
+}
+
+void HeldPlan::add(const PlannedCall& call) {
+    Line line{call.line, call.section, call.operation + " " + call.argument};
+    if (spilled_ == nullptr && error_ == 0 && lines_.size() < kPlanLinesHeld) return lines_.push_back(std::move(line));
+    if (error_ == 0 && !spill(line)) error_ = errno != 0 ? errno : EIO;
+}
+
+// A line in the temporary file: its number, its section's place in the table (or the table's
+// size for none), the message's length and bytes.
+bool HeldPlan::spill(const Line& line) {
+    if (spilled_ == nullptr) {
+        errno = 0;
+        spilled_ = std::tmpfile();
+        if (spilled_ == nullptr) return false;
+    }
+    const size_t head[3] = {line.line, line.section != nullptr ? static_cast<size_t>(line.section->id) : kSectionCount,
+                            line.message.size()};
+    return std::fwrite(head, sizeof head, 1, spilled_) == 1 &&
+           std::fwrite(line.message.data(), 1, line.message.size(), spilled_) == line.message.size();
+}
+
+bool HeldPlan::print(const wchar_t* file, CheckOutput& out, std::string& failure) {
+    for (const Line& line : lines_) out.planLine(file, line.line, line.section, line.message);
+    lines_.clear();
+    if (spilled_ != nullptr && error_ == 0) {
+        errno = 0;
+        if (std::fflush(spilled_) != 0 || std::fseek(spilled_, 0, SEEK_SET) != 0) error_ = errno != 0 ? errno : EIO;
+        size_t head[3];
+        std::string message;
+        while (error_ == 0 && std::fread(head, sizeof head, 1, spilled_) == 1) {
+            message.resize(head[2]);
+            if (head[1] > kSectionCount ||
+                (head[2] > 0 && std::fread(&message[0], 1, head[2], spilled_) != head[2])) {
+                error_ = std::ferror(spilled_) != 0 && errno != 0 ? errno : EIO;
+                break;
+            }
+            out.planLine(file, head[0], head[1] < kSectionCount ? &kSections[head[1]] : nullptr, message);
+        }
+        if (error_ == 0 && std::ferror(spilled_) != 0) error_ = errno != 0 ? errno : EIO;
+    }
+    if (spilled_ != nullptr) (void)std::fclose(spilled_);
+    spilled_ = nullptr;
+    if (error_ == 0) return true;
+    failure = "cannot keep the plan past its first " + std::to_string(kPlanLinesHeld) + " lines in a temporary file (" +
+              std::strerror(error_) + ")";
+    error_ = 0;
+    return false;
 }

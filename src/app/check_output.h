@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "check.h"
 #include "check_fleet.h"
@@ -16,16 +18,50 @@ public:
 
     // Every diagnostic of a file, then its plan when asked.
     void report(const wchar_t* file, const CheckReport& report, bool withPlan);
+    void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
+    // A plan line: "OPERATION ARGUMENT" of the call on `line`.
+    void planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message);
     // A file that cannot be opened or read: the reason, with the file.
     void fileError(const wchar_t* file, const std::string& text);
     void difference(const wchar_t* unit, const wchar_t* golden, const Difference& difference);
     void summary(const wchar_t* golden, size_t units, size_t differing, size_t settings);
 
 private:
-    void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
-    void plannedCall(const wchar_t* file, const PlannedCall& call);
+    // The file's name in the bytes that the text lines show, converted once per file.
+    const std::string& bytes(const wchar_t* file);
 
     bool json_;
+    std::wstring namedFile_;
+    std::string namedFileBytes_;
+};
+
+// A file's plan lines, kept until its diagnostics are printed: the first kPlanLinesHeld in
+// memory, the rest in a temporary file, so that a file of any size keeps its plan whole.
+class HeldPlan {
+public:
+    static constexpr size_t kPlanLinesHeld = 4096;
+
+    HeldPlan() = default;
+    ~HeldPlan();
+    HeldPlan(const HeldPlan&) = delete;
+    HeldPlan& operator=(const HeldPlan&) = delete;
+
+    void add(const PlannedCall& call);
+    // Prints every line kept, in order, and forgets them. False when the temporary file failed;
+    // `failure` then says why, and the lines after the failure are lost.
+    bool print(const wchar_t* file, CheckOutput& out, std::string& failure);
+
+private:
+    struct Line {
+        size_t line = 0;
+        const Section* section = nullptr;
+        std::string message;
+    };
+    bool spill(const Line& line);
+
+    std::vector<Line> lines_;
+    FILE* spilled_ = nullptr;
+    int error_ = 0;  // the temporary file's first failure
 };
 
 // The text line of a unit's difference, without its line end:

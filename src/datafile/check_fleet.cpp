@@ -64,8 +64,9 @@ public:
     void setEcpDma(size_t, const Section& section, uint32_t dma, const uint32_t*) override {
         give(section, kEcpDmaOptions[dma]);
     }
-    void bootDevice(size_t, uint8_t code) override { bootNames_.emplace_back(kBootDeviceOptions[code]); }
+    void bootDevice(size_t, uint8_t code) override { bootName(kBootDeviceOptions[code]); }
     void setBootSequence(size_t, const Section& section, const BootSequence&) override {
+        if (bootNames_.size() > kBootSequenceSize) return spoil(section);
         give(section, joined(bootNames_, "no devices"));
     }
     void timeLine(size_t, const char*, const char*, uint8_t hour, uint8_t minute) override {
@@ -86,7 +87,7 @@ public:
                 if (section_ != nullptr && section_->kind == EntryKind::AssetTag) give(*section_, tagAsRWritesIt());
                 return;
             case PassReason::BootListFull:  // R writes all 16 codes when the unit keeps no end mark
-            case PassReason::BootNameUnknown: bootNames_.emplace_back(text, length); return;
+            case PassReason::BootNameUnknown: bootName(std::string_view(text, length)); return;
             case PassReason::UnknownOption:
                 if (marked) spoil(*section_);
                 return;
@@ -105,6 +106,11 @@ private:
         ++given.count;
         given.value = std::move(value);
     }
+    // R writes at most 16 names; one more is enough to tell a list that R did not write.
+    void bootName(std::string_view name) {
+        if (bootNames_.size() <= kBootSequenceSize) bootNames_.emplace_back(name);
+    }
+
     // A value in a form that R does not write: unknown, however often the file gives others.
     void spoil(const Section& section) { given_[section.id].count += 2; }
 
@@ -232,8 +238,31 @@ UnitFile readUnitFile(FILE* file) {
 std::string Difference::shownOld() const { return shown(*section, oldValue); }
 std::string Difference::shownNew() const { return shown(*section, newValue); }
 
-std::vector<Difference> differences(const CheckReport& golden, const UnitSettings& unit) {
+void GoldenEffect::apply(const PlannedCall& call) {
+    const size_t order = calls_++;
+    last_[call.section->id] = Last{order, call};
+    // W writes the printer mode with DMA byte 0: the call sets the DMA channel too.
+    if (call.section->kind == EntryKind::PrinterMode) last_[SectionId::EcpModeUseDma] = Last{order, call};
+}
+
+std::vector<Difference> GoldenEffect::differences(const UnitSettings& unit) const {
+    // The last calls in W's order, each once. Nothing that the file does before them shows on a
+    // unit: a channel that depends on the unit's printer mode only comes before every printer
+    // mode, so the unit's own mode decides it here as it would in the whole plan.
+    std::vector<const Last*> calls;
+    for (const std::optional<Last>& last : last_) {
+        if (last) calls.push_back(&*last);
+    }
+    std::sort(calls.begin(), calls.end(), [](const Last* a, const Last* b) { return a->order < b->order; });
+    calls.erase(std::unique(calls.begin(), calls.end(), [](const Last* a, const Last* b) { return a->order == b->order; }),
+                calls.end());
     UnitModel model(unit);
-    for (size_t i = 0; i < golden.plan.size(); ++i) model.apply(i, golden.plan[i]);
+    for (const Last* last : calls) model.apply(last->order, last->call);
     return model.differences(unit);
+}
+
+std::vector<Difference> differences(const CheckReport& golden, const UnitSettings& unit) {
+    GoldenEffect effect;
+    for (const PlannedCall& call : golden.plan) effect.apply(call);
+    return effect.differences(unit);
 }

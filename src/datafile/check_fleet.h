@@ -48,7 +48,27 @@ struct Difference {
     std::string shownNew() const;
 };
 
-// The golden file's plan applied to the unit's settings: a difference for every setting that
-// the plan sets and whose value would change or is unknown, in the order W sets them (by the
-// call that gives the last value), and a note for each password set to a text.
+// What a golden file does to every unit, held while the file is read: for each setting the
+// call that gives it its last value, with its place in W's order. No more than one call per
+// setting, however long the file.
+class GoldenEffect {
+public:
+    // The golden file's next call, in W's order.
+    void apply(const PlannedCall& call);
+
+    // The effect on the unit's settings: a difference for every setting that the golden file
+    // sets and whose value would change or is unknown, in the order W sets them (by the call that
+    // gives the last value), and a note for each password set to a text.
+    std::vector<Difference> differences(const UnitSettings& unit) const;
+
+private:
+    struct Last {
+        size_t order = 0;
+        PlannedCall call;
+    };
+    std::array<std::optional<Last>, kSectionCount> last_;
+    size_t calls_ = 0;
+};
+
+// The golden file's plan applied to the unit's settings, as GoldenEffect::differences.
 std::vector<Difference> differences(const CheckReport& golden, const UnitSettings& unit);

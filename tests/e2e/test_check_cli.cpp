@@ -207,4 +207,24 @@ TEST(CheckCommandLine, TheReadmesFleet) {
     EXPECT_EQ(after.err, "");
 }
 
+TEST(CheckCommandLine, APlanTooLongToHoldInMemoryComesWholeAfterTheDiagnostics) {
+    // 10,000 calls, more than the checker keeps in memory; the rest waits in a temporary file.
+    TempDir dir;
+    std::string file = "Numlok\n";
+    std::string plan;
+    for (int i = 0; i < 5000; ++i) {
+        file += "Numlock\n\t*On\n\t*Off\n";
+        plan += "big.txt:" + std::to_string(3 + 3 * i) + ": setNumlock 1\nbig.txt:" + std::to_string(4 + 3 * i) +
+                ": setNumlock 0\n";
+    }
+    writeFile(dir.file("big.txt"), file + "Numlok\n");
+    const e2e::Result r = check({"--plan", "big.txt"}, dir.file(""));
+    const std::string last = "big.txt:15002: warning: header \"Numlok\" names no section; W skips it and its entry "
+                             "lines (did you mean \"Numlock\"?)\n";
+    ASSERT_GT(r.out.size(), plan.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - plan.size() - last.size()), last + plan);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 1);
+}
+
 }  // namespace
