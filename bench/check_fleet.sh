@@ -6,10 +6,7 @@
 # blank entry line for the power-on password).
 # Usage: bench/check_fleet.sh [BUILD_DIR]; BUILD_DIR names another build, already made.
 set -euo pipefail
-fail() {
-  echo "bench: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/common.sh"
 build=""
 [ $# -eq 0 ] || build=$(realpath "$1")
 cd "$(dirname "$0")/.."
@@ -17,14 +14,7 @@ runs=3       # each timing is the best of this many, interleaved
 units=200    # simulated units that R runs on
 copies=50    # files per unit, each with its own tag
 
-if [ -z "$build" ]; then
-  build=$PWD/build/default
-  cmake --preset default >/dev/null
-  cmake --build --preset default -j2 --target FolvaneCE FolvaneCheck >/dev/null
-fi
-program=$build/FolvaneCE
-checker=$build/FolvaneCheck
-[ -x "$program" ] && [ -x "$checker" ] || fail "no FolvaneCE and FolvaneCheck in $build"
+find_checker
 
 unset FOLVANE_MACHINE FOLVANE_MACHINE_LOG
 work=$(mktemp -d /tmp/folvane-fleet-bench.XXXXXX)

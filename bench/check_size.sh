@@ -6,10 +6,7 @@
 # 32 MB of peak memory in every case, and 64 MB within 12 times the time of 8 MB.
 # Usage: bench/check_size.sh [BUILD_DIR]; BUILD_DIR names another build, already made.
 set -euo pipefail
-fail() {
-  echo "bench: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/common.sh"
 build=""
 [ $# -eq 0 ] || build=$(realpath "$1")
 cd "$(dirname "$0")/.."
@@ -19,14 +16,7 @@ max_kb=32768     # at 64 MB, peak resident memory
 max_growth=12    # 64 MB against 8 MB, in time
 floor_seconds=0.02 # an 8 MB time below this counts as this much, so that timer noise fails nothing
 
-if [ -z "$build" ]; then
-  build=$PWD/build/default
-  cmake --preset default >/dev/null
-  cmake --build --preset default -j2 --target FolvaneCE FolvaneCheck >/dev/null
-fi
-program=$build/FolvaneCE
-checker=$build/FolvaneCheck
-[ -x "$program" ] && [ -x "$checker" ] || fail "no FolvaneCE and FolvaneCheck in $build"
+find_checker
 [ -x /usr/bin/time ] || fail "no /usr/bin/time (Debian package time)"
 
 unset FOLVANE_MACHINE FOLVANE_MACHINE_LOG
@@ -34,15 +24,6 @@ work=$(mktemp -d /tmp/folvane-check-bench.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && "$program" R unit.txt >/dev/null) || fail "R failed"
 
-# make_file SOURCE NAME BYTES: SOURCE repeated, then cut to BYTES.
-make_file() {
-  local source=$1 name=$2 bytes=$3
-  cp "$work/$source" "$work/$name"
-  while [ "$(stat -c %s "$work/$name")" -lt "$bytes" ]; do
-    cat "$work/$name" "$work/$name" >"$work/double" && mv "$work/double" "$work/$name"
-  done
-  head -c "$bytes" "$work/$name" >"$work/cut" && mv "$work/cut" "$work/$name"
-}
 # long_line NAME BYTES: a tag section whose one entry line fills the file, BYTES in all.
 long_line() {
   local header=$'Asset Tracking Number\n\t'

@@ -5,10 +5,7 @@
 # Runs on the default build, against the default unit with no state file and no call log.
 # Usage: bench/run.sh [BUILD_DIR]; BUILD_DIR names another build, already made, to compare with.
 set -euo pipefail
-fail() {
-  echo "bench: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/common.sh"
 build=""
 [ $# -eq 0 ] || build=$(realpath "$1")  # as the caller named it, before the cd
 cd "$(dirname "$0")/.."
@@ -46,15 +43,6 @@ timed() {
   kb=$(tail -n 1 "$work/rss")
 }
 
-# make_file SOURCE NAME BYTES: SOURCE repeated, then cut to BYTES.
-make_file() {
-  local source=$1 name=$2 bytes=$3
-  cp "$work/$source" "$work/$name"
-  while [ "$(stat -c %s "$work/$name")" -lt "$bytes" ]; do
-    cat "$work/$name" "$work/$name" >"$work/double" && mv "$work/double" "$work/$name"
-  done
-  head -c "$bytes" "$work/$name" >"$work/cut" && mv "$work/cut" "$work/$name"
-}
 
 # calls COMMAND...: the number of firmware calls COMMAND makes, from a call log of its own.
 calls() {

@@ -112,7 +112,7 @@ namespace {
 
 // A file's report as it is read: its diagnostics printed at once, its plan kept until they are
 // all out, and with --against, the golden file's effect on a unit.
-class FileReport final : public CheckSink {
+class FileReport final : public CheckSink {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     FileReport(const wchar_t* path, CheckOutput& out, bool withPlan, GoldenEffect* effect = nullptr)
         : path_(path), out_(out), withPlan_(withPlan), effect_(effect) {}

@@ -133,7 +133,8 @@ const std::string& CheckOutput::bytes(const wchar_t* file) {
 void CheckOutput::report(const wchar_t* file, const CheckReport& report, bool withPlan) {
     for (const Diagnostic& d : report.diagnostics) diagnostic(file, d);
     if (!withPlan) return;
-    for (const PlannedCall& call : report.plan) planLine(file, call.line, call.section, call.operation + " " + call.argument);
+    for (const PlannedCall& call : report.plan)
+        planLine(file, call.line, call.section, call.operation + " " + call.argument);
 }
 
 void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
@@ -208,7 +209,7 @@ bool HeldPlan::print(const wchar_t* file, CheckOutput& out, std::string& failure
         while (error_ == 0 && std::fread(head, sizeof head, 1, spilled_) == 1) {
             message.resize(head[2]);
             if (head[1] > kSectionCount ||
-                (head[2] > 0 && std::fread(&message[0], 1, head[2], spilled_) != head[2])) {
+                (head[2] > 0 && std::fread(message.data(), 1, head[2], spilled_) != head[2])) {
                 error_ = std::ferror(spilled_) != 0 && errno != 0 ? errno : EIO;
                 break;
             }

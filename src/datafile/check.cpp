@@ -141,8 +141,7 @@ public:
     }
 
     void dropLineShapes() {
-        held_.erase(std::remove_if(held_.begin(), held_.end(), [](const Held& h) { return h.lineShape; }),
-                    held_.end());
+        held_.erase(std::remove_if(held_.begin(), held_.end(), [](const Held& h) { return h.lineShape; }), held_.end());
     }
 
     // Passes on everything held but the line events that may still be adopted.
@@ -213,8 +212,8 @@ public:
         firstTimeLine_ = 0;
         lastTime_ = {};
         // What W does at the end of these sections is reported at their header.
-        endPending_ = section.kind == EntryKind::Password || section.kind == EntryKind::BootList ||
-                      section.kind == EntryKind::Wake;
+        passwordPending_ = section.kind == EntryKind::Password;
+        endPending_ = passwordPending_ || section.kind == EntryKind::BootList || section.kind == EntryKind::Wake;
     }
 
     void setPassword(size_t line, const Section& section, const char* text) override {
@@ -239,8 +238,7 @@ public:
             warnAbout(line, "no entry line under " + sectionName(section) + " in a golden file; W clears the " +
                                 passwordName(section) + " on every unit (a blank entry line keeps each unit's own)");
         } else {
-            noteAbout(line,
-                      "no entry line under " + sectionName(section) + "; W clears the " + passwordName(section));
+            noteAbout(line, "no entry line under " + sectionName(section) + "; W clears the " + passwordName(section));
         }
         plan(planned(line, section, "(cleared)"));
     }
@@ -360,11 +358,12 @@ public:
     void passedOver(size_t line, PassReason::Value reason, const char* textData, size_t length, bool marked) override {
         if (reason == PassReason::UnknownHeader) {
             section_ = nullptr;
+            passwordPending_ = false;
             queue_.adopt(line, section_);
         }
         const Step step(*this, line);
         // Any entry line of a password section keeps W from clearing the password.
-        if (section_ != nullptr && section_->kind == EntryKind::Password) endPending_ = false;
+        if (passwordPending_) endPending_ = false;
         const std::string_view text(textData, length);
         switch (reason) {
             case PassReason::EntryBeforeFirstHeader:
@@ -527,8 +526,8 @@ private:
         warn(line, quotedText(kEcpDmaOptions[dma]) +
                        " is marked with no printer mode set before it in the file; W sets it only if the unit's "
                        "printer mode is ECP or ECP/EPP, and does nothing otherwise");
-        PlannedCall call =
-            planned(line, section, "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)");
+        PlannedCall call = planned(
+            line, section, "DMA=" + std::to_string(dma) + " (only if the unit's printer mode is ECP or ECP/EPP)");
         call.dependsOnUnit = true;
         call.value = dma;
         plan(call);
@@ -595,7 +594,8 @@ private:
     size_t firstTagLine_ = 0;
     size_t firstTimeLine_ = 0;
     TimeLine lastTime_;
-    bool endPending_ = false;  // what W does at the section's end may still bring a diagnostic
+    bool endPending_ = false;       // what W does at the section's end may still bring a diagnostic
+    bool passwordPending_ = false;  // a password section, which any entry line keeps from clearing
     // Across the file: the parallel mode word as the file's own lines leave it, and the line
     // of an ECP DMA choice that a later printer mode would undo.
     std::optional<uint32_t> fileParallelMode_;
@@ -610,7 +610,7 @@ private:
 };
 
 // Collects a file's report.
-class Collector final : public CheckSink {
+class Collector final : public CheckSink {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
     explicit Collector(CheckReport& report) : report_(report) {}
     void diagnostic(const Diagnostic& d) override { report_.diagnostics.push_back(d); }

@@ -254,8 +254,9 @@ std::vector<Difference> GoldenEffect::differences(const UnitSettings& unit) cons
         if (last) calls.push_back(&*last);
     }
     std::sort(calls.begin(), calls.end(), [](const Last* a, const Last* b) { return a->order < b->order; });
-    calls.erase(std::unique(calls.begin(), calls.end(), [](const Last* a, const Last* b) { return a->order == b->order; }),
-                calls.end());
+    calls.erase(
+        std::unique(calls.begin(), calls.end(), [](const Last* a, const Last* b) { return a->order == b->order; }),
+        calls.end());
     UnitModel model(unit);
     for (const Last* last : calls) model.apply(last->order, last->call);
     return model.differences(unit);

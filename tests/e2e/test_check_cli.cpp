@@ -219,8 +219,9 @@ TEST(CheckCommandLine, APlanTooLongToHoldInMemoryComesWholeAfterTheDiagnostics) 
     }
     writeFile(dir.file("big.txt"), file + "Numlok\n");
     const e2e::Result r = check({"--plan", "big.txt"}, dir.file(""));
-    const std::string last = "big.txt:15002: warning: header \"Numlok\" names no section; W skips it and its entry "
-                             "lines (did you mean \"Numlock\"?)\n";
+    const std::string last =
+        "big.txt:15002: warning: header \"Numlok\" names no section; W skips it and its entry "
+        "lines (did you mean \"Numlock\"?)\n";
     ASSERT_GT(r.out.size(), plan.size());
     EXPECT_EQ(r.out.substr(r.out.size() - plan.size() - last.size()), last + plan);
     EXPECT_EQ(r.err, "");

@@ -110,8 +110,9 @@ TEST(CheckStreaming, TextsTooLongToQuoteShowTheirStartAndLength) {
     for (int i = 0; i < 64; ++i) start += "\\001";
     const std::vector<Diagnostic> diagnostics = diagnosticsOf(bytes + "\nNumlock\n\t" + bytes + "\n");
     ASSERT_EQ(diagnostics.size(), 2u);
-    EXPECT_EQ(diagnostics[0].text, "header \"" + start + "\"... (100 characters) names no section; W skips it and its "
-                                                          "entry lines");
+    EXPECT_EQ(diagnostics[0].text, "header \"" + start +
+                                       "\"... (100 characters) names no section; W skips it and its "
+                                       "entry lines");
     EXPECT_EQ(diagnostics[1].text,
               "text \"" + start + "\"... (100 characters) names no option of \"Numlock\"; W ignores the line");
     // A whole piece of plain text is quoted whole.
