@@ -358,6 +358,7 @@ public:
     void passedOver(size_t line, PassReason::Value reason, const char* textData, size_t length, bool marked) override {
         if (reason == PassReason::UnknownHeader) {
             section_ = nullptr;
+            endPending_ = false;  // the section before has ended
             passwordPending_ = false;
             queue_.adopt(line, section_);
         }

@@ -95,13 +95,18 @@ TEST(CheckStreaming, ASectionEndBeyondTheHeldLimitKeepsTheLineOrder) {
 TEST(CheckStreaming, AFirstLineBeyondTheHeldLimitIsNoCarriageReturnFile) {
     // The first line's pieces name no section; only after all of them does a carriage return
     // show lines that end so. Their warnings are out by then, so each line says its own.
-    const std::string file = repeated(std::string(255, 'x'), kHeldDiagnosticLimit + 10) + "\rNumlock\r\t*On\r";
+    const std::string file =
+        "Numlock" + repeated(std::string(255, 'x'), kHeldDiagnosticLimit + 10) + "\rNumlock\r\t*On\r";
     const std::vector<Diagnostic> diagnostics = diagnosticsOf(file);
     ASSERT_FALSE(diagnostics.empty());
     EXPECT_EQ(diagnostics.front().text,
               "line longer than 254 characters; W reads it in pieces of 255 characters, each as a line of its own");
-    EXPECT_EQ(diagnostics.back().text, "carriage return inside the line; W keeps it as part of the text");
-    for (const Diagnostic& d : diagnostics) EXPECT_EQ(d.line, 1u);
+    size_t carriageReturns = 0;
+    for (const Diagnostic& d : diagnostics) {
+        EXPECT_EQ(d.line, 1u);
+        carriageReturns += d.text == "carriage return inside the line; W keeps it as part of the text" ? 1u : 0u;
+    }
+    EXPECT_EQ(carriageReturns, 1u);
 }
 
 TEST(CheckStreaming, TextsTooLongToQuoteShowTheirStartAndLength) {
