@@ -83,8 +83,8 @@ set(FOLVANE_DEVICE_GATE_OBJECT
     ${folvane_root}/build/device/CMakeFiles/folvane_device.dir/src/platform/x86/call_gate.cpp.obj
     CACHE FILEPATH "The device build's object of src/platform/x86/call_gate.cpp")
 find_program(FOLVANE_MINGW32_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
-set(gate_msvc_name "?callGate@x86@@YAXPBXPBURegisterBlock@@PAU2@@Z")
-set(gate_gnu_name "__ZN3x868callGateEPKvPK13RegisterBlockPS2_")
+set(gate_msvc_name "?callGate@gate@@YAXPBXPBURegisterBlock@@PAU2@@Z")
+set(gate_gnu_name "__ZN4gate8callGateEPKvPK13RegisterBlockPS2_")
 set(gate_object ${CMAKE_CURRENT_BINARY_DIR}/device_call_gate.obj)
 add_custom_command(OUTPUT ${gate_object}
   COMMAND ${FOLVANE_MINGW32_OBJCOPY} --redefine-sym "${gate_msvc_name}=${gate_gnu_name}"
