@@ -30,9 +30,10 @@ export QEMU_RESERVED_VA=0x82000000
 cmake --preset coredll >/dev/null
 cmake --build --preset coredll
 # Exactly the names that the stand-in SDK's coredll exports, no more and no fewer.
-listed=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' sdk/wince-x86/coredll.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
+listed=$(sed -e 's/;.*//' -e 's/@[0-9]*//g' -e '1,/^EXPORTS/d' sdk/wince-x86/coredll.def | tr -s ' \t' '\n' |
+  grep -v '^$' | sort)
 exported=$(i686-w64-mingw32-objdump -p build/coredll/coredll.dll |
-  sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $3 }' | sort)
+  sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { sub(/^\t\[ *[0-9]+\] /, ""); print }' | sort)
 if [ "$listed" != "$exported" ]; then
   echo "device-e2e: coredll.dll exports other names than sdk/wince-x86/coredll.def lists:" >&2
   diff <(echo "$listed") <(echo "$exported") >&2 || true

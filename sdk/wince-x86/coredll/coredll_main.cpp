@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "device_manager.h"
 #include "firmware_interface.h"
 #include "host_entry.h"
 #include "service_entry.h"
@@ -43,13 +44,17 @@ LPVOID __cdecl ce_VirtualAlloc(LPVOID address, DWORD size, DWORD type, DWORD pro
                    "h); the device program only reserves, at no preferred address (MEM_RESERVE 2000h)");
     }
     void* region = sim::currentUnit().reserve(size, protection);
+    if (region != nullptr) coredll::noteReservation(region, __builtin_return_address(0));
     return region != nullptr ? region : failingWithUnitError<LPVOID>(nullptr);
 }
 
 // CE: backs a reserved region with physical memory; with PAGE_PHYSICAL the source is the
 // physical address divided by 256. The unit refuses any other region, size, source or
-// protection as the device would.
+// protection as the device would. CE 6 and 7 refuse it to user-mode code (the program).
 BOOL __cdecl ce_VirtualCopy(LPVOID destination, LPVOID source, DWORD size, DWORD protection) {
+    const void* caller = __builtin_return_address(0);
+    if (coredll::refusesPhysicalMapping(caller, protection)) return FALSE;
+    coredll::checkMappingTarget(destination, coredll::callerAt(caller) != coredll::Caller::Kernel, "VirtualCopy");
     const auto form = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(source));
     if (sim::currentUnit().map(destination, form, size, protection)) return TRUE;
     return failingWithUnitError<BOOL>(FALSE);
@@ -61,6 +66,7 @@ BOOL __cdecl ce_VirtualFree(LPVOID address, DWORD size, DWORD type) {
         sim::fault("VirtualFree(" + hex8(reinterpret_cast<uintptr_t>(address)) + "h, " + hex8(size) + "h, " + hex8(type) +
                    "h); the device program releases whole regions (size 0, MEM_RELEASE 8000h)");
     }
+    coredll::forgetReservation(address);
     return sim::currentUnit().release(address) ? TRUE : FALSE;
 }
 
@@ -89,8 +95,9 @@ FILE* __cdecl ce_getstdfilex(int stream) {
 }
 
 // The end of the program's process: the console flushed and every region checked, as at the
-// end of every other build's process.
+// end of every other build's process, and the device manager's keys, drivers and handles.
 void __cdecl ce_ExitProcess(UINT status) {
+    coredll::checkNothingHeldAtExit();
     ExitProcess(static_cast<UINT>(host::finishProcess(static_cast<int>(status))));
 }
 
