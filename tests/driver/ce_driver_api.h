@@ -24,9 +24,9 @@ typedef unsigned char BYTE;
 #define PAGE_PHYSICAL 0x400
 
 // The test driver's requests.
-#define TST_MAP 0x1          // in: TstMapRequest; maps the physical range into the caller's region
-#define TST_ECHO 0x2         // in: bytes; out: each byte plus one; returns the input's length
-#define TST_CALL_ENTRY 0x3   // in: a DWORD address, which the driver calls
+#define TST_MAP 0x1             // in: TstMapRequest; maps the physical range into the caller's region
+#define TST_ECHO 0x2            // in: bytes; out: each byte plus one; returns the input's length
+#define TST_CALL_ENTRY 0x3      // in: a DWORD address, which the driver calls
 #define TST_INIT_REFUSES 0xBAD  // Init's parameter that makes it fail
 #define TST_INIT_ERROR 21       // ERROR_NOT_READY, the error it fails with
 
@@ -46,15 +46,15 @@ struct OSVERSIONINFOW {
 };
 
 extern "C" {
-LONG __cdecl RegCreateKeyExW(HKEY parent, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
-                             DWORD access, void* security, HKEY* result, DWORD* disposition);
+LONG __cdecl RegCreateKeyExW(HKEY parent, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, DWORD access,
+                             void* security, HKEY* result, DWORD* disposition);
 LONG __cdecl RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 LONG __cdecl RegDeleteKeyW(HKEY parent, LPCWSTR subKey);
 LONG __cdecl RegCloseKey(HKEY key);
 HANDLE __cdecl ActivateDeviceEx(LPCWSTR deviceKey, const void* registryEntries, DWORD count, LPVOID parameter);
 BOOL __cdecl DeactivateDevice(HANDLE device);
-HANDLE __cdecl CreateFileW(LPCWSTR name, DWORD access, DWORD share, void* security, DWORD disposition,
-                           DWORD attributes, HANDLE templateFile);
+HANDLE __cdecl CreateFileW(LPCWSTR name, DWORD access, DWORD share, void* security, DWORD disposition, DWORD attributes,
+                           HANDLE templateFile);
 BOOL __cdecl DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inLength, LPVOID out, DWORD outLength,
                              DWORD* returned, void* overlapped);
 BOOL __cdecl CloseHandle(HANDLE handle);

@@ -171,7 +171,8 @@ void checkNothingHeldAtExit() {
         const std::string value = hexDigits(entry.first, 8) + "h";
         if (h.kind == Kind::Open) sim::fault("the device handle " + value + " is still open at exit (CloseHandle)");
         if (h.kind == Kind::Process) sim::fault("the process handle " + value + " is still open at exit (CloseHandle)");
-        if (h.kind == Kind::Key) sim::fault("the registry key handle " + value + " is still open at exit (RegCloseKey)");
+        if (h.kind == Kind::Key)
+            sim::fault("the registry key handle " + value + " is still open at exit (RegCloseKey)");
     }
     for (const auto& entry : m.keys) {
         if (!entry.second.unitOwn) {
@@ -184,9 +185,9 @@ void checkNothingHeldAtExit() {
 }  // namespace coredll
 
 using coredll::Device;
+using coredll::failsOnDemand;
 using coredll::Handle;
 using coredll::Kind;
-using coredll::failsOnDemand;
 using coredll::manager;
 
 extern "C" {
@@ -202,7 +203,7 @@ LONG __cdecl ce_RegCreateKeyExW(HKEY parent, LPCWSTR subKey, DWORD, LPWSTR, DWOR
         return ERROR_INVALID_PARAMETER;
     }
     const bool existed = coredll::findKey(path) != nullptr;
-    for (size_t end = path.find(L'\\'); ; end = path.find(L'\\', end + 1)) {
+    for (size_t end = path.find(L'\\');; end = path.find(L'\\', end + 1)) {
         const std::wstring part = path.substr(0, end);
         if (coredll::findKey(part) == nullptr) manager().keys[coredll::folded(part)] = coredll::Key{part, {}, false};
         if (end == std::wstring::npos) break;
@@ -236,7 +237,8 @@ LONG __cdecl ce_RegDeleteKeyW(HKEY parent, LPCWSTR subKey) {
     const std::wstring key = coredll::folded(path);
     if (manager().keys.erase(key) == 0) return ERROR_FILE_NOT_FOUND;
     auto& keys = manager().keys;
-    for (auto at = keys.lower_bound(key + L"\\"); at != keys.end() && at->first.compare(0, key.size() + 1, key + L"\\") == 0;) {
+    for (auto at = keys.lower_bound(key + L"\\");
+         at != keys.end() && at->first.compare(0, key.size() + 1, key + L"\\") == 0;) {
         at = keys.erase(at);
     }
     return ERROR_SUCCESS;

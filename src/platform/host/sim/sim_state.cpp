@@ -356,9 +356,10 @@ const std::vector<Key>& keys() {
 std::vector<uint8_t> defaultBootSequence() { return {2, 5, 6}; }
 
 const std::vector<std::string_view>& deviceManagerSteps() {
-    static const std::vector<std::string_view> steps = {"RegCreateKeyExW", "RegSetValueExW", "ActivateDeviceEx",
-                                                        "CreateFileW",     "DeviceIoControl", "OpenProcess",
-                                                        "VirtualCopyEx"};
+    static const std::vector<std::string_view> steps = {
+        "RegCreateKeyExW", "RegSetValueExW", "ActivateDeviceEx", "CreateFileW",
+        "DeviceIoControl", "OpenProcess",    "VirtualCopyEx",
+    };
     return steps;
 }
 
