@@ -181,6 +181,11 @@ TEST(Retrieve, AssetTagLines) {
         {"\"x\\x1Ay\"", "Asset Tracking Number\n"},
         {"\"\\x1A\"", "Asset Tracking Number\n"},
         {"\"  lead\"", "Asset Tracking Number\n\t  lead\n"},
+        // W refuses a tag line with any other control byte: R never writes one. A tab is text.
+        {"\"ROOM\\x1B[7\"", "Asset Tracking Number\n"},
+        {"\"x\\x01\"", "Asset Tracking Number\n"},
+        {"\"del\\x7F\"", "Asset Tracking Number\n"},
+        {"\"A\\tB\"", "Asset Tracking Number\n\tA\tB\n"},
     };
     for (const Case& c : cases) {
         const Outcome run = retrieveToConsole("asset_tag = " + c.tag);
