@@ -168,6 +168,7 @@ int retrieveSettings(const wchar_t* path) {
         file = platform::openReplacement(path);
         if (file == 0) {
             platform::consolePrint(L"***ERROR*** Failed to open output file (%s)!\n", path);
+            platform::explainReplacementFailure();
             return kExitFailure;
         }
     }
@@ -188,6 +189,7 @@ int retrieveSettings(const wchar_t* path) {
     if (!written) platform::discardReplacement(path);
     if (!written || !platform::commitReplacement(path)) {
         platform::consolePrint(L"***ERROR*** Failed to write output file (%s)!\n", path);
+        platform::explainReplacementFailure();
         return kExitFailure;
     }
     return kExitSuccess;
