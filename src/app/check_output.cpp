@@ -91,7 +91,8 @@ const char* const kNotComparedText = "set to a text, which a unit's file cannot 
 // which the text line marks "note: ".
 std::string differenceMessage(const Difference& d, bool markNote) {
     const std::string section = d.section->header;
-    if (d.kind == Difference::Kind::PasswordNotCompared) return section + (markNote ? ": note: " : ": ") + kNotComparedText;
+    if (d.kind == Difference::Kind::PasswordNotCompared)
+        return section + (markNote ? ": note: " : ": ") + kNotComparedText;
     return section + ": " + d.shownOld() + " -> " + d.shownNew();
 }
 

@@ -266,7 +266,8 @@ public:
 
     void refusedText(size_t line, const Section& section, LineDamage::Value damage) override {
         const bool header = line == headerLine_;
-        const std::string where = header ? "header line of " + sectionName(section) : "entry line under " + sectionName(section);
+        const std::string where =
+            header ? "header line of " + sectionName(section) : "entry line under " + sectionName(section);
         const std::string what = damage == LineDamage::PartOfLongLine
                                      ? " is a piece of a line longer than 254 characters"
                                      : " holds a control byte (below 20h other than the tab, or 7Fh)";
