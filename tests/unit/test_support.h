@@ -12,11 +12,12 @@
 
 namespace testing_support {
 
-// The names in a folder, sorted, without "." and "..".
+// The names in a folder, sorted, without "." and "..". readdir64: a 32-bit build's readdir
+// fails on the 64-bit offsets of some file systems.
 inline std::vector<std::string> folderNames(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
+        while (const dirent64* entry = readdir64(dir)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..") names.push_back(name);
         }
