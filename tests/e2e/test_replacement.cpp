@@ -27,11 +27,14 @@ using Names = std::vector<std::string>;
 
 const std::string kBanner = "Norvik Folvane Utility for CE, Version 2.00.004\nCopyright (c) Norvik. All rights reserved.\n\n";
 
-// FolvaneCE run as the user "nobody" (CI runs as root, whom no file refuses).
+// FolvaneCE run as the user "nobody" (CI runs as root, whom no file refuses). A coverage
+// build's counts go where nobody may write them, and are not kept.
 e2e::Result asNobody(const std::vector<std::string>& args, const std::string& cwd) {
+    static TempDir counts;
+    (void)chmod(counts.file("").c_str(), 0777);
     std::vector<std::string> all = {"--reuid=65534", "--regid=65534", "--clear-groups", FOLVANE_HOST_PROGRAM};
     all.insert(all.end(), args.begin(), args.end());
-    return e2e::runHostTool("setpriv", {all, {}, cwd});
+    return e2e::runHostTool("setpriv", {all, {{"GCOV_PREFIX", counts.file("")}}, cwd});
 }
 
 TEST(Replacement, ProtectedTargetsAndFoldersAreRefusedAndKept) {
