@@ -105,6 +105,7 @@ public:
 
     void sectionStarted(size_t line, const Section& section, const char* headerText, size_t length) override {
         section_ = &section;
+        headerLine_ = line;
         adoptLineEvents(line);
         const std::string_view headerLine(headerText, length);
         if (headerLine.size() > section.headerLength) {
@@ -257,9 +258,23 @@ public:
             case PassReason::BlankEntry:
             case PassReason::UnmarkedOption:
             case PassReason::BlankPassword:
+            case PassReason::InRefusedSection:  // the refusal has its warning
             case PassReason::EcpDmaModeUnread:  // never: the checker reads no unit
                 return;
         }
+    }
+
+    void refusedText(size_t line, const Section& section, LineDamage::Value damage) override {
+        const bool header = line == headerLine_;
+        const std::string where =
+            header ? "header line of " + sectionName(section) : "entry line under " + sectionName(section);
+        const std::string what = damage == LineDamage::PartOfLongLine
+                                     ? " is a piece of a line longer than 254 characters"
+                                     : " holds a control byte (below 20h other than the tab, or 7Fh)";
+        const std::string outcome = section.kind == EntryKind::Password
+                                        ? "leaves the " + passwordName(section) + " as it is"
+                                        : "sets no asset tag from it";
+        warn(line, where + what + "; W refuses " + (header ? "the section" : "the line") + " and " + outcome);
     }
 
     void longLine(size_t line) override {
@@ -286,9 +301,15 @@ public:
         warn(line, "Ctrl-Z byte (1Ah); the device's text mode ends the input there, so W reads nothing after it");
     }
 
-    // After the whole file: a file whose lines end in carriage returns alone has one warning
-    // for that, in place of one for each line.
-    void finish() {
+    // After the whole file: a file that names no section sets nothing, which is never what it is
+    // for; a file whose lines end in carriage returns alone has one warning for that, in place of
+    // one for each line.
+    void finish(bool wholeFileRead) {
+        // A file that cannot be read has its error instead.
+        if (headerLine_ == 0 && wholeFileRead) {
+            report_.diagnostics.push_back(
+                {0, Diagnostic::Kind::Warning, "no section that W knows; W sets nothing from this file", nullptr});
+        }
         if (!carriageReturnLineEnds_) return;
         for (auto i = lineShapeDiagnostics_.rbegin(); i != lineShapeDiagnostics_.rend(); ++i) {
             report_.diagnostics.erase(report_.diagnostics.begin() + static_cast<std::ptrdiff_t>(*i));
@@ -425,6 +446,7 @@ private:
     CheckReport& report_;
     const CheckOptions options_;
     const Section* section_ = nullptr;
+    size_t headerLine_ = 0;  // 0 until a header names a section
     std::array<size_t, kSectionCount> firstHeaderLine_{};
     // Within one occurrence of a section:
     size_t firstMarkLine_ = 0;
@@ -463,7 +485,7 @@ CheckReport checkDataFile(FILE* file, const CheckOptions& options) {
     LineReader lines(file);
     report.wholeFileRead = readDataFile(lines, checker);
     const int readError = errno;
-    checker.finish();
+    checker.finish(report.wholeFileRead);
     if (!report.wholeFileRead) {
         const std::string reason = std::strerror(readError);
         const size_t last = lines.number();
