@@ -84,6 +84,7 @@ struct Section {
     const char* setName;
     const wchar_t* setFailure;    // W's own line after a failed set: "%d" the value, "%S" the text
     const wchar_t* clearFailure;  // W's own line after a failed clear of a password
+    const wchar_t* invalidText;   // W's line for a password or tag section refused for a damaged line
 
     // Whether a "*" after an entry line's leading white space is a mark rather than text.
     bool usesMarks() const {

@@ -51,16 +51,21 @@ void consoleWrite(const char* text, size_t length);
 // Opens a file by its wide name; `mode` is "wt" or "rt" (text mode).
 FILE* openFile(const wchar_t* path, const char* mode);
 
-// R's output file is written whole beside its target ("PATH.new", beside the file that a
-// symbolic link names) and then put in the target's place, so that the target is always either
-// the old file or the whole new one.
-// Opens the new file for writing in text mode, replacing a leftover one. Null on failure.
+// R's output file is written whole beside its target (beside the file that a symbolic link
+// names) and then put in the target's place, so that the target is always either the old file
+// or the whole new one. The device and the Windows build write it as "PATH.new"; a POSIX host
+// under a name of its own, created exclusively.
+// Opens the new file for writing in text mode. Null on failure, also for a target that the
+// caller could not overwrite.
 FILE* openReplacement(const wchar_t* path);
 // Puts the closed new file in place of `path`, with the replaced file's permission bits where
 // the platform has them. False when it cannot; the new file is then removed.
 bool commitReplacement(const wchar_t* path);
 // Removes the new file.
 void discardReplacement(const wchar_t* path);
+// After the console's message of a failed openReplacement or commitReplacement: the reason,
+// where the platform knows more than the message says (a host, on standard error).
+void explainReplacementFailure();
 
 // Flushes the console stream; false when anything written to it may not have reached it.
 bool consoleFlushed();

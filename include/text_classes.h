@@ -21,6 +21,21 @@ inline bool sameText(const char* a, const char* b) {
     return *a == *b;
 }
 
+// A byte that no intact line of the data file holds: one below 20h other than the tab, or 7Fh.
+// A line end or a carriage return that stayed, a zero or Ctrl-Z byte, an escape sequence.
+inline bool isControlByte(char c) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7F;
+}
+
+// Whether the zero-ended `text` holds a control byte.
+inline bool holdsControlByte(const char* text) {
+    for (; *text != '\0'; ++text) {
+        if (isControlByte(*text)) return true;
+    }
+    return false;
+}
+
 inline bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A decimal number as the standard conversion reads it (leading white space and a sign

@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
 # Builds the device image build/device/FolvaneCE.exe over the stand-in CE SDK (the `device`
 # preset: clang as Visual C++ 2005, a second opinion from mingw-w64 g++, the mingw-w64 linker)
-# and checks it: 32-bit x86, subsystem 9 (Windows CE), imports from coredll.dll alone, each
-# name on sdk/wince-x86/coredll.def and each name there imported, no static initialisers.
-# Prints the image's size and its .text size.
+# and checks it: 32-bit x86, subsystem 9 (Windows CE), imports from coredll.dll alone and by
+# ordinal alone, each function it calls at the ordinal CE's coredll exports it under
+# (sdk/wince-x86/coredll_ordinals.txt), exactly the exports of sdk/wince-x86/coredll.def, no
+# static initialisers. Prints the image's imports by ordinal and name, its size and its .text
+# size.
 #   --quiet      prints the two sizes alone, in bytes, for the bench's table
 #   --self-test  shows that the build fails on device code with a C++11 feature, a standard
 #                C++ header, a function the stand-in does not declare, one coredll does not
-#                export, or a static initialiser
+#                export, a static initialiser, a name that a smart-device build's macro takes
+#                over, or a deprecated runtime function without the build's defines
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
 objdump=i686-w64-mingw32-objdump
-exports=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' sdk/wince-x86/coredll.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
+# `NAME ORDINAL` lines: what the stand-in's coredll.def lists, and what CE's coredll exports.
+exports=$(cmake -P sdk/wince-x86/coredll_def.cmake | sort)
+ce_exports=$(grep -v -e '^#' -e '^$' sdk/wince-x86/coredll_ordinals.txt | sort)
+# What the program itself imports: the list up to the driver route's block, which it does not use yet.
+program_exports=$(grep -v -w -F -f <(sed -n '/^[[:space:]]*; The driver route/,$p' sdk/wince-x86/coredll.def |
+  sed 's/;.*//' | awk 'NF { print $1 }') <<<"$exports")
 
 fail() {
   echo "device: $*" >&2
@@ -22,10 +30,29 @@ fail() {
 # section_names FILE...: the section names of object files or images, one a line.
 section_names() { "$objdump" -h "$@" | awk '$1 ~ /^[0-9]+$/ { print $2 }'; }
 
+# image_imports IMAGE MAP: `NAME ORDINAL` for each import slot of IMAGE that its code calls
+# through: the name the objects call (the link map's __imp_ symbol at the slot) and the
+# ordinal the image's slot holds (`NAME name` for a slot bound by name).
+image_imports() {
+  local image=$1 map=$2 address hex name word value i
+  local -a words
+  local -A slots=()
+  while read -r address hex; do
+    [[ $address =~ ^[0-9a-f]+$ ]] || continue
+    read -ra words <<<"${hex%%  *}"
+    for i in "${!words[@]}"; do slots[$((16#$address + 4 * i))]=${words[$i]}; done
+  done < <("$objdump" -s -j .idata "$image")
+  while read -r address name; do
+    word=${slots[$((address))]:-00000000}
+    value=$((16#${word:6:2}${word:4:2}${word:2:2}${word:0:2}))  # little-endian
+    if ((value & 0x80000000)); then echo "$name $((value & 0xFFFF))"; else echo "$name name"; fi
+  done < <(awk '$1 ~ /^0x/ && $2 ~ /^_imp__/ { print $1, substr($2, 7) }' "$map")
+}
+
 # check_image DIR: checks DIR/FolvaneCE.exe and the objects it is made of, reporting every
-# violation; sets image_bytes and text_bytes.
+# violation; sets image_bytes, text_bytes and imports.
 check_image() {
-  local dir=$1 image=$1/FolvaneCE.exe headers dlls imports unlisted unused problems=()
+  local dir=$1 image=$1/FolvaneCE.exe headers dlls slots unlisted unused wrong problems=()
   local -a objects
   mapfile -t objects < <(find "$dir/CMakeFiles/folvane_device.dir" -name '*.obj')
   headers=$("$objdump" -f -p "$image")
@@ -33,11 +60,19 @@ check_image() {
   grep -q -E '^Subsystem[[:space:]]+00000009' <<<"$headers" || problems+=("not for subsystem 9 (Windows CE)")
   dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | sort -u)
   [ "$dlls" = coredll.dll ] || problems+=("imports from $(paste -sd " " <<<"$dlls"), not from coredll.dll alone")
-  imports=$(awk '/DLL Name:/ { on = 1; next } on && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print $3 } /^$/ { on = 0 }' \
-    <<<"$headers" | sort -u)
+  # The import table: `ORDINAL <none>` for an import by ordinal, `HINT NAME` for one by name.
+  slots=$(awk '/DLL Name:/ { on = 1; next } on && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print $2, $3 } /^$/ { on = 0 }' \
+    <<<"$headers")
+  ! grep -q -v ' <none>$' <<<"$slots" ||
+    problems+=("imports by name, not by ordinal: $(grep -v ' <none>$' <<<"$slots" | cut -d' ' -f2 | paste -sd " ")")
+  imports=$(image_imports "$image" "$dir/FolvaneCE.map" | sort)
+  [ "$(cut -d' ' -f2 <<<"$imports" | sort -n)" = "$(cut -d' ' -f1 <<<"$slots" | sort -n)" ] ||
+    problems+=("the import table's ordinals are not those of the functions its code calls")
+  wrong=$(comm -23 <(echo "$imports") <(echo "$ce_exports"))
+  [ -z "$wrong" ] || problems+=("imports what CE's coredll does not export so: $(paste -sd " " <<<"$wrong")")
   unlisted=$(comm -23 <(echo "$imports") <(echo "$exports"))
   [ -z "$unlisted" ] || problems+=("imports what coredll.def does not list: $(paste -sd " " <<<"$unlisted")")
-  unused=$(comm -13 <(echo "$imports") <(echo "$exports"))
+  unused=$(comm -13 <(echo "$imports") <(echo "$program_exports"))
   [ -z "$unused" ] || problems+=("does not import what coredll.def lists: $(paste -sd " " <<<"$unused")")
   # The device program has no start-up that would run static initialisers.
   ! grep -q "^\\.CRT\\\$XC" <<<"$(section_names "${objects[@]}")" || problems+=("static initialisers (.CRT\$XC*) in its objects")
@@ -70,7 +105,8 @@ self_test() {
   local dir=build/device-probe
   mkdir -p "$dir"
   printf 'int probe();\nint probe() { return 0; }\n' >"$dir/probe.cpp"
-  cmake --preset device -B "$dir" -DFOLVANE_DEVICE_PROBE="$PWD/$dir/probe.cpp" >/dev/null
+  cmake --preset device -B "$dir" -DFOLVANE_DEVICE_PROBE="$PWD/$dir/probe.cpp" \
+    -DFOLVANE_COREDLL_DEF="$PWD/sdk/wince-x86/coredll.def" >/dev/null
   local output
   if ! output=$(cmake --build "$dir" 2>&1 && check_image "$dir" 2>&1); then
     printf '%s\n' "$output" >&2
@@ -89,6 +125,20 @@ int probe(const wchar_t* text); int probe(const wchar_t* text) { return _wtoi(te
   probe_case "a static initialiser" "static initialisers" \
     '#include <windows.h>
 extern const DWORD probeError; const DWORD probeError = GetLastError();'
+  # An import library that binds a function at another ordinal than CE's coredll exports it at.
+  sed 's/^\( *VirtualFree @\)525$/\1526/' sdk/wince-x86/coredll.def >"$dir/coredll.def"
+  cmake -B "$dir" -DFOLVANE_COREDLL_DEF="$PWD/$dir/coredll.def" >/dev/null
+  probe_case "an import bound at another ordinal than CE's (VirtualFree at 526)" \
+    "imports what CE's coredll does not export so: VirtualFree 526" 'int probe(); int probe() { return 0; }'
+  cmake -B "$dir" -DFOLVANE_COREDLL_DEF="$PWD/sdk/wince-x86/coredll.def" >/dev/null
+  probe_case "a name a smart-device build defines as a macro (namespace x86)" "expected identifier" \
+    'namespace x86 { int probe(); }
+int x86::probe() { return 0; }'
+  probe_case "a deprecated runtime function without the build's defines (_wfopen)" "'_wfopen' is deprecated" \
+    '#undef _CRT_SECURE_NO_DEPRECATE
+#undef _CRT_SECURE_NO_WARNINGS
+#include <stdio.h>
+FILE* probe(const wchar_t* path); FILE* probe(const wchar_t* path) { return _wfopen(path, L"rb"); }'
 }
 
 case $mode in
@@ -105,8 +155,10 @@ case $mode in
   "")
     build
     check_image build/device
+    echo "device: build/device/FolvaneCE.exe imports from coredll.dll by ordinal (ordinal name):"
+    awk '{ printf "  %5d %s\n", $2, $1 }' <<<"$imports" | sort -n
     echo "device: build/device/FolvaneCE.exe: $image_bytes bytes, .text $text_bytes bytes;" \
-      "imports $(wc -w <<<"$exports") functions from coredll.dll"
+      "imports $(wc -l <<<"$imports") functions from coredll.dll, each at CE's ordinal"
     ;;
   *)
     echo "usage: scripts/device_build.sh [--quiet | --self-test]" >&2

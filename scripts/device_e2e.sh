@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Runs the device image build/device/FolvaneCE.exe as a process under wine against the simulated
 # unit: the test machine's coredll.dll (the `coredll` preset) beside it, the gate probe with the
-# image's own gate object, and a chosen part of the end-to-end suite in two shards at once. Needs
+# image's own gate object, R on CE 6.0 and 7 units, the test driver under the device manager
+# (tests/driver), and a chosen part of the end-to-end suite in two shards at once. Needs
 # build/default (the suite and the host build) and build/device (scripts/device_build.sh).
 # Prints the time of the prefix, of one launch, of the suite and of the whole stage.
 #   --self-test  shows that the unit and the probe catch a broken device layer: copies of the
 #                tree whose image maps the wrong physical form, keeps the segment view at exit,
 #                calls past the announced entry, or calls with a frame pointer of no frame, and
-#                whose gate returns with the direction flag set
+#                whose gate returns with the direction flag set; and the test driver's caller
+#                leaving a registry key, a driver or a handle at exit, or its driver calling
+#                the firmware
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 start=$SECONDS
 mode=${1:-}
 case $mode in
@@ -29,13 +33,24 @@ export QEMU_RESERVED_VA=0x82000000
 
 cmake --preset coredll >/dev/null
 cmake --build --preset coredll
-# Exactly the names that the stand-in SDK's coredll exports, no more and no fewer.
-listed=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' sdk/wince-x86/coredll.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
-exported=$(i686-w64-mingw32-objdump -p build/coredll/coredll.dll |
-  sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $3 }' | sort)
+# Exactly the exports of the stand-in SDK's coredll.def, each name at its ordinal, no more and no
+# fewer; and every ordinal the image imports among them.
+listed=$(cmake -P sdk/wince-x86/coredll_def.cmake | sort)
+exported=$(i686-w64-mingw32-objdump -p build/coredll/coredll.dll | awk '
+  /^Export Address Table -- Ordinal Base/ { base = $NF }
+  /\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
+  on && /^$/ { on = 0 }
+  on && /^\t\[/ { gsub(/[][]/, " "); print $2, $1 + base }' | sort)
 if [ "$listed" != "$exported" ]; then
-  echo "device-e2e: coredll.dll exports other names than sdk/wince-x86/coredll.def lists:" >&2
+  echo "device-e2e: coredll.dll exports other names or ordinals than sdk/wince-x86/coredll.def lists:" >&2
   diff <(echo "$listed") <(echo "$exported") >&2 || true
+  exit 1
+fi
+imported=$(i686-w64-mingw32-objdump -p build/device/FolvaneCE.exe | awk '/DLL Name:/ { on = 1; next }
+  on && /^\t[0-9a-f]+\t +[0-9]+ +<none>$/ { print $2 } /^$/ { on = 0 }' | sort)
+missing=$(comm -23 <(echo "$imported") <(cut -d' ' -f2 <<<"$exported" | sort))
+if [ -z "$imported" ] || [ -n "$missing" ]; then
+  echo "device-e2e: coredll.dll does not export the ordinals the image imports: ${missing:-none imported}" >&2
   exit 1
 fi
 cp build/coredll/coredll.dll build/device/coredll.dll
@@ -72,6 +87,61 @@ grep -q '^Usage:  FolvaneCE {R|W} <datafile>'$'\r''$' "$logs/usage" || {
   exit 1
 }
 echo "device-e2e: one launch of the image takes $launch_ms ms"
+
+# startup_check: the image started with command lines as typed at a prompt (a batch file run by
+# wine's cmd passes each line on unchanged, where wine would quote Unix arguments itself). The
+# start-up must hand over the arguments split at blanks outside double quotes, the quotes
+# removed and nothing escaped, and the process end with wmain's status through TerminateProcess.
+startup_check() {
+  local dir=$logs/startup output expected
+  mkdir "$dir"
+  cp build/device/FolvaneCE.exe build/device/coredll.dll "$dir/"
+  printf '%s\r\n' '@echo off' \
+    'FolvaneCE.exe R "fleet "unit.txt' 'echo status %errorlevel%' \
+    'FolvaneCE.exe w "a\"b.txt"' 'echo status %errorlevel%' \
+    'FolvaneCE.exe R  "two  blanks.txt"  ' 'echo status %errorlevel%' >"$dir/lines.bat"
+  output=$(cd "$dir" && /usr/lib/wine/wine64 cmd /c lines.bat </dev/null 2>&1 | tr -d '\r') || true
+  expected="status 0
+***ERROR*** Failed to open input file (a\\b.txt)!
+status 1
+status 0"
+  if [ "$(grep -e '^status' -e '^\*\*\*' <<<"$output")" != "$expected" ] || [ ! -f "$dir/fleet unit.txt" ] ||
+    [ ! -f "$dir/two  blanks.txt" ]; then
+    printf 'device-e2e: the start-up splits or ends otherwise than CE'"'"'s:\n%s\n' "$output" >&2
+    return 1
+  fi
+  echo "device-e2e: start-up: quoted arguments with blanks, a quote inside an argument, no escapes," \
+    "statuses 0 and 1 through TerminateProcess"
+}
+
+# caller_runs NAME DIR ROW...: runs the test driver's caller build/coredll/driver_caller.exe in
+# DIR once per row "STATE;MODE;STATUS;LINES", STATE the unit's state file with `|` for line
+# ends, MODE its argument, and every `|`-separated piece of LINES a line of its output; returns 1
+# at the first that differs.
+caller_runs() {
+  local name=$1 dir=$2 row state mode status lines output actual line failed=0 runs=0
+  shift 2
+  mkdir -p "$dir"
+  for row in "$@"; do
+    IFS=';' read -r state mode status lines <<<"$row"
+    tr '|' '\n' <<<"$state" >"$dir/state"
+    actual=0
+    output=$(cd "$dir" && FOLVANE_MACHINE="$dir/state" "$wine" "$root/build/coredll/driver_caller.exe" "$mode" \
+      </dev/null 2>&1) || actual=$?
+    output=$(tr -d '\r' <<<"$output")
+    [ "$actual" -eq "$status" ] || failed=1
+    while IFS= read -r line; do
+      grep -q -x -F -e "$line" <<<"$output" || failed=1
+    done < <(tr '|' '\n' <<<"$lines")
+    if [ "$failed" -ne 0 ]; then
+      printf 'device-e2e: %s: %s on a unit of "%s" ended with status %s, not %s and "%s":\n%s\n' "$name" "$mode" \
+        "$state" "$actual" "$status" "$lines" "$output" >&2
+      return 1
+    fi
+    runs=$((runs + 1))
+  done
+  echo "device-e2e: $name: $runs runs as expected"
+}
 
 # variant NAME EXPECTED FILE FROM TO [probe]: the copy of the tree with the first FROM in FILE
 # replaced by TO and built; its image must end R with status 3 and EXPECTED in its output, or
@@ -122,6 +192,13 @@ self_test() {
   variant "a gate that calls with a frame pointer of no frame" "not a frame of the program's stack" \
     src/platform/x86/call_gate.cpp "        call dword ptr [esp]" "        xor ebp, ebp
         call dword ptr [esp]"
+  # What the program leaves in the device manager, and a driver that calls the firmware itself.
+  local exit_check="ce_version = 6;leave"
+  caller_runs "the fault check at exit and the firmware's caller" "$logs/caller" \
+    "$exit_check-key;3;simulated unit: fault: the registry key HKEY_LOCAL_MACHINE\\Drivers\\FolvaneTest is still there at exit (RegDeleteKeyW)" \
+    "$exit_check-driver;3;simulated unit: fault: the driver TST1: is still active at exit (DeactivateDevice)" \
+    "$exit_check-handle;3;simulated unit: fault: the device handle 5EC0000Ch is still open at exit (CloseHandle)" \
+    "ce_version = 7;driver-calls-firmware;3;simulated unit: fault: the firmware was called from folvane_test_driver.dll, not from the program's image"
   variant "a gate that returns with the direction flag set" "FAIL direction flag clear when the gate returns" \
     src/platform/x86/call_gate.cpp "        pop ebp
         cld" "        pop ebp" probe
@@ -134,9 +211,59 @@ if [ "$mode" = --self-test ]; then
 fi
 
 status=0
+startup_check || status=1
 probe_start=$SECONDS
 "$wine" build/coredll/gate_probe.exe </dev/null || status=1
 echo "device-e2e: gate probe in $((SECONDS - probe_start)) s"
+
+# The image on CE 6.0 and 7, which refuse the program's mapping of physical memory: R stops at
+# the segment's mapping with the generation's error, status 1, and writes no file.
+for generation in 6:00000032 7:00000005; do
+  printf 'ce_version = %s\n' "${generation%%:*}" >"$logs/ce-state"
+  rm -f "$logs/out.txt"
+  generation_status=0
+  output=$(cd "$logs" && FOLVANE_MACHINE="$logs/ce-state" "$wine" "$root/build/device/FolvaneCE.exe" R out.txt \
+    </dev/null 2>&1) || generation_status=$?
+  if [ "$generation_status" -ne 1 ] || [ -e "$logs/out.txt" ] ||
+    ! grep -q -F "***ERROR*** VirtualCopy failed (${generation#*:})!"$'\r' <<<"$output"; then
+    printf 'device-e2e: R on a CE %s unit (status %s):\n%s\n' "${generation%%:*}" "$generation_status" "$output" >&2
+    status=1
+  else
+    echo "device-e2e: R on a CE ${generation%%:*} unit: status 1, no file, VirtualCopy failed (${generation#*:})!"
+  fi
+done
+
+# The test driver under the device manager: loaded, opened, mapping the segment into its
+# caller's region, unloaded; the generations' answers to the program's own calls; and every
+# step that can fail, each undone so that nothing is held at exit.
+mapped="activated|mapped: 41 21 55 30, 0 bytes returned|echo: 3 bytes, 02 03 00 09; sent 01 02 FF"
+mapped+="|unknown request: error 87|done"
+caller_rows=(
+  "ce_version = 6;map;0;CE 6.0|$mapped" "ce_version = 7;map;0;CE 7.0|$mapped"
+  "ce_version = 5;map;3;simulated unit: fault: GetCallerVMProcessId (ordinal 2603) is not in CE 5.0's coredll; an image that imports it does not load on this unit"
+  "ce_version = 5;direct;3;CE 5.0|VirtualCopy: 1, error 0|simulated unit: fault: VirtualCopyEx (ordinal 2565) is not in CE 5.0's coredll; an image that imports it does not load on this unit"
+  "ce_version = 6;direct;0;VirtualCopy: 0, error 50|VirtualCopyEx: 0, error 50|OpenProcess: 0, error 5|GetCallerVMProcessId: 0"
+  "ce_version = 7;direct;0;VirtualCopy: 0, error 5|VirtualCopyEx: 0, error 5|OpenProcess: 0, error 5|GetCallerVMProcessId: 0"
+  "ce_version = 7;user-mode;1;activated|FAIL DeviceIoControl (5)|done"
+  "ce_version = 6;missing-dll;1;FAIL ActivateDeviceEx (126)|done"
+  "ce_version = 6;missing-entries;1;FAIL ActivateDeviceEx (127)|done"
+  "ce_version = 6;init-fails;1;FAIL ActivateDeviceEx (21)|done"
+  "ce_version = 6|segment_map_error = 0x57;map;1;FAIL DeviceIoControl (87)|done"
+  "ce_version = 7|fail = RegCreateKeyExW;map;1;FAIL RegCreateKeyExW (31)"
+)
+for step in RegSetValueExW ActivateDeviceEx CreateFileW DeviceIoControl; do
+  caller_rows+=("ce_version = 6|fail = $step;map;1;FAIL $step (31)|done")
+done
+for step in OpenProcess VirtualCopyEx; do
+  caller_rows+=("ce_version = 7|fail = $step;map;1;activated|FAIL DeviceIoControl (31)|done")
+done
+caller_start=$SECONDS
+# In two shards at once, as the suite below.
+caller_runs "the test driver (1 of 2)" "$logs/caller-0" "${caller_rows[@]:0:${#caller_rows[@]}/2}" &
+first=$!
+caller_runs "the test driver (2 of 2)" "$logs/caller-1" "${caller_rows[@]:${#caller_rows[@]}/2}" || status=1
+wait "$first" || status=1
+echo "device-e2e: the test driver's runs in $((SECONDS - caller_start)) s"
 
 # The part of the suite that runs on the image: arguments and usage, R to the console and to
 # files, W of real files in both line ends, messages byte for byte, state files, and faults of

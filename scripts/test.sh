@@ -40,3 +40,4 @@ stage windows-e2e bash scripts/wine_e2e.sh
 
 # Line coverage of the host build, with its floor.
 stage coverage bash scripts/coverage.sh 95
+echo "test.sh: every stage passed in $SECONDS s"

@@ -82,6 +82,13 @@ std::string failure(const char* what) { return std::string(what) + " (" + std::s
 
 }  // namespace
 
+bool checkerOutputWritten() {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
+    const std::string line = failure("FolvaneCheck: error: cannot write standard output") + "\n";
+    (void)std::fwrite(line.data(), 1, line.size(), stderr);
+    return false;
+}
+
 void printCheckerUsage() { platform::consoleWrite(kUsage, std::strlen(kUsage)); }
 
 int runChecker(int argc, const wchar_t* const* argv) {
@@ -164,14 +171,14 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
                  size_t& changes) {
     FILE* file = platform::openFile(unit, "rt");
     if (file == nullptr) {
-        out.fileError(unit, failure("cannot open the file"));
+        out.fileError(unit, failure("cannot open the file"), true);
         return false;
     }
     const UnitFile read = readUnitFile(file);
     const std::string readFailure = failure("cannot read the file");
     (void)std::fclose(file);
     if (!read.wholeFileRead) {
-        out.fileError(unit, readFailure + "; not compared");
+        out.fileError(unit, readFailure + "; not compared", true);
         return false;
     }
     changes = 0;
@@ -200,21 +207,18 @@ int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, 
     (void)std::fclose(file);
     // W stops where it cannot read on; no unit is compared with a part of the file.
     if (!summary.wholeFileRead) return kCheckFailed;
-    bool unreadable = !planWhole;
-    size_t compared = 0;
-    size_t differing = 0;
-    size_t settings = 0;
+    FleetCounts counts;
     for (const wchar_t* unit : units) {
         size_t changes = 0;
         if (!compareUnit(unit, golden, effect, out, changes)) {
-            unreadable = true;
+            ++counts.unreadable;
             continue;
         }
-        ++compared;
-        if (changes > 0) ++differing;
-        settings += changes;
+        ++counts.units;
+        if (changes > 0) ++counts.differing;
+        counts.settings += changes;
     }
-    out.summary(golden, compared, differing, settings);
-    if (unreadable) return kCheckFailed;
-    return summary.hasWarning || differing > 0 ? kCheckWarnings : kCheckClean;
+    out.summary(golden, counts);
+    if (counts.unreadable > 0 || !planWhole) return kCheckFailed;
+    return summary.hasWarning || counts.differing > 0 ? kCheckWarnings : kCheckClean;
 }

@@ -24,3 +24,7 @@ int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, 
 // returns 0 when no file has a warning, 1 when one has, and 2 when a file cannot be read or
 // the arguments are wrong; with "--against GOLDEN", compares each unit's file with GOLDEN.
 int runChecker(int argc, const wchar_t* const* argv);
+
+// Flushes standard output. False, with a line on standard error, when any of what the checker
+// printed may not have reached it (a full disk, a closed pipe): the run then ends with status 2.
+bool checkerOutputWritten();

@@ -11,5 +11,5 @@ int main(int argc, char** argv) {
     const std::vector<std::wstring> arguments = host::wideArguments(argc, argv);
     const std::vector<const wchar_t*> pointers = argumentVector(arguments);
     const int status = runChecker(static_cast<int>(pointers.size()), pointers.data());
-    return host::finishProcess(status);
+    return host::finishProcess(checkerOutputWritten() ? status : kCheckFailed);
 }

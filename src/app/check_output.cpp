@@ -85,14 +85,28 @@ JsonObject jsonObject(const wchar_t* file, size_t line, const char* kind, const 
     return object;
 }
 
-// "SECTION: OLD -> NEW", or "SECTION: note: ..." for a password set to a text.
-std::string differenceMessage(const Difference& d) {
+const char* const kNotComparedText = "set to a text, which a unit's file cannot show; not compared";
+
+// "SECTION: OLD -> NEW", or for a password set to a text "SECTION: " and why it is not compared,
+// which the text line marks "note: ".
+std::string differenceMessage(const Difference& d, bool markNote) {
     const std::string section = d.section->header;
-    if (d.kind == Difference::Kind::PasswordNotCompared) {
-        return section + ": note: set to a text, which a unit's file cannot show; not compared";
-    }
+    if (d.kind == Difference::Kind::PasswordNotCompared)
+        return section + (markNote ? ": note: " : ": ") + kNotComparedText;
     return section + ": " + d.shownOld() + " -> " + d.shownNew();
 }
+
+// The summary's words before the golden file's name and after it, both ASCII.
+std::string summaryBefore(const FleetCounts& c) {
+    return std::to_string(c.differing) + " of " + std::to_string(c.units) + " units differ from ";
+}
+std::string summaryAfter(const FleetCounts& c) {
+    std::string after = " (" + std::to_string(c.settings) + (c.settings == 1 ? " setting)" : " settings)");
+    if (c.unreadable > 0) after += "; " + std::to_string(c.unreadable) + " could not be read";
+    return after;
+}
+
+std::wstring widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 }  // namespace
 
@@ -113,13 +127,12 @@ std::string jsonText(std::wstring_view wide) {
 }
 
 std::string differenceLine(std::string_view unit, std::string_view golden, const Difference& difference) {
-    return std::string(unit) + ": " + differenceMessage(difference) + " (" + std::string(golden) + ":" +
+    return std::string(unit) + ": " + differenceMessage(difference, true) + " (" + std::string(golden) + ":" +
            std::to_string(difference.goldenLine) + ")";
 }
 
-std::string summaryLine(std::string_view golden, size_t units, size_t differing, size_t settings) {
-    return std::to_string(differing) + " of " + std::to_string(units) + " units differ from " + std::string(golden) +
-           " (" + std::to_string(settings) + " settings)";
+std::string summaryLine(std::string_view golden, const FleetCounts& counts) {
+    return summaryBefore(counts) + std::string(golden) + summaryAfter(counts);
 }
 
 const std::string& CheckOutput::bytes(const wchar_t* file) {
@@ -150,28 +163,31 @@ void CheckOutput::planLine(const wchar_t* file, size_t line, const Section* sect
     toStandardOutput(bytes(file) + ":" + std::to_string(line) + ": " + message);
 }
 
-void CheckOutput::fileError(const wchar_t* file, const std::string& text) {
-    if (json_) return toStandardOutput(jsonObject(file, 0, "error", nullptr, text).close());
-    toStandardError(bytes(file) + ": error: " + text);
+void CheckOutput::fileError(const wchar_t* file, const std::string& text, bool unit) {
+    if (!json_) return toStandardError(bytes(file) + ": error: " + text);
+    JsonObject object = jsonObject(file, 0, "error", nullptr, text);
+    if (unit) object.text("unit", file);
+    toStandardOutput(object.close());
 }
 
 void CheckOutput::difference(const wchar_t* unit, const wchar_t* golden, const Difference& d) {
     if (!json_) return toStandardOutput(differenceLine(host::bytesFromWide(unit), bytes(golden), d));
     const bool note = d.kind == Difference::Kind::PasswordNotCompared;
-    JsonObject object = jsonObject(golden, d.goldenLine, note ? "note" : "change", d.section, differenceMessage(d));
+    JsonObject object =
+        jsonObject(golden, d.goldenLine, note ? "note" : "change", d.section, differenceMessage(d, false));
     object.text("unit", unit);
     if (!note) object.value("old", d.oldValue).value("new", d.newValue);
     toStandardOutput(object.close());
 }
 
-void CheckOutput::summary(const wchar_t* golden, size_t units, size_t differing, size_t settings) {
-    if (!json_) return toStandardOutput(summaryLine(bytes(golden), units, differing, settings));
+void CheckOutput::summary(const wchar_t* golden, const FleetCounts& counts) {
+    if (!json_) return toStandardOutput(summaryLine(bytes(golden), counts));
     // The golden file's name by its characters, as in "file".
-    const std::wstring message = std::to_wstring(differing) + L" of " + std::to_wstring(units) +
-                                 L" units differ from " + golden + L" (" + std::to_wstring(settings) + L" settings)";
+    const std::wstring message = widened(summaryBefore(counts)) + golden + widened(summaryAfter(counts));
     JsonObject object;
     object.text("file", golden).line(0).text("kind", "summary").section(nullptr).text("message", message.c_str());
-    toStandardOutput(object.number("units", units).number("differing", differing).number("settings", settings).close());
+    object.number("units", counts.units).number("differing", counts.differing).number("settings", counts.settings);
+    toStandardOutput(object.number("unreadable", counts.unreadable).close());
 }
 
 HeldPlan::~HeldPlan() {

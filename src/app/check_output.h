@@ -12,6 +12,15 @@
 #include "check.h"
 #include "check_fleet.h"
 
+// The summary's counts: the units compared, those that differ, their differences, and the units'
+// files that could not be read (and were not compared).
+struct FleetCounts {
+    size_t units = 0;
+    size_t differing = 0;
+    size_t settings = 0;
+    size_t unreadable = 0;
+};
+
 class CheckOutput {
 public:
     explicit CheckOutput(bool json) : json_(json) {}
@@ -21,10 +30,10 @@ public:
     void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
     // A plan line: "OPERATION ARGUMENT" of the call on `line`.
     void planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message);
-    // A file that cannot be opened or read: the reason, with the file.
-    void fileError(const wchar_t* file, const std::string& text);
+    // A file that cannot be opened or read: the reason, with the file (`unit`: a unit's file).
+    void fileError(const wchar_t* file, const std::string& text, bool unit = false);
     void difference(const wchar_t* unit, const wchar_t* golden, const Difference& difference);
-    void summary(const wchar_t* golden, size_t units, size_t differing, size_t settings);
+    void summary(const wchar_t* golden, const FleetCounts& counts);
 
 private:
     // The file's name in the bytes that the text lines show, converted once per file.
@@ -69,8 +78,9 @@ private:
 // "UNIT: SECTION: note: ... (GOLDEN:LINE)".
 std::string differenceLine(std::string_view unit, std::string_view golden, const Difference& difference);
 
-// "N of M units differ from GOLDEN (K settings)"
-std::string summaryLine(std::string_view golden, size_t units, size_t differing, size_t settings);
+// "N of M units differ from GOLDEN (K settings)", "(1 setting)", and "; U could not be read"
+// when some units' files could not be.
+std::string summaryLine(std::string_view golden, const FleetCounts& counts);
 
 // A JSON string: the text's bytes as characters 00h-FFh (80h-FFh as \u0080-\u00ff).
 std::string jsonText(std::string_view text);

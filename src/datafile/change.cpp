@@ -52,6 +52,8 @@ public:
 
     void passedOver(size_t, PassReason::Value, const char*, size_t, bool) {}
 
+    void refusedText(size_t, const Section& section, LineDamage::Value) { platform::consolePrint(section.invalidText); }
+
 private:
     void setText(const Section& section, const char* text) {
         if (!(bios_.*section.setText)(text)) platform::consolePrint(section.setFailure, text);

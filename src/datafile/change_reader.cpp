@@ -20,6 +20,7 @@ LineReader::LineReader(FILE* file)
       length_(0),
       dirty_(0),
       ctrlZLine_(0),
+      damage_(LineDamage::None),
       lineEnded_(true),
       beganLongLine_(false),
       heldZeroByte_(false),
@@ -64,7 +65,20 @@ LineReader::Status LineReader::next() {
     }
     length_ = count;
     beganLongLine_ = startsLine && !lineEnded_;
+    damage_ = damageOf(startsLine, count);
     return Piece;
+}
+
+// The piece's damage, once its line end is known: the line feed that ends it is no part of its
+// text; a zero byte inside it is a control byte too.
+LineDamage::Value LineReader::damageOf(bool startsLine, size_t count) const {
+    if (!startsLine || !lineEnded_) return LineDamage::PartOfLongLine;
+    if (heldZeroByte_) return LineDamage::ControlByte;
+    const size_t textLength = count > 0 && buffer_[count - 1] == '\n' ? count - 1 : count;
+    for (size_t i = 0; i < textLength; ++i) {
+        if (isControlByte(buffer_[i])) return LineDamage::ControlByte;
+    }
+    return LineDamage::None;
 }
 
 // The bytes that the last read put in the buffer when its text ends before a line feed and
@@ -147,6 +161,8 @@ public:
           headerLine_(headerLine),
           events_(events),
           lines_(lines),
+          refused_(false),
+          refusedLine_(0),
           firstEntrySeen_(false),
           boot_(),
           bootCount_(0),
@@ -156,17 +172,24 @@ public:
         boot_.fill(kBootEnd);
     }
 
+    // A password or tag section under a damaged header line changes nothing: the header may be
+    // a piece of a line that goes on, or a line that was never meant to end where it does.
+    void start() {
+        if (!takesText() || lines_.damage() == LineDamage::None) return;
+        refused_ = true;
+        events_.refusedText(headerLine_, section_, lines_.damage());
+        lines_.wipe();  // the header line may run on into a password
+    }
+
     void entry(size_t line, char* raw) {
+        if (refused_) {
+            lines_.wipe();
+            return events_.passedOver(line, PassReason::InRefusedSection, "", 0, false);
+        }
         const EntryText e = takeText(raw, section_.usesMarks());
         switch (section_.kind) {
             case EntryKind::Password: password(line, e); break;
-            case EntryKind::AssetTag:
-                if (*e.text == '\0') {
-                    events_.passedOver(line, PassReason::BlankEntry, "", 0, false);
-                } else {
-                    events_.setAssetTag(line, section_, e.text);
-                }
-                break;
+            case EntryKind::AssetTag: assetTag(line, e); break;
             case EntryKind::SingleChoice:
             case EntryKind::PrinterMode: choice(line, e); break;
             case EntryKind::EcpDma: ecpDma(line, e); break;
@@ -178,7 +201,7 @@ public:
     void end() {
         switch (section_.kind) {
             case EntryKind::Password:
-                if (!firstEntrySeen_) events_.clearPassword(headerLine_, section_);
+                if (!firstEntrySeen_ && !refused_) events_.clearPassword(headerLine_, section_);
                 break;
             case EntryKind::BootList: events_.setBootSequence(headerLine_, section_, boot_); break;
             case EntryKind::Wake: {
@@ -199,6 +222,11 @@ private:
             return;
         }
         firstEntrySeen_ = true;
+        if (lines_.damage() != LineDamage::None) {
+            events_.refusedText(line, section_, lines_.damage());
+            lines_.wipe();
+            return;
+        }
         if (*e.text == '\0') {
             events_.passedOver(line, PassReason::BlankPassword, "", 0, false);
             return;
@@ -206,6 +234,19 @@ private:
         events_.setPassword(line, section_, e.text);
         lines_.wipe();
     }
+
+    void assetTag(size_t line, const EntryText& e) {
+        if (lines_.damage() != LineDamage::None) {
+            // A line read in pieces is refused once.
+            if (line != refusedLine_) events_.refusedText(line, section_, lines_.damage());
+            refusedLine_ = line;
+            return;
+        }
+        if (*e.text == '\0') return events_.passedOver(line, PassReason::BlankEntry, "", 0, false);
+        events_.setAssetTag(line, section_, e.text);
+    }
+
+    bool takesText() const { return section_.kind == EntryKind::Password || section_.kind == EntryKind::AssetTag; }
 
     void passText(size_t line, PassReason::Value reason, const char* text, bool marked) {
         events_.passedOver(line, reason, text, strlen(text), marked);
@@ -289,6 +330,8 @@ private:
     size_t headerLine_;
     ChangeEvents& events_;
     LineReader& lines_;
+    bool refused_;        // a password or tag section under a damaged header
+    size_t refusedLine_;  // the last tag line refused
     bool firstEntrySeen_;
     BootSequence boot_;
     size_t bootCount_;
@@ -323,6 +366,7 @@ public:
             }
             events_.sectionStarted(headerLine, *section, lines_.text(), headerLength);
             SectionReader reader(*section, headerLine, events_, lines_);
+            reader.start();
             while (read() && isEntry()) reader.entry(lines_.number(), lines_.text());
             // A file that cannot be read on is not applied further, not even this section's end.
             if (status_ == LineReader::Error) break;

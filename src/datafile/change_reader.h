@@ -9,6 +9,17 @@
 #include "option_tables.h"
 #include "settings_ops.h"
 
+// What makes a line unfit to give a password or an asset tag: a control byte in its text once
+// the line end is removed, or its being a piece of a line longer than one read takes. A file
+// whose lines end in a carriage return alone reads as such pieces, holding those returns.
+struct LineDamage {
+    enum Value {
+        None,
+        ControlByte,    // a byte below 20h other than the tab, or 7Fh
+        PartOfLongLine  // any piece of a line longer than 254 characters and its line feed
+    };
+};
+
 // Why a line, or a whole section, does nothing.
 struct PassReason {
     enum Value {
@@ -23,7 +34,8 @@ struct PassReason {
         EcpDmaBelowEcp,          // the unit's printer mode is Output-Only or EPP
         BootNameUnknown,         // a boot device name that matches nothing
         BootListFull,            // a name after the fifteenth
-        TimeWithoutColon         // a time line that holds no ":"
+        TimeWithoutColon,        // a time line that holds no ":"
+        InRefusedSection         // an entry line of a password or tag section whose header was refused
     };
 };
 
@@ -49,6 +61,9 @@ public:
     // `noonByDefault`: the section gave no time, or 0:00, so the hour became 12.
     virtual void setWake(size_t line, const Section& section, WakeSetting value, bool noonByDefault) = 0;
     virtual void passedOver(size_t line, PassReason::Value reason, const char* text, size_t length, bool marked) = 0;
+    // A password or asset tag section that changes nothing for a damaged line: its header line
+    // (the whole section), or the entry line that would have given the text.
+    virtual void refusedText(size_t line, const Section& section, LineDamage::Value damage) = 0;
 
     // How the file's lines were cut: a line longer than one 255-character piece, a carriage
     // return that is not part of a line end (with the piece that holds it), a zero byte that
@@ -91,6 +106,9 @@ public:
     bool beganLongLine() const { return beganLongLine_; }
     // Whether a zero byte ended this piece's text before the piece's end.
     bool heldZeroByte() const { return heldZeroByte_; }
+    // Whether the piece may give a password or a tag: its text, the line end removed, holds no
+    // control byte, and it is a whole line.
+    LineDamage::Value damage() const { return damage_; }
     // The line that held the Ctrl-Z byte which ended the input; 0 while none has.
     size_t ctrlZLine() const { return ctrlZLine_; }
     // Zeroes the buffer, so that a password taken from it stays no longer than needed.
@@ -98,6 +116,7 @@ public:
 
 private:
     size_t extentRead(size_t textLength);
+    LineDamage::Value damageOf(bool startsLine, size_t count) const;
     bool peekLineEnd(size_t count);
 
     FILE* file_;
@@ -107,6 +126,7 @@ private:
     // How many bytes at the buffer's start may still hold an earlier piece; the rest are zero.
     size_t dirty_;
     size_t ctrlZLine_;
+    LineDamage::Value damage_;
     bool lineEnded_;
     bool beganLongLine_;
     bool heldZeroByte_;

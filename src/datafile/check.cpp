@@ -126,6 +126,16 @@ public:
         if (held_.size() > kHeldDiagnosticLimit) overflow();
     }
 
+    // A diagnostic about the whole file: before all others while none has been passed on, else
+    // after those passed on.
+    void fileWide(Diagnostic d) {
+        if (passedLine_ == 0) {
+            held_.push_front({std::move(d), false, false});
+        } else {
+            held_.push_back({std::move(d), false, false});
+        }
+    }
+
     // The line events of `line` read before its header was known: the header's section is theirs.
     void adopt(size_t line, const Section* section) {
         for (auto i = held_.rbegin(); i != held_.rend() && i->lineEvent; ++i) {
@@ -193,6 +203,7 @@ public:
 
     void sectionStarted(size_t line, const Section& section, const char* headerText, size_t length) override {
         section_ = &section;
+        headerLine_ = line;
         queue_.adopt(line, section_);
         const Step step(*this, line);
         const std::string_view headerLine(headerText, length);
@@ -383,9 +394,25 @@ public:
             case PassReason::BlankEntry:
             case PassReason::UnmarkedOption:
             case PassReason::BlankPassword:
+            case PassReason::InRefusedSection:  // the refusal has its warning
             case PassReason::EcpDmaModeUnread:  // never: the checker reads no unit
                 return;
         }
+    }
+
+    void refusedText(size_t line, const Section& section, LineDamage::Value damage) override {
+        const Step step(*this, line);
+        endPending_ = false;  // a refused password section, or its refused first line, clears nothing
+        const bool header = line == headerLine_;
+        const std::string where =
+            header ? "header line of " + sectionName(section) : "entry line under " + sectionName(section);
+        const std::string what = damage == LineDamage::PartOfLongLine
+                                     ? " is a piece of a line longer than 254 characters"
+                                     : " holds a control byte (below 20h other than the tab, or 7Fh)";
+        const std::string outcome = section.kind == EntryKind::Password
+                                        ? "leaves the " + passwordName(section) + " as it is"
+                                        : "sets no asset tag from it";
+        warn(line, where + what + "; W refuses " + (header ? "the section" : "the line") + " and " + outcome);
     }
 
     void longLine(size_t line) override {
@@ -414,8 +441,15 @@ public:
         warn(line, "Ctrl-Z byte (1Ah); the device's text mode ends the input there, so W reads nothing after it");
     }
 
-    // After the whole file: what is still held goes to the sink, and the read error, if any.
+    // After the whole file: a file that names no section sets nothing, which is never what it is
+    // for (a warning for the file, before all others); what is still held goes to the sink, and
+    // the read error, if any.
     CheckSummary finish(bool wholeFileRead, size_t lastLine, int readError) {
+        // A file that cannot be read has its error instead.
+        if (headerLine_ == 0 && wholeFileRead) {
+            queue_.fileWide(
+                {0, Diagnostic::Kind::Warning, "no section that W knows; W sets nothing from this file", nullptr});
+        }
         queue_.releaseAll();
         if (!wholeFileRead) {
             const std::string reason = std::strerror(readError);
@@ -447,9 +481,11 @@ private:
     };
 
     bool lookingForLineEnds() const { return !firstLineOver_ && !queue_.overflowed(); }
+    // Until a header names a section, the file may turn out to name none, which is said first.
+    bool waitingForASection() const { return headerLine_ == 0 && !queue_.overflowed(); }
 
     void passOn() {
-        if (!endPending_ && !lookingForLineEnds()) queue_.release();
+        if (!endPending_ && !lookingForLineEnds() && !waitingForASection()) queue_.release();
     }
 
     void warn(size_t line, std::string text) {
@@ -494,10 +530,10 @@ private:
         if (!carriageReturnLineEnds_) return;
         firstLineOver_ = true;  // decided
         queue_.dropLineShapes();
-        queue_.insert({0, Diagnostic::Kind::Warning,
-                       "the lines end in a carriage return alone; W ends lines at line feeds only, so it reads the "
-                       "file as long lines cut into pieces of 255 characters, each piece a line of its own",
-                       nullptr});
+        queue_.fileWide({0, Diagnostic::Kind::Warning,
+                         "the lines end in a carriage return alone; W ends lines at line feeds only, so it reads the "
+                         "file as long lines cut into pieces of 255 characters, each piece a line of its own",
+                         nullptr});
     }
 
     void checkOneMark(size_t line, const Section& section) {
@@ -589,6 +625,7 @@ private:
     DiagnosticQueue queue_;
     const CheckOptions options_;
     const Section* section_ = nullptr;
+    size_t headerLine_ = 0;  // 0 until a header names a section
     std::array<size_t, kSectionCount> firstHeaderLine_{};
     // Within one occurrence of a section:
     size_t firstMarkLine_ = 0;

@@ -78,6 +78,8 @@ public:
         if (timeLines_ != 1) return spoil(section);
         give(section, wakeWords(wakeDays(value), hour_, minute_));
     }
+    // A refused line tells nothing of the unit that R could have written it on.
+    void refusedText(size_t, const Section& section, LineDamage::Value) override { spoil(section); }
     void passedOver(size_t, PassReason::Value reason, const char* text, size_t length, bool marked) override {
         switch (reason) {
             case PassReason::UnknownHeader: section_ = nullptr; return;
@@ -144,7 +146,7 @@ public:
         const Section& section = *call.section;
         switch (section.kind) {
             case EntryKind::Password:
-                set(section, order, call.line, kPasswordNotSet);
+                set(section, order, call.line, call.value != 0 ? kPasswordSet : kPasswordNotSet);
                 setBy_[section.id].toText = call.value != 0;
                 break;
             case EntryKind::AssetTag: set(section, order, call.line, call.tag); break;
@@ -189,7 +191,9 @@ public:
             if (section->kind == EntryKind::EcpDma && printerMode_ && *printerMode_ < kFirstEcpPrinterMode) continue;
             const SetBy& by = setBy_[section->id];
             const std::optional<std::string>& old = unit[section->id];
-            if (by.toText) {
+            // A text over a password already set cannot be compared; over none, or one the
+            // file does not show, it is a change all the same.
+            if (by.toText && old && *old == kPasswordSet) {
                 found.push_back({Difference::Kind::PasswordNotCompared, section, by.line, old, ""});
             } else if (!old || *old != *now_[section->id]) {
                 found.push_back({Difference::Kind::Change, section, by.line, old, *now_[section->id]});

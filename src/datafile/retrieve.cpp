@@ -7,6 +7,7 @@
 #include "exit_status.h"
 #include "option_tables.h"
 #include "platform.h"
+#include "text_classes.h"
 
 namespace {
 
@@ -56,14 +57,9 @@ void writeChoices(Output& out, const OptionTable& options, uint32_t value) {
     for (uint32_t i = 0; i < options.count; ++i) out.entry(options[i], i == value);
 }
 
-// A tag that holds a line end would become more than one line, its second line read back by W
-// as a header or an entry of another section; one that holds Ctrl-Z (1Ah) would end W's input
-// there in the device's text mode, so that no section after it is applied. Such a tag is left
-// out, like a cut one.
-bool fitsOnOneLine(const char* tag) {
-    return strchr(tag, '\r') == 0 && strchr(tag, '\n') == 0 && strchr(tag, '\x1A') == 0;
-}
-
+// W takes no tag from a line that holds a control byte (below 20h other than the tab, or 7Fh):
+// a line end would make the tag two lines, a Ctrl-Z (1Ah) would end W's input on the device.
+// Such a tag is left out, like a cut one, so that what R writes W accepts.
 // cppcheck-suppress constParameter ; the state query is a call into the unit, not a const one
 void writePassword(Output& out, BiosService& bios, const Section& section) {
     uint32_t present = 0;
@@ -75,7 +71,7 @@ void writePassword(Output& out, BiosService& bios, const Section& section) {
 void writeAssetTag(Output& out, BiosService& bios) {
     char tag[64];
     uint32_t capacity = sizeof tag;
-    if (bios.getAssetTag(tag, capacity) && fitsOnOneLine(tag)) out.entry(tag);
+    if (bios.getAssetTag(tag, capacity) && !holdsControlByte(tag)) out.entry(tag);
 }
 
 // A boot order or wake setting that could not be read is left out, header and all: written
@@ -172,6 +168,7 @@ int retrieveSettings(const wchar_t* path) {
         file = platform::openReplacement(path);
         if (file == 0) {
             platform::consolePrint(L"***ERROR*** Failed to open output file (%s)!\n", path);
+            platform::explainReplacementFailure();
             return kExitFailure;
         }
     }
@@ -192,6 +189,7 @@ int retrieveSettings(const wchar_t* path) {
     if (!written) platform::discardReplacement(path);
     if (!written || !platform::commitReplacement(path)) {
         platform::consolePrint(L"***ERROR*** Failed to write output file (%s)!\n", path);
+        platform::explainReplacementFailure();
         return kExitFailure;
     }
     return kExitSuccess;

@@ -18,9 +18,9 @@ KEYS = {
     "error": BASE,
     "plan": BASE,
     "change": BASE | {"unit", "old", "new"},
-    "summary": BASE | {"units", "differing", "settings"},
+    "summary": BASE | {"units", "differing", "settings", "unreadable"},
 }
-UNIT_NOTE = BASE | {"unit"}  # a password the golden file sets to a text, for one unit
+WITH_UNIT = BASE | {"unit"}  # a unit's note (a password set to a text), and a unit's file that cannot be read
 
 failures = []
 
@@ -54,8 +54,8 @@ def check_keys(value):
     kind = value.get("kind")
     keys = set(value)
     expected = KEYS.get(kind)
-    if kind == "note" and "unit" in value:
-        expected = UNIT_NOTE
+    if kind in ("note", "error") and "unit" in value:
+        expected = WITH_UNIT
     expect(expected is not None, f"unknown kind: {value}")
     expect(keys == expected, f"keys {sorted(keys)} of a {kind}: {value}")
     expect(isinstance(value["file"], str) and isinstance(value["message"], str), f"texts: {value}")
@@ -65,7 +65,7 @@ def check_keys(value):
         expect(value["old"] is None or isinstance(value["old"], str), f"old: {value}")
         expect(isinstance(value["new"], str), f"new: {value}")
     if kind == "summary":
-        for key in ("units", "differing", "settings"):
+        for key in ("units", "differing", "settings", "unreadable"):
             expect(isinstance(value[key], int), f"{key}: {value}")
 
 
@@ -78,6 +78,13 @@ def text_line(value):
     """The text line that the same run without --json prints for the object, and its stream."""
     kind, file, line, message = value["kind"], value["file"], value["line"], value["message"]
     where = "" if line is None else f":{line}"
+    if kind == "error":
+        return "err", f"{file}{where}: {kind}: {message}"
+    if kind == "note" and "unit" in value:
+        # The text line marks the note after the section; the message does not repeat its kind.
+        section = value["section"]
+        expect(message.startswith(f"{section}: ") and "note" not in message, f"a unit's note: {value}")
+        return "out", f"{value['unit']}: {section}: note: {message[len(section) + 2:]} ({file}:{line})"
     if "unit" in value:
         return "out", f"{value['unit']}: {message} ({file}:{line})"
     if kind == "summary":
@@ -108,7 +115,7 @@ def main():
               b"Setup Password\n\tNight Shift\nPower-On Password\nAsset Tracking Number\n\tROOM \"7\"\n"
               b"Numlok\n\t*On\nPrinter Mode\n\t*ECP\nECP Mode Use DMA\n\t*DMA3\nWake On RTC\n\t*Monday\n\t6:05pm\n")
         write(folder, b"unit-1.txt",
-              b"Setup Password\n\t\nAsset Tracking Number\n\tCaf\xe9 \x01\nPrinter Mode\n\t*EPP\n"
+              b"Setup Password\n\t\nAsset Tracking Number\n\tCaf\xe9 ~\nPrinter Mode\n\t*EPP\n"
               b"ECP Mode Use DMA\n\tDMA1\n\tDMA3\nWake On RTC\n\t*Monday\n\t6:05\n")
         write(folder, b"unit-2.txt",
               b"Asset Tracking Number\n\tROOM \"7\"\nPrinter Mode\n\t*ECP\nECP Mode Use DMA\n\tDMA1\n\t*DMA3\n"
@@ -125,16 +132,22 @@ def main():
             expect(kind in kinds, f"no {kind} among {kinds}")
         changes = {(o["unit"], o["section"]): o for o in objects if o["kind"] == "change"}
         tag = changes.get(("unit-1.txt", "Asset Tracking Number"), {})
-        expect(tag.get("old") == "Caf\u00e9 \u0001" and tag.get("new") == 'ROOM "7"', f"the tag's change: {tag}")
+        expect(tag.get("old") == "Caf\u00e9 ~" and tag.get("new") == 'ROOM "7"', f"the tag's change: {tag}")
         expect(tag.get("file") == "g\u00e9n\u00e9ral.txt" and tag.get("line") == 5, f"where: {tag}")
         dma = changes.get(("unit-1.txt", "ECP Mode Use DMA"), {})
         expect(dma.get("old") is None and dma.get("new") == "DMA3", f"an unknown value is null: {dma}")
         summary = objects[-1]
-        expect(summary["kind"] == "summary" and (summary["units"], summary["differing"], summary["settings"]) == (2, 2, 5),
-               f"summary: {summary}")
-        expect(summary["message"] == "2 of 2 units differ from g\u00e9n\u00e9ral.txt (5 settings)", f"{summary}")
+        counts = tuple(summary.get(key) for key in ("units", "differing", "settings", "unreadable"))
+        expect(summary["kind"] == "summary" and counts == (2, 2, 6, 1), f"summary: {summary}")
+        expect(summary["message"] == "2 of 2 units differ from g\u00e9n\u00e9ral.txt (6 settings); 1 could not be read",
+               f"{summary}")
+        # The password set to a text: a note where the unit's file shows one set, else a change.
         notes = [o for o in objects if o["kind"] == "note" and "unit" in o]
-        expect([o["unit"] for o in notes] == ["unit-1.txt", "unit-2.txt"], f"one note a unit: {notes}")
+        expect([o["unit"] for o in notes] == ["unit-1.txt"], f"the notes: {notes}")
+        password = changes.get(("unit-2.txt", "Setup Password"), {})
+        expect(password.get("old") is None and password.get("new") == "set", f"a password over none: {password}")
+        errors = [o for o in objects if o["kind"] == "error"]
+        expect([o.get("unit") for o in errors] == ["missing.txt"], f"a unit's error names its unit: {errors}")
         compare_with_text(program, fleet, folder, objects)
 
         # Without --against: each file's diagnostics and plan.

@@ -32,6 +32,7 @@ const std::string kUsage =
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
     "cannot be read or the arguments are wrong.\n";
 
+const std::string kSetsNothing = "empty.txt: warning: no section that W knows; W sets nothing from this file\n";
 const std::string kMissing = "missing.txt: error: cannot open the file (No such file or directory)\n";
 const std::string kWarning =
     "warn.txt:1: warning: header \"Numlok\" names no section; W skips it and its entry lines (did you mean "
@@ -85,18 +86,28 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
          "",
          0},
         {{"--against", "golden.txt", "same.txt", "off.txt", "same.txt"},
-         "off.txt: Numlock: Off -> On (golden.txt:2)\n1 of 3 units differ from golden.txt (1 settings)\n",
+         "off.txt: Numlock: Off -> On (golden.txt:2)\n1 of 3 units differ from golden.txt (1 setting)\n",
          "",
          1},
+        // Units' files that cannot be read are counted apart from the units compared.
         {{"--against", "golden.txt", "missing.txt", "off.txt"},
-         "off.txt: Numlock: Off -> On (golden.txt:2)\n1 of 1 units differ from golden.txt (1 settings)\n",
+         "off.txt: Numlock: Off -> On (golden.txt:2)\n1 of 1 units differ from golden.txt (1 setting); 1 could not be "
+         "read\n",
          kMissing,
          2},
+        {{"--against", "golden.txt", "missing.txt", "off.txt", "sub", "same.txt", "empty.txt"},
+         "off.txt: Numlock: Off -> On (golden.txt:2)\nempty.txt: Numlock: unknown -> On (golden.txt:2)\n"
+         "2 of 3 units differ from golden.txt (2 settings); 2 could not be read\n",
+         kMissing + "sub: error: cannot open the file (Is a directory)\n",
+         2},
+        // A file that sets nothing is never clean, least of all a golden one.
+        {{"empty.txt", "clean.txt"}, kSetsNothing, "", 1},
+        {{"--against", "empty.txt", "same.txt"}, kSetsNothing + "0 of 1 units differ from empty.txt (0 settings)\n", "", 1},
         {{"--against", "missing.txt", "off.txt"}, "", kMissing, 2},
         // A golden file's warning alone gives status 1; a unit without the setting differs.
         {{"--against", "warn.txt", "same.txt"}, kWarning + "0 of 1 units differ from warn.txt (0 settings)\n", "", 1},
         {{"--against", "golden.txt", "clean.txt", "empty.txt"},
-         "empty.txt: Numlock: unknown -> On (golden.txt:2)\n1 of 2 units differ from golden.txt (1 settings)\n",
+         "empty.txt: Numlock: unknown -> On (golden.txt:2)\n1 of 2 units differ from golden.txt (1 setting)\n",
          "",
          1},
     };
@@ -115,6 +126,19 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
         EXPECT_EQ(r.out, c.out) << shown;
         EXPECT_EQ(r.err, c.err) << shown;
         EXPECT_EQ(r.status, c.status) << shown;
+    }
+}
+
+TEST(CheckCommandLine, AStandardOutputThatCannotBeWrittenIsStatusTwo) {
+    TempDir dir;
+    writeFile(dir.file("warn.txt"), "Numlok\n\t*On\n");
+    for (const char* json : {"", "--json"}) {
+        const e2e::Result r = e2e::runHostTool(
+            "/bin/sh", {{"-c", std::string("exec \"$0\" ") + json + " --plan warn.txt > /dev/full", FOLVANE_CHECK_PROGRAM},
+                        {},
+                        dir.file("")});
+        EXPECT_EQ(r.status, 2) << json;
+        EXPECT_EQ(r.err, "FolvaneCheck: error: cannot write standard output (No space left on device)\n") << json;
     }
 }
 

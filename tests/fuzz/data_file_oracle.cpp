@@ -121,9 +121,39 @@ std::string_view FileText::line(size_t number) const {
     return number >= 1 && number <= lines_.size() ? lines_[number - 1] : std::string_view();
 }
 
+bool FileText::endsWithLineFeed(size_t number) const {
+    const std::string_view text = line(number);
+    return number >= 1 && number <= lines_.size() && text.data() + text.size() < bytes_.data() + bytes_.size();
+}
+
+bool isControlByte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\t') || byte == 0x7F;
+}
+
 bool isTakenText(std::string_view text) {
-    return !text.empty() && !isWhiteSpace(text.front()) && text.find('\n') == std::string_view::npos &&
-           text.find('\0') == std::string_view::npos && text.size() <= 254;
+    return !text.empty() && !isWhiteSpace(text.front()) && std::none_of(text.begin(), text.end(), isControlByte) &&
+           text.size() <= 254;
+}
+
+namespace {
+
+bool intact(std::string_view line, bool lineFeed) {
+    if (lineFeed && !line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line.size() <= (lineFeed ? 254u : 255u) && std::none_of(line.begin(), line.end(), isControlByte);
+}
+
+}  // namespace
+
+LineState lineState(const FileText& file, size_t number) {
+    std::string_view line = file.line(number);
+    const size_t ctrlZ = line.find('\x1A');
+    if (ctrlZ != std::string_view::npos) return intact(line.substr(0, ctrlZ), false) ? LineState::Intact : LineState::Damaged;
+    if (file.endsWithLineFeed(number)) return intact(line, true) ? LineState::Intact : LineState::Damaged;
+    const size_t last = line.find_last_not_of('\0');
+    const std::string_view text = line.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    if (!intact(text, false)) return LineState::Damaged;
+    return text.size() == line.size() ? LineState::Intact : LineState::Either;
 }
 
 bool standsAsEntry(std::string_view scope, std::string_view text) {

@@ -43,6 +43,8 @@ public:
     std::string_view all() const { return bytes_; }
     std::string_view line(size_t number) const;  // empty when there is no such line
     size_t lineCount() const { return lines_.size(); }
+    // Whether a line feed ends the line (the last line of a file may have none).
+    bool endsWithLineFeed(size_t number) const;
 
 private:
     std::string_view bytes_;
@@ -50,8 +52,18 @@ private:
 };
 
 // A text that W can take from one entry line: not empty, not led by white space (skipped), with
-// no line feed or zero byte (the line's end), and no longer than a 255-byte piece leaves.
+// no control byte (below 20h other than the tab, or 7Fh: W refuses such a line), and no longer
+// than a 255-byte piece leaves.
 bool isTakenText(std::string_view text);
+
+bool isControlByte(char c);
+
+// Whether W may take a password or a tag from a line: a whole line of at most 254 characters
+// before its line feed (255 without one) that holds no control byte, once a Ctrl-Z has cut it
+// and the carriage return of a CR LF is gone. Zero bytes at the very end of the file may or may
+// not be read, so a last line that holds them may be either.
+enum class LineState { Intact, Damaged, Either };
+LineState lineState(const FileText& file, size_t number);
 // Whether `text` stands in `scope` right after a white-space byte, as an entry's text does
 // once the line's leading white space is skipped.
 bool standsAsEntry(std::string_view scope, std::string_view text);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "command_line.h"
@@ -105,14 +106,20 @@ void checkRetrieve(const Run& run, const std::string& file) {
     }
     FUZZ_CHECK(run.console == banner + "***ERROR*** Failed to open output file (" + file + ")!\n" && run.calls == 0,
                "R failed on " + fuzz::shown(file) + " with " + run.console);
-    // R writes FILE.new beside FILE first: a failure to create either is a failure to open.
+    // R writes a new file of its own beside FILE first ("FILE.new-" and six letters or digits):
+    // a FILE it could not overwrite, or a failure to create either, is a failure to open.
+    const bool protectedFile = access(file.c_str(), F_OK) == 0 && access(file.c_str(), W_OK) != 0;
     FILE* attempt = std::fopen(file.c_str(), "wb");
-    FILE* beside = std::fopen((file + ".new").c_str(), "wb");
-    const bool bothOpen = attempt != nullptr && beside != nullptr;
-    for (FILE* opened : {attempt, beside}) {
-        if (opened != nullptr) std::fclose(opened);
+    const std::string besideName = file + ".new-fuzzed";
+    const int beside = open(besideName.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    const bool bothOpen = attempt != nullptr && beside >= 0;
+    if (attempt != nullptr) std::fclose(attempt);
+    if (beside >= 0) {
+        close(beside);
+        unlink(besideName.c_str());
     }
-    FUZZ_CHECK(!bothOpen, "R could not open " + fuzz::shown(file) + ", which opens, and so does the file beside it");
+    FUZZ_CHECK(protectedFile || !bothOpen,
+               "R could not open " + fuzz::shown(file) + ", which opens, and so does a file beside it");
 }
 
 void checkChange(const Run& run, const std::string& file) {

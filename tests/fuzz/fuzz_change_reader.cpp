@@ -53,6 +53,7 @@ public:
         current_ = &section;
         sectionLine_ = line;
         decided_ = 0;
+        refusedSection_ = false;
         lastTime_.reset();
     }
 
@@ -60,6 +61,7 @@ public:
         entryEvent(line, EntryKind::Password, "setPassword");
         FUZZ_CHECK(&section == current_, "password of another section");
         checkTakenText(line, text);
+        checkNotDamaged(line, "setPassword");
         ++decided_;
     }
 
@@ -67,12 +69,33 @@ public:
         sectionEnd(line, EntryKind::Password, "clearPassword");
         FUZZ_CHECK(&section == current_, "clear of another section's password");
         FUZZ_CHECK(decided_ == 0, "password cleared after its first entry line");
+        checkNotDamaged(line, "clearPassword");
         ++decided_;
     }
 
     void setAssetTag(size_t line, const Section&, const char* text) override {
         entryEvent(line, EntryKind::AssetTag, "setAssetTag");
         checkTakenText(line, text);
+        checkNotDamaged(line, "setAssetTag");
+    }
+
+    // A refused header refuses its section: its password decided, no tag set from its lines.
+    // A refused entry line: the first of a password section, or any line of a tag section.
+    void refusedText(size_t line, const Section& section, LineDamage::Value damage) override {
+        noPendingMode("refusedText");
+        checkLine(line);
+        FUZZ_CHECK(&section == current_ && (section.kind == EntryKind::Password || section.kind == EntryKind::AssetTag),
+                   "a refusal outside a password or tag section");
+        FUZZ_CHECK(!refusedSection_, "a refusal in a refused section");
+        FUZZ_CHECK(damage != LineDamage::None, "a refusal without damage");
+        FUZZ_CHECK(fuzz::lineState(file_, line) != fuzz::LineState::Intact,
+                   "line " + std::to_string(line) + " refused, but it is intact");
+        if (line == sectionLine_) {
+            refusedSection_ = true;
+        } else {
+            entryEvent(line, section.kind, "refusedText");
+        }
+        if (section.kind == EntryKind::Password) FUZZ_CHECK(decided_++ == 0, "password refused after it was decided");
     }
 
     void setChoice(size_t line, const Section& section, uint32_t index) override {
@@ -252,6 +275,7 @@ private:
                 FUZZ_CHECK(!text.empty() && text[0] >= '0' && text[0] <= '9' && !fuzz::contains(text, ":"),
                            "time line passed over: " + fuzz::shown(text));
                 break;
+            case PassReason::InRefusedSection: FUZZ_CHECK(refusedSection_, "an entry of a section not refused"); break;
             default: FUZZ_CHECK(false, "a reason out of its place: " + std::to_string(static_cast<int>(reason)));
         }
     }
@@ -265,6 +289,15 @@ private:
                    "an option in a section without options");
         const std::vector<std::string_view>& names = fuzz::choiceByHeader(current_->header)->names;
         return fuzz::firstIndex(names, text) < names.size();
+    }
+
+    // A text W takes, and a password it clears, come from intact lines under an intact header.
+    void checkNotDamaged(size_t line, const char* event) const {
+        FUZZ_CHECK(!refusedSection_, std::string(event) + " in a refused section");
+        for (const size_t number : {sectionLine_, line}) {
+            FUZZ_CHECK(fuzz::lineState(file_, number) != fuzz::LineState::Damaged,
+                       std::string(event) + " from damaged line " + std::to_string(number));
+        }
     }
 
     void checkTakenText(size_t line, const char* text) const {
@@ -288,6 +321,7 @@ private:
     size_t sectionLine_ = 0;
     size_t lastEntryLine_ = 0;
     int decided_ = 0;
+    bool refusedSection_ = false;
     bool headerSeen_ = false;
     std::optional<std::pair<uint8_t, uint8_t>> lastTime_;
     ModeAnswer pending_ = ModeAnswer::None;

@@ -151,6 +151,9 @@ public:
     }
     void setWake(size_t, const Section&, WakeSetting value, bool) override { asked.push_back("wake " + std::to_string(value)); }
     void passedOver(size_t, PassReason::Value, const char*, size_t, bool) override {}
+    void refusedText(size_t, const Section& section, LineDamage::Value) override {
+        asked.push_back("refused " + std::string(section.header));
+    }
 
 private:
     std::optional<uint32_t> unitMode_;
@@ -203,10 +206,11 @@ void choiceRequest(std::vector<std::string>& out, const Answer& a, uint32_t valu
 }
 
 void tagRequest(std::vector<std::string>& out, const Answer& a) {
-    // R writes a tag that fits its 64 bytes on one line and holds no Ctrl-Z (which ends the
-    // device's text-mode input); W skips the white space that leads it.
-    if (a.carry || !a.tag || a.tag->size() >= 64 || a.tag->find_first_of("\r\n\x1A") != std::string::npos) return;
-    const size_t lead = a.tag->find_first_not_of(" \t\v\f");
+    // R writes a tag that fits its 64 bytes and holds no control byte (below 20h other than the
+    // tab, or 7Fh), which W would refuse; W skips the blanks and tabs that lead it.
+    if (a.carry || !a.tag || a.tag->size() >= 64) return;
+    if (std::any_of(a.tag->begin(), a.tag->end(), fuzz::isControlByte)) return;
+    const size_t lead = a.tag->find_first_not_of(" \t");
     if (lead != std::string::npos) out.push_back("tag " + fuzz::shown(a.tag->substr(lead)));
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <cstdio>
 #include <random>
 #include <string>
 
@@ -120,6 +121,56 @@ TEST(Change, EveryFailedSetPrintsBothLines) {
     }
 }
 
+// A file whose lines end in a carriage return alone reads as long lines cut into pieces; a piece
+// that begins with a password's header used to set the password to the file's next sections,
+// or clear it. Damaged lines give no password and no tag; every other section reads as before.
+TEST(Change, DamagedLinesChangeNoPasswordAndNoTag) {
+    const std::string unit = "admin_password = \"adm\"\nuser_password = \"usr\"\nasset_tag = \"OLD\"\nnumlock = 0\n";
+    std::string crOnly = exampleFile();
+    std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+    // The header ends the first piece, so the second begins with its entry line, or a header.
+    const std::string filler = "Keyboard" + std::string(255 - 8, ' ');
+    const std::string headerAtPiece = filler + "Setup Password\r" + std::string(240, 'x');
+    struct Case {
+        const char* name;
+        std::string file;
+        const char* console;
+        const char* admin;
+        const char* user;
+        const char* tag;
+    };
+    const Case cases[] = {
+        {"R's file with carriage returns alone", crOnly, "***ERROR*** Invalid admin password text!\n", "adm", "usr", "OLD"},
+        {"a header piece followed by an entry piece", headerAtPiece + "\tpassword\rNumlock\r\t*On\r",
+         "***ERROR*** Invalid admin password text!\n", "adm", "usr", "OLD"},
+        {"a header piece followed by a header piece", headerAtPiece + "Power-On Password\r",
+         "***ERROR*** Invalid admin password text!\n***ERROR*** Invalid user password text!\n", "adm", "usr", "OLD"},
+        {"a control byte in the header", "Power-On Password\x1B\n\tnew\nSetup Password\n\tnew\n",
+         "***ERROR*** Invalid user password text!\n", "new", "usr", "OLD"},
+        {"a control byte in the first entry line", "Setup Password\n\tn\x7F" "ew\n\tnew\nPower-On Password\n\t\x01\n",
+         "***ERROR*** Invalid admin password text!\n***ERROR*** Invalid user password text!\n", "adm", "usr", "OLD"},
+        {"a password line longer than a piece", "Power-On Password\n\t" + std::string(300, 'p') + "\n",
+         "***ERROR*** Invalid user password text!\n", "adm", "usr", "OLD"},
+        {"tags: a tab is text, a control byte refuses its line",
+         "Asset Tracking Number\n\tA\tB\n\tROOM\x1B[7\nNumlock\n\t*On\n", "***ERROR*** Invalid asset tag text!\n",
+         "adm", "usr", "A\tB"},
+        {"a tag header with a zero byte", std::string("Asset Tracking Number\0\n\tNEW\n", 28),
+         "***ERROR*** Invalid asset tag text!\n", "adm", "usr", "OLD"},
+        {"line ends of the device", "Setup Password\r\n\tnew\r\nAsset Tracking Number\r\n\tT-1\r\n", "", "new", "usr",
+         "T-1"},
+    };
+    for (const Case& c : cases) {
+        const Outcome out = change(unit, c.file);
+        EXPECT_EQ(out.status, 0) << c.name;
+        EXPECT_EQ(out.console, c.console) << c.name;
+        EXPECT_EQ(out.settings.adminPassword, c.admin) << c.name;
+        EXPECT_EQ(out.settings.userPassword, c.user) << c.name;
+        EXPECT_EQ(out.settings.assetTag, c.tag) << c.name;
+    }
+    // Numlock, after the refused sections, is set all the same.
+    EXPECT_EQ(change(unit, headerAtPiece + "\tpassword\r\nNumlock\n\t*On\n").settings.numlock, 1);
+}
+
 TEST(Change, EcpDmaBeforeAndAfterPrinterMode) {
     // "Printer Mode" writes the DMA byte as 0, so only a DMA choice after it survives.
     EXPECT_EQ(change("", "Printer Mode\n\t*ECP\nECP Mode Use DMA\n\t*DMA3\n").settings.parallelMode, 0x0102);
@@ -172,9 +223,17 @@ std::string randomUnit(std::mt19937& rng) {
     add("user_password", pick(2) ? "\"u\"" : "\"\"");
     std::string tag;
     const uint32_t length = pick(5) == 0 ? 64 + pick(10) : pick(64);
-    for (uint32_t i = 0; i < length; ++i) tag += static_cast<char>('!' + pick(90));
+    // Now and then a tab, which the file carries, or a control byte, which it cannot.
+    const char kControls[] = {'\t', '\t', '\x01', '\x1B', '\x7F', '\r'};
+    for (uint32_t i = 0; i < length; ++i) {
+        tag += pick(16) == 0 ? kControls[pick(sizeof kControls)] : static_cast<char>('!' + pick(90));
+    }
     std::string quoted;
-    for (char c : tag) quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    for (char c : tag) {
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+        quoted += c == '"' || c == '\\' ? std::string("\\") + c : c < ' ' || c == '\x7F' ? escaped : std::string(1, c);
+    }
     add("asset_tag", "\"" + quoted + "\"");
     add("serial_port", std::to_string(pick(6)));
     add("parallel_port", std::to_string(pick(5)));
@@ -201,8 +260,12 @@ sim::Settings expectedAfterRoundTrip(const sim::Settings& first, const sim::Sett
     e.adminPassword = first.adminPassword.empty() ? "" : second.adminPassword;  // kept when set
     e.userPassword = first.userPassword.empty() ? "" : second.userPassword;
     const bool tagCarried = first.assetTag.size() < 64 && !first.assetTag.empty() &&
-                            first.assetTag.find_first_of("\r\n") == std::string::npos;
-    const size_t lead = first.assetTag.find_first_not_of(" \t\v\f");
+                            std::none_of(first.assetTag.begin(), first.assetTag.end(),
+                                         [](char c) {
+                                             const auto byte = static_cast<unsigned char>(c);
+                                             return (byte < 0x20 && c != '\t') || byte == 0x7F;
+                                         });
+    const size_t lead = first.assetTag.find_first_not_of(" \t");
     e.assetTag = !tagCarried || lead == std::string::npos ? second.assetTag : first.assetTag.substr(lead);
     const auto keepIfUnnamed = [](uint8_t value, size_t count, uint8_t old) { return value < count ? value : old; };
     e.serialPort = keepIfUnnamed(first.serialPort, 5, second.serialPort);

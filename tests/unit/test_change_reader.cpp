@@ -24,6 +24,7 @@ const char* reasonName(PassReason::Value r) {
         case PassReason::BootNameUnknown: return "boot-unknown";
         case PassReason::BootListFull: return "boot-full";
         case PassReason::TimeWithoutColon: return "no-colon";
+        case PassReason::InRefusedSection: return "refused-section";
     }
     return "?";
 }
@@ -82,6 +83,9 @@ public:
         const std::string text(textData, length);
         if (reason == PassReason::UnmarkedOption) return;
         add(line, std::string("pass ") + reasonName(reason) + (marked ? " * " : " ") + "\"" + text + "\"");
+    }
+    void refusedText(size_t line, const Section& s, LineDamage::Value damage) override {
+        add(line, "refused " + std::string(s.header) + (damage == LineDamage::PartOfLongLine ? " (long)" : " (control)"));
     }
     void longLine(size_t line) override { add(line, "long line"); }
     bool wantsCarriageReturns() const override { return true; }
@@ -164,6 +168,31 @@ TEST(ChangeReader, EdgeCases) {
     for (const Case& c : cases) EXPECT_EQ(readText(c.file), c.events) << c.name;
 }
 
+TEST(ChangeReader, DamagedLinesGiveNoPasswordAndNoTag) {
+    const Case cases[] = {
+        {"a header with a control byte refuses its section, no clear at its end", "Power-On Password\x7F\n\tsecret\n",
+         {"1: [Power-On Password]", "1: refused Power-On Password (control)", "2: pass refused-section \"\""}},
+        {"a header that runs on past a piece", "Setup Password" + std::string(250, ' ') + "\tsecret\nNumlock\n\t*On\n",
+         {"1: long line", "1: [Setup Password]", "1: refused Setup Password (long)", "1: pass refused-section \"\"",
+          "2: [Numlock]", "3: Numlock=1"}},
+        {"carriage returns alone: one line", "Setup Password\r\tsecret\rNumlock\r",
+         {"1: CR", "1: [Setup Password]", "1: refused Setup Password (control)"}},
+        {"the first entry line decides, also when refused", "Setup Password\n\tsec\x1Bret\n\tother\n",
+         {"1: [Setup Password]", "2: refused Setup Password (control)", "3: pass extra-password \"\""}},
+        {"a blank first line with a control byte", "Setup Password\n\t\f\n", {"1: [Setup Password]", "2: refused Setup Password (control)"}},
+        {"a password line longer than a piece", "Setup Password\n\t" + std::string(254, 'p') + "\tx\n",
+         {"1: [Setup Password]", "2: long line", "2: refused Setup Password (long)", "2: pass extra-password \"\""}},
+        {"tags: a tab is text; a control byte, a zero byte, a long line are refused once each",
+         std::string("Asset Tracking Number\n\tA\tB\n\tC\x01" "D\n\tE\0F\n\t", 38) + std::string(254, 'g') + " gg\n",
+         {"1: [Asset Tracking Number]", "2: tag=\"A\tB\"", "3: refused Asset Tracking Number (control)",
+          "4: refused Asset Tracking Number (control)", "5: long line", "5: refused Asset Tracking Number (long)"}},
+        {"CR LF line ends are no damage", "Setup Password\r\n\tpw\r\n", {"1: [Setup Password]", "2: admin=\"pw\""}},
+        {"other sections read as before", "Numlock\x01\n\t*On\x7F\n\t*On\n",
+         {"1: [Numlock]", "2: pass unknown-option * \"On\x7F\"", "3: Numlock=1"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(readText(c.file), c.events) << c.name;
+}
+
 TEST(ChangeReader, EcpDmaDependsOnTheModeTheUnitReports) {
     Recorder ecp;
     ecp.parallelMode = 0x0003;
@@ -207,39 +236,39 @@ TEST(ChangeReader, LongLinesAreReadInPiecesThatKeepTheirLineNumber) {
     // 254 characters and the line feed fit one piece; 255 and the line feed do not.
     const std::string fits = "\t" + std::string(253, 'x') + "\n";
     const std::string splits = "\t" + std::string(254, 'y') + "\n";
-    EXPECT_EQ(readText("Asset Tracking Number\n" + fits),
-              (Events{"1: [Asset Tracking Number]", "2: tag=\"" + std::string(253, 'x') + "\""}));
+    EXPECT_EQ(readText("Numlock\n" + fits),
+              (Events{"1: [Numlock]", "2: pass unknown-option \"" + std::string(253, 'x') + "\""}));
     // The second piece is the line feed alone: an empty entry line of its own.
-    EXPECT_EQ(readText("Asset Tracking Number\n" + splits + "Numlock\n"),
-              (Events{"1: [Asset Tracking Number]", "2: long line", "2: tag=\"" + std::string(254, 'y') + "\"",
+    EXPECT_EQ(readText("Numlock\n" + splits + "Numlock\n"),
+              (Events{"1: [Numlock]", "2: long line", "2: pass unknown-option \"" + std::string(254, 'y') + "\"",
                       "2: pass blank \"\"", "3: [Numlock]"}));
     // A piece that begins with a letter is a header line of its own.
-    EXPECT_EQ(readText("Asset Tracking Number\n\t" + std::string(254, 'z') + "Numlock\n\t*On\n"),
-              (Events{"1: [Asset Tracking Number]", "2: long line", "2: tag=\"" + std::string(254, 'z') + "\"",
+    EXPECT_EQ(readText("Numlock\n\t" + std::string(254, 'z') + "Numlock\n\t*On\n"),
+              (Events{"1: [Numlock]", "2: long line", "2: pass unknown-option \"" + std::string(254, 'z') + "\"",
                       "2: [Numlock]", "3: Numlock=1"}));
     // CR LF split between two pieces is one line end, as the device's text mode reads it.
-    EXPECT_EQ(readText("Asset Tracking Number\n\t" + std::string(253, 'w') + "\r\nNumlock\n"),
-              (Events{"1: [Asset Tracking Number]", "2: tag=\"" + std::string(253, 'w') + "\"", "3: [Numlock]"}));
+    EXPECT_EQ(readText("Numlock\n\t" + std::string(253, 'w') + "\r\nNumlock\n"),
+              (Events{"1: [Numlock]", "2: pass unknown-option \"" + std::string(253, 'w') + "\"", "3: [Numlock]"}));
 }
 
 TEST(ChangeReader, ZeroByteEndsTheTextButNotTheLine) {
-    const char text[] = "Asset Tracking Number\n\tAB\0CD\nNumlock\n\t*On\n";
+    const char text[] = "Numlock\n\tAB\0CD\nNumlock\n\t*On\n";
     const std::string file(text, sizeof text - 1);
-    EXPECT_EQ(readText(file), (Events{"1: [Asset Tracking Number]", "2: tag=\"AB\"", "3: [Numlock]", "4: Numlock=1"}));
+    EXPECT_EQ(readText(file), (Events{"1: [Numlock]", "2: pass unknown-option \"AB\"", "3: [Numlock]", "4: Numlock=1"}));
 }
 
 TEST(ChangeReader, LinesAfterLongerOnesAndZeroBytesEndWhereTheirOwnLineFeedIs) {
     // What a longer line left in the buffer is never taken for a shorter line's end, whether the
     // shorter one holds a zero byte before its line feed, fills a whole piece, or ends the file.
-    std::string file = "Asset Tracking Number\n\t" + std::string(240, 'z') + "\n";
+    std::string file = "Numlock\n\t" + std::string(240, 'z') + "\n";
     file += std::string("\tAB\0CDEFGH\n", 11);                           // line 3: cut by a zero byte
     file += "\tX\n";                                                        // line 4
     file += std::string("\tQ\0", 3) + std::string(252, 'r') + "\n";  // line 5: a whole piece, then its line feed
     file += "Numlock\n\t*On\n";                                            // lines 6, 7
     file += std::string("\t\0Y", 3);                                       // line 8: the last, no line feed
-    EXPECT_EQ(readText("Asset Tracking Number\n" + file.substr(22)),
-              (Events{"1: [Asset Tracking Number]", "2: tag=\"" + std::string(240, 'z') + "\"", "3: tag=\"AB\"",
-                      "4: tag=\"X\"", "5: long line", "5: tag=\"Q\"", "5: pass blank \"\"", "6: [Numlock]",
+    EXPECT_EQ(readText("Numlock\n" + file.substr(8)),
+              (Events{"1: [Numlock]", "2: pass unknown-option \"" + std::string(240, 'z') + "\"", "3: pass unknown-option \"AB\"",
+                      "4: pass unknown-option \"X\"", "5: long line", "5: pass unknown-option \"Q\"", "5: pass blank \"\"", "6: [Numlock]",
                       "7: Numlock=1", "8: pass blank \"\""}));
 }
 

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "datafile.h"
 #include "option_tables.h"
@@ -181,6 +182,11 @@ TEST(Retrieve, AssetTagLines) {
         {"\"x\\x1Ay\"", "Asset Tracking Number\n"},
         {"\"\\x1A\"", "Asset Tracking Number\n"},
         {"\"  lead\"", "Asset Tracking Number\n\t  lead\n"},
+        // W refuses a tag line with any other control byte: R never writes one. A tab is text.
+        {"\"ROOM\\x1B[7\"", "Asset Tracking Number\n"},
+        {"\"x\\x01\"", "Asset Tracking Number\n"},
+        {"\"del\\x7F\"", "Asset Tracking Number\n"},
+        {"\"A\\tB\"", "Asset Tracking Number\n\tA\tB\n"},
     };
     for (const Case& c : cases) {
         const Outcome run = retrieveToConsole("asset_tag = " + c.tag);
@@ -251,7 +257,7 @@ TEST(Retrieve, UnavailableServiceKeepsTheOldFile) {
               "***ERROR*** Failed to locate BIOS Service (DM) header!\n"
               "***ERROR*** The BIOS settings service is not available; nothing was retrieved!\n");
     EXPECT_EQ(testing_support::readFile(path), "old contents\n");
-    EXPECT_FALSE(testing_support::fileExists(path + ".new"));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"out.txt"});
     EXPECT_TRUE(unit.unit().calls().empty());
     EXPECT_FALSE(unit.unit().regionsHeld());
 }
@@ -346,8 +352,53 @@ TEST(RetrieveReplacement, ReplacesTheFileWholeKeepingItsModeAndItsLink) {
     EXPECT_TRUE(S_ISLNK(info.st_mode));  // written through, the link stays
     ASSERT_EQ(stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0600u);
-    EXPECT_FALSE(testing_support::fileExists(target + ".new"));
-    EXPECT_FALSE(testing_support::fileExists(link + ".new"));
+    // A file at the old fixed name is no longer R's: it stays, and nothing else is left.
+    EXPECT_EQ(testing_support::readFile(target + ".new"), "left over by a power loss\n");
+    EXPECT_EQ(dir.names(), (std::vector<std::string>{"link.txt", "target.txt", "target.txt.new"}));
+}
+
+// What stands at "unit.txt.new" is never written through: a link there to another file used
+// to make R write into that file.
+TEST(RetrieveReplacement, ALinkAtTheOldFixedNameIsLeftAlone) {
+    for (const bool symbolic : {true, false}) {
+        testing_support::TempDir dir;
+        const std::string target = dir.file("unit.txt");
+        const std::string other = dir.file("golden.txt");
+        testing_support::writeFile(target, kOldText);
+        testing_support::writeFile(other, "Numlock\n\t*On\n");
+        ASSERT_EQ(symbolic ? symlink("golden.txt", (target + ".new").c_str()) : link(other.c_str(), (target + ".new").c_str()),
+                  0);
+        {
+            sim::ScopedUnit unit("");
+            sim::ConsoleCapture console;
+            EXPECT_EQ(retrieveSettings(testing_support::wide(target).c_str()), 0) << symbolic;
+        }
+        EXPECT_EQ(testing_support::readFile(other), "Numlock\n\t*On\n") << symbolic;
+        EXPECT_EQ(testing_support::readFile(target), exampleFile()) << symbolic;
+        EXPECT_EQ(dir.names(), (std::vector<std::string>{"golden.txt", "unit.txt", "unit.txt.new"})) << symbolic;
+    }
+}
+
+// As root, where a plain write of a protected file would succeed, R replaces it; the file keeps
+// its mode, owner and group.
+TEST(RetrieveReplacement, AReplacedFileKeepsItsOwnerGroupAndMode) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file another owner";
+    testing_support::TempDir dir;
+    const std::string target = dir.file("unit.txt");
+    testing_support::writeFile(target, kOldText);
+    ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    {
+        sim::ScopedUnit unit("");
+        sim::ConsoleCapture console;
+        EXPECT_EQ(retrieveSettings(testing_support::wide(target).c_str()), 0);
+    }
+    EXPECT_EQ(testing_support::readFile(target), exampleFile());
+    struct stat info {};
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
 }
 
 TEST(RetrieveReplacement, AWriteErrorPartWayLeavesTheOldFileAndNoNewOne) {
@@ -371,7 +422,7 @@ TEST(RetrieveReplacement, AWriteErrorPartWayLeavesTheOldFileAndNoNewOne) {
         });
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(testing_support::readFile(path), kOldText);
-    EXPECT_FALSE(testing_support::fileExists(path + ".new"));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"unit.txt"});
 }
 
 TEST(RetrieveReplacement, AFailedWriteOfStandardOutputIsStatusOne) {

@@ -1,13 +1,31 @@
 // Helpers shared by the unit tests: temporary files and the example data file.
 #pragma once
 
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include <unistd.h>
+#include <vector>
 
 namespace testing_support {
+
+// The names in a folder, sorted, without "." and "..". readdir64: a 32-bit build's readdir
+// fails on the 64-bit offsets of some file systems.
+inline std::vector<std::string> folderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent64* entry = readdir64(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // A directory of its own for each test, removed with everything in it afterwards.
 class TempDir {
@@ -21,6 +39,7 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::vector<std::string> names() const { return folderNames(path_); }
 
 private:
     std::string path_;
@@ -45,6 +64,7 @@ inline void writeFile(const std::string& path, const std::string& text) {
 }
 
 inline bool fileExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
 
 inline std::wstring wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 

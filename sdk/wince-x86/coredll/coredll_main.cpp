@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "device_manager.h"
 #include "firmware_interface.h"
 #include "host_entry.h"
 #include "service_entry.h"
@@ -23,6 +24,8 @@ std::string hex8(uintptr_t value) { return hexDigits(value, 8); }
 // desktop Win32's).
 constexpr DWORD kCeMemReserve = 0x2000;
 constexpr DWORD kCeMemRelease = 0x8000;
+// CE's GetCurrentProcess(): SH_CURPROC 2 + SYS_HANDLE_BASE 64.
+constexpr uintptr_t kCeCurrentProcess = 0x42;
 
 // The device's kernel sets the thread's last error where a call fails; the unit says which.
 template <typename Result>
@@ -43,13 +46,17 @@ LPVOID __cdecl ce_VirtualAlloc(LPVOID address, DWORD size, DWORD type, DWORD pro
                    "h); the device program only reserves, at no preferred address (MEM_RESERVE 2000h)");
     }
     void* region = sim::currentUnit().reserve(size, protection);
+    if (region != nullptr) coredll::noteReservation(region, __builtin_return_address(0));
     return region != nullptr ? region : failingWithUnitError<LPVOID>(nullptr);
 }
 
 // CE: backs a reserved region with physical memory; with PAGE_PHYSICAL the source is the
 // physical address divided by 256. The unit refuses any other region, size, source or
-// protection as the device would.
+// protection as the device would. CE 6 and 7 refuse it to user-mode code (the program).
 BOOL __cdecl ce_VirtualCopy(LPVOID destination, LPVOID source, DWORD size, DWORD protection) {
+    const void* caller = __builtin_return_address(0);
+    if (coredll::refusesPhysicalMapping(caller, protection)) return FALSE;
+    coredll::checkMappingTarget(destination, coredll::callerAt(caller) != coredll::Caller::Kernel, "VirtualCopy");
     const auto form = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(source));
     if (sim::currentUnit().map(destination, form, size, protection)) return TRUE;
     return failingWithUnitError<BOOL>(FALSE);
@@ -61,6 +68,7 @@ BOOL __cdecl ce_VirtualFree(LPVOID address, DWORD size, DWORD type) {
         sim::fault("VirtualFree(" + hex8(reinterpret_cast<uintptr_t>(address)) + "h, " + hex8(size) + "h, " + hex8(type) +
                    "h); the device program releases whole regions (size 0, MEM_RELEASE 8000h)");
     }
+    coredll::forgetReservation(address);
     return sim::currentUnit().release(address) ? TRUE : FALSE;
 }
 
@@ -88,9 +96,36 @@ FILE* __cdecl ce_getstdfilex(int stream) {
     }
 }
 
-// The end of the program's process: the console flushed and every region checked, as at the
-// end of every other build's process.
-void __cdecl ce_ExitProcess(UINT status) {
+// CE's command line holds the arguments alone (the program's path is its module file name):
+// Windows' own, less the program's path at its start, which Windows quotes when it holds a
+// blank. What follows keeps its quotes and blanks for the start-up's splitter.
+LPWSTR __cdecl ce_GetCommandLineW() {
+    LPWSTR line = GetCommandLineW();
+    if (*line == L'"') {
+        ++line;
+        while (*line != L'\0' && *line != L'"') ++line;
+        if (*line == L'"') ++line;
+    } else {
+        while (*line != L'\0' && *line != L' ' && *line != L'\t') ++line;
+    }
+    while (*line == L' ' || *line == L'\t') ++line;
+    return line;
+}
+
+DWORD __cdecl ce_GetModuleFileNameW(HMODULE module, LPWSTR path, DWORD size) {
+    return GetModuleFileNameW(module, path, size);
+}
+
+// CE ends a process through TerminateProcess; the program ends only its own, through the
+// pseudo-handle that CE's GetCurrentProcess() returns (ExitProcess is a macro over this). The
+// end of the process: the console flushed and every region checked, as at the end of every
+// other build's process, and the device manager's keys, drivers and handles.
+BOOL __cdecl ce_TerminateProcess(HANDLE process, DWORD status) {
+    if (reinterpret_cast<uintptr_t>(process) != kCeCurrentProcess) {
+        sim::fault("TerminateProcess(" + hex8(reinterpret_cast<uintptr_t>(process)) + "h, " + hex8(status) +
+                   "h); the device program ends only its own process (pseudo-handle 00000042h)");
+    }
+    coredll::checkNothingHeldAtExit();
     ExitProcess(static_cast<UINT>(host::finishProcess(static_cast<int>(status))));
 }
 

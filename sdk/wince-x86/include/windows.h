@@ -10,11 +10,12 @@ typedef unsigned int UINT;
 typedef void* LPVOID;
 typedef wchar_t* LPWSTR;
 typedef const wchar_t* LPCWSTR;
+typedef void* HANDLE;
+typedef struct HINSTANCE__* HMODULE;
 
 #define FALSE 0
 
-// MEM_RELEASE as Microsoft documents it; MEM_RESERVE is desktop Win32's value (CE's own is
-// not confirmed).
+// CE's values (winnt.h).
 #define MEM_RESERVE 0x2000
 #define MEM_RELEASE 0x8000
 
@@ -30,10 +31,17 @@ DWORD __cdecl GetLastError(void);
 BOOL __cdecl DeleteFileW(LPCWSTR path);
 BOOL __cdecl MoveFileW(LPCWSTR existingPath, LPCWSTR newPath);
 
-// Only the start-up calls these.
+// Only the start-up calls these. CE's command line holds the arguments alone; the image's
+// path is its module file name.
 LPWSTR __cdecl GetCommandLineW(void);
-void __cdecl ExitProcess(UINT exitCode);
+DWORD __cdecl GetModuleFileNameW(HMODULE module, LPWSTR path, DWORD size);
+BOOL __cdecl TerminateProcess(HANDLE process, DWORD exitCode);
 
 #ifdef __cplusplus
 }
 #endif
+
+// The calling process's pseudo-handle (SH_CURPROC 2 + SYS_HANDLE_BASE 64). ExitProcess is no
+// export of CE's coredll.dll: it ends the process through TerminateProcess on this handle.
+inline HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(0x42); }
+#define ExitProcess(code) TerminateProcess(GetCurrentProcess(), (code))

@@ -1,5 +1,8 @@
-// R's output file on a POSIX host: written beside its target and renamed over it once whole,
-// through a symbolic link to the file it names, with the replaced file's permission bits.
+// R's output file on a POSIX host: written as a new file of its own beside its target and renamed
+// over it once whole, through a symbolic link to the file it names, with the replaced file's
+// permission bits, owner and group. Nothing that stands at any fixed name beside the target is
+// ever opened, so a leftover "unit.txt.new" (a link, another file's hard link) is left alone,
+// and two runs on one file each put a whole file of their own in place.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -7,10 +10,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "host_text.h"
+#include "new_file_posix.h"
 #include "platform.h"
 
 namespace {
@@ -44,12 +48,22 @@ bool writtenInPlace(const std::string& target) {
     return stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
-// Forces the new file's bytes onto the disk before it takes the target's place.
-bool syncToDisk(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    const bool synced = fsync(fd) == 0;
-    return close(fd) == 0 && synced;
+// The replacement being written: R writes one file per run.
+struct Replacement {
+    std::string target;
+    std::string written;  // the new file's name; empty when the target is written in place
+    int syncFd = -1;      // the new file once more, to force it onto the disk before the rename
+};
+Replacement current;
+
+// Why the last open or commit failed, for standard error.
+std::string failure;
+
+void fail(const std::string& what) { failure = what + ": " + std::strerror(errno); }
+
+void forget() {
+    if (current.syncFd >= 0) (void)close(current.syncFd);
+    current = Replacement();
 }
 
 }  // namespace
@@ -57,29 +71,66 @@ bool syncToDisk(const std::string& path) {
 namespace platform {
 
 FILE* openReplacement(const wchar_t* path) {
-    // No name is no file: ".new" alone would name a file of its own.
+    forget();
+    failure.clear();
+    // No name is no file: nothing beside it could be named.
     if (*path == L'\0') {
         errno = ENOENT;
         return nullptr;
     }
     const std::string target = targetOf(host::bytesFromWide(path));
-    return std::fopen(writtenInPlace(target) ? target.c_str() : (target + ".new").c_str(), "w");
+    if (writtenInPlace(target)) {
+        FILE* file = std::fopen(target.c_str(), "w");
+        if (file == nullptr) fail("cannot write " + target);
+        return file;
+    }
+    // A file the caller could not overwrite is not replaced behind its back (a write-protected
+    // golden file); root is refused only where a plain write would be.
+    if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
+        fail("cannot overwrite " + target);
+        return nullptr;
+    }
+    std::string written;
+    const int fd = host::createBeside(target, written);
+    if (fd < 0) {
+        fail("cannot create a file in " + host::folderOf(target));
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, "w");
+    if (file == nullptr) {
+        fail("cannot write " + written);
+        (void)close(fd);
+        (void)unlink(written.c_str());
+        return nullptr;
+    }
+    current.target = target;
+    current.written = written;
+    current.syncFd = dup(fd);
+    return file;
 }
 
-bool commitReplacement(const wchar_t* path) {
-    const std::string target = targetOf(host::bytesFromWide(path));
-    if (writtenInPlace(target)) return true;
-    const std::string written = target + ".new";
-    struct stat old {};
-    const bool kept = stat(target.c_str(), &old) != 0 || chmod(written.c_str(), old.st_mode & 07777) == 0;
-    if (kept && syncToDisk(written) && std::rename(written.c_str(), target.c_str()) == 0) return true;
-    (void)std::remove(written.c_str());
-    return false;
+bool commitReplacement(const wchar_t*) {
+    if (current.written.empty()) return true;  // written in place
+    const bool synced = current.syncFd >= 0 && fsync(current.syncFd) == 0;
+    if (!synced) fail("cannot write " + current.written);
+    const bool moved = synced && std::rename(current.written.c_str(), current.target.c_str()) == 0;
+    if (synced && !moved) fail("cannot put " + current.written + " in place of " + current.target);
+    if (!moved) (void)unlink(current.written.c_str());
+    forget();
+    return moved;
 }
 
-void discardReplacement(const wchar_t* path) {
-    const std::string target = targetOf(host::bytesFromWide(path));
-    if (!writtenInPlace(target)) (void)std::remove((target + ".new").c_str());
+void discardReplacement(const wchar_t*) {
+    if (!current.written.empty()) (void)unlink(current.written.c_str());
+    forget();
+}
+
+void explainReplacementFailure() {
+    if (failure.empty()) return;
+    // After the console's own line, where both reach one terminal.
+    (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "%s\n", failure.c_str());
+    failure.clear();
 }
 
 }  // namespace platform

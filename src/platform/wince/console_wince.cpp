@@ -131,6 +131,9 @@ void discardReplacement(const wchar_t* path) {
     free(name);
 }
 
+// The console line says it all here.
+void explainReplacementFailure() {}
+
 bool consoleFlushed() { return fflush(stdout) == 0 && ferror(stdout) == 0; }
 
 bool textModeKeepsCarriageReturn() { return false; }

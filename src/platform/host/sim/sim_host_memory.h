@@ -15,9 +15,12 @@ void* reserve(size_t size);  // inaccessible pages; null on failure
 bool protect(void* region, size_t size, Access access);
 void release(void* region, size_t size);
 
-// Gives `file` the permission bits of the file at `path`, where the host has them and the file
-// exists.
-void copyPermissions(const std::string& path, FILE* file);
+// Creates the new file that is written whole and then moved over `path`, in `path`'s folder, for
+// writing in binary; `name` gets its name. A POSIX host gives it a name no other file has,
+// creates it exclusively (never through a link that stands beside `path`), and gives it the
+// permission bits, owner and group of the file at `path`; Windows names it "PATH.new" (its
+// folders hold no links of that kind). Null on failure, errno tells why.
+FILE* createReplacement(const std::string& path, std::string& name);
 
 // Forces what was written to `file` onto the disk.
 bool syncToDisk(FILE* file);

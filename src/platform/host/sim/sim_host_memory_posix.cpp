@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "new_file_posix.h"
 #include "sim_host_memory.h"
 
 namespace sim::host_memory {
@@ -28,9 +29,16 @@ bool protect(void* region, size_t size, Access access) {
 
 void release(void* region, size_t size) { munmap(region, size); }
 
-void copyPermissions(const std::string& path, FILE* file) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0) (void)fchmod(fileno(file), info.st_mode & 07777);
+FILE* createReplacement(const std::string& path, std::string& name) {
+    const int fd = host::createBeside(path, name);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (file != nullptr) return file;
+    const int error = errno;
+    (void)close(fd);
+    (void)unlink(name.c_str());
+    errno = error;
+    return nullptr;
 }
 
 bool syncToDisk(FILE* file) { return fsync(fileno(file)) == 0; }

@@ -48,7 +48,10 @@ bool protect(void* region, size_t size, Access access) {
 void release(void* region, size_t) { VirtualFree(region, 0, MEM_RELEASE); }
 
 // Windows keeps no permission bits of this kind; the new file takes the folder's defaults.
-void copyPermissions(const std::string&, FILE*) {}
+FILE* createReplacement(const std::string& path, std::string& name) {
+    name = path + ".new";
+    return std::fopen(name.c_str(), "wb");
+}
 
 bool syncToDisk(FILE* file) { return _commit(_fileno(file)) == 0; }
 

@@ -14,12 +14,11 @@ namespace {
 // Writes `text` beside `path`, forces it to the disk, and puts it in place of `path`, so that a
 // crash at any moment leaves either the old or the new file whole. Empty on success, else why.
 std::string replaceFile(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    host::File owned = host::openHostFile(temporary, "wb");
+    std::string temporary;
+    // The state file holds passwords: the new file keeps its permission bits.
+    host::File owned(host_memory::createReplacement(path, temporary));
     if (!owned) return std::strerror(errno);
     FILE* file = owned.get();
-    // The state file holds passwords: its permission bits stay as they were.
-    host_memory::copyPermissions(path, file);
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0 &&
                          host_memory::syncToDisk(file);
     const int writeError = errno;

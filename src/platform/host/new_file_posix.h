@@ -1,0 +1,19 @@
+// A new file beside another on a POSIX host, to be written whole and then renamed over it: made
+// exclusively under a name that no other file has, never through a symbolic link or into a file
+// that a leftover link names. R's output and the simulated unit's state file are saved so.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// The folder that holds `path`: "." for a bare name.
+std::string folderOf(const std::string& path);
+
+// Creates "PATH.new-XXXXXX" beside `path` for writing and puts its name in `name`. Where `path`
+// exists, the new file takes its permission bits, and its owner and group as far as the caller
+// may give them; otherwise it is made as a plain new file would be. The descriptor, or -1 with
+// errno set.
+int createBeside(const std::string& path, std::string& name);
+
+}  // namespace host
