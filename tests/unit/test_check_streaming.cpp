@@ -109,6 +109,17 @@ TEST(CheckStreaming, AFirstLineBeyondTheHeldLimitIsNoCarriageReturnFile) {
     EXPECT_EQ(carriageReturns, 1u);
 }
 
+TEST(CheckStreaming, AFileThatNamesNoSectionSaysSoFirstOrAfterAllItHeld) {
+    const std::string none = "no section that W knows; W sets nothing from this file";
+    for (const size_t headers : {size_t{3}, kHeldDiagnosticLimit + 10}) {
+        const std::vector<Diagnostic> diagnostics = diagnosticsOf(repeated("Numlok\n", headers));
+        ASSERT_EQ(diagnostics.size(), headers + 1);
+        const Diagnostic& said = headers < kHeldDiagnosticLimit ? diagnostics.front() : diagnostics.back();
+        EXPECT_EQ(said.text, none) << headers;
+        EXPECT_EQ(said.line, 0u) << headers;
+    }
+}
+
 TEST(CheckStreaming, TextsTooLongToQuoteShowTheirStartAndLength) {
     const std::string bytes(100, '\x01');  // 4 characters each when quoted
     std::string start;
