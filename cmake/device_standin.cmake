@@ -42,8 +42,9 @@ target_include_directories(folvane_driver PRIVATE ${FOLVANE_DRIVER_INCLUDE_DIRS}
 target_compile_options(folvane_driver PRIVATE -Wno-language-extension-token)
 set(driver ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.dll)
 set(driver_def ${CMAKE_CURRENT_SOURCE_DIR}/src/driver/FolvaneMap.def)
-add_custom_command(OUTPUT ${driver}
+add_custom_command(OUTPUT ${driver} BYPRODUCTS ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.map
   COMMAND ${FOLVANE_MINGW32_LD} --dll --subsystem wince:6.0 -e __DllMainCRTStartup -nostdlib -s --fatal-warnings
+          -Map ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.map
           -o ${driver} $<TARGET_OBJECTS:folvane_driver> ${driver_def} ${coredll}
   DEPENDS $<TARGET_OBJECTS:folvane_driver> ${driver_def} ${coredll}
   COMMENT "Linking the mapping driver FolvaneMap.dll" COMMAND_EXPAND_LISTS VERBATIM)
