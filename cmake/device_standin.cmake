@@ -4,8 +4,12 @@
 # an import library of the stand-in's coredll.dll, and each source also compiled by mingw-w64
 # g++ against the same headers. scripts/device_build.sh checks the image.
 set(standin ${CMAKE_CURRENT_SOURCE_DIR}/sdk/wince-x86)
-# The start-up splits the command line with the project's splitter, as the device's own does.
-set(sources ${FOLVANE_DEVICE_SOURCES} src/app/command_splitter.cpp ${standin}/startup.cpp)
+include(${standin}/coredll_def.cmake)
+# The start-up splits the command line with the project's splitter, as the SDK's runtime does;
+# the device program itself includes nothing of src/startup.
+set(sources ${FOLVANE_DEVICE_SOURCES} src/startup/command_splitter.cpp ${standin}/startup.cpp)
+set_property(SOURCE ${standin}/startup.cpp src/startup/command_splitter.cpp APPEND
+             PROPERTY INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}/src/startup)
 set(FOLVANE_DEVICE_PROBE "" CACHE FILEPATH "A source added to the image, to show the build's gates (device_build.sh)")
 if(FOLVANE_DEVICE_PROBE)
   list(APPEND sources ${FOLVANE_DEVICE_PROBE})
@@ -16,20 +20,38 @@ find_program(FOLVANE_MINGW32_DLLTOOL i686-w64-mingw32-dlltool REQUIRED)
 
 add_library(folvane_device OBJECT ${sources})
 target_include_directories(folvane_device PRIVATE ${FOLVANE_DEVICE_INCLUDE_DIRS})
+# What a Visual Studio smart-device project for x86 defines on every compile (its $(ARCHFAM)
+# and $(_ARCHFAM_) among them), beside CMake's WindowsCE ones: a name of the program that one
+# of these macros takes over fails here, as it would there.
+set(FOLVANE_SMART_DEVICE_DEFINES x86 _X86_ X86 WINCE _CONSOLE UNDER_CE _WIN32_WCE=0x500)
+target_compile_definitions(folvane_device PRIVATE ${FOLVANE_SMART_DEVICE_DEFINES})
 # fixed_width.h takes __int8 to __int32 from the device's compiler, as Visual C++ 2005 has no
 # <stdint.h>; -Wpedantic would report each of these keywords.
 target_compile_options(folvane_device PRIVATE -Wno-language-extension-token)
 
+# The import library binds every function by its ordinal alone (NONAME), as the SDK's
+# coredll.lib does: the image's import table holds ordinals, no names.
+set(FOLVANE_COREDLL_DEF ${standin}/coredll.def CACHE FILEPATH
+    "The export list the import library is made from (another one only for device_build.sh's self-test)")
+folvane_read_coredll_def(${FOLVANE_COREDLL_DEF} coredll_names coredll_ordinals)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${FOLVANE_COREDLL_DEF})
+set(import_def "LIBRARY coredll.dll\nEXPORTS\n")
+foreach(name ordinal IN ZIP_LISTS coredll_names coredll_ordinals)
+  string(APPEND import_def "    ${name} @${ordinal} NONAME\n")
+endforeach()
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/coredll_imports.def CONTENT "${import_def}")
 set(coredll ${CMAKE_CURRENT_BINARY_DIR}/libcoredll.a)
 set(image ${CMAKE_CURRENT_BINARY_DIR}/FolvaneCE.exe)
 add_custom_command(OUTPUT ${coredll}
-  COMMAND ${FOLVANE_MINGW32_DLLTOOL} -m i386 -d ${standin}/coredll.def -l ${coredll}
-  DEPENDS ${standin}/coredll.def
-  COMMENT "Import library of the stand-in's coredll.dll" VERBATIM)
+  COMMAND ${FOLVANE_MINGW32_DLLTOOL} -m i386 -d ${CMAKE_CURRENT_BINARY_DIR}/coredll_imports.def -l ${coredll}
+  DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/coredll_imports.def
+  COMMENT "Import library of the stand-in's coredll.dll, by ordinal" VERBATIM)
 # Subsystem 9 (Windows CE) version 5.0, entered at the start-up, nothing but coredll.dll, and
-# no symbol table (as the SDK's linker makes it); a missing entry symbol is an error.
-add_custom_command(OUTPUT ${image}
+# no symbol table (as the SDK's linker makes it); a missing entry symbol is an error. The link
+# map says which import slot each function the objects call took (scripts/device_build.sh).
+add_custom_command(OUTPUT ${image} BYPRODUCTS ${CMAKE_CURRENT_BINARY_DIR}/FolvaneCE.map
   COMMAND ${FOLVANE_MINGW32_LD} --subsystem wince:5.0 -e _mainWCRTStartup -nostdlib -s --fatal-warnings
+          -Map ${CMAKE_CURRENT_BINARY_DIR}/FolvaneCE.map
           -o ${image} $<TARGET_OBJECTS:folvane_device> ${coredll}
   DEPENDS $<TARGET_OBJECTS:folvane_device> ${coredll}
   COMMENT "Linking the device image FolvaneCE.exe" COMMAND_EXPAND_LISTS VERBATIM)
@@ -39,6 +61,8 @@ add_custom_target(FolvaneCE ALL DEPENDS ${image})
 # (the stand-in's here), exporting its stream interface by the names of its .def.
 add_library(folvane_driver OBJECT ${FOLVANE_DRIVER_SOURCES} ${standin}/dllstartup.cpp)
 target_include_directories(folvane_driver PRIVATE ${FOLVANE_DRIVER_INCLUDE_DIRS})
+# A smart-device DLL project's defines, with a CE 6.0 SDK's version.
+target_compile_definitions(folvane_driver PRIVATE x86 _X86_ X86 WINCE UNDER_CE _WIN32_WCE=0x600 _USRDLL _WINDLL)
 target_compile_options(folvane_driver PRIVATE -Wno-language-extension-token)
 set(driver ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.dll)
 set(driver_def ${CMAKE_CURRENT_SOURCE_DIR}/src/driver/FolvaneMap.def)
@@ -53,7 +77,11 @@ add_custom_target(FolvaneMap ALL DEPENDS ${driver})
 # The second opinion: GCC's strict C++98 against the stand-in's headers alone. The gate takes
 # its GCC spelling here.
 set(second_opinion ${FOLVANE_MINGW32_GXX} -std=c++98 -pedantic-errors -Wall -Wextra -Werror -fsyntax-only
-    -nostdinc -I${standin}/include)
+    -nostdinc -I${standin}/include -I${CMAKE_CURRENT_SOURCE_DIR}/src/startup)
+get_directory_property(device_defines COMPILE_DEFINITIONS)  # the device targets' own (CMakeLists.txt)
+foreach(define ${FOLVANE_SMART_DEVICE_DEFINES} ${device_defines})
+  list(APPEND second_opinion -D${define})
+endforeach()
 foreach(dir ${FOLVANE_DEVICE_INCLUDE_DIRS})
   list(APPEND second_opinion -I${CMAKE_CURRENT_SOURCE_DIR}/${dir})
 endforeach()

@@ -24,9 +24,20 @@
 set(CMAKE_SYSTEM_NAME WindowsCE)
 set(CMAKE_SYSTEM_VERSION 6.0 CACHE STRING "CE version of the SDK (5.0, 6.0, 7.0)")
 set(CMAKE_SYSTEM_PROCESSOR x86)
-# A console program entered at wmain through the runtime's wide start-up, linked against
-# coredll and the CE runtime library alone. Subsystem version 5.00 so that one image may serve
-# CE 5.0 and later (that CE 6.0 and 7 load it is not confirmed).
+# A console program entered at wmain through the runtime's wide start-up (corelibc.lib's
+# mainWCRTStartup: argv[0] from GetModuleFileNameW, the arguments from the command line, which
+# holds them alone), linked against coredll and the CE runtime library alone; coredll.lib binds
+# every function by ordinal. Subsystem version 5.00: CE 6.0 and 7 load it too (their loader
+# refuses only a major version above their own), so one image serves CE 5.0, 6.0 and 7.
+#
+# CMake's WindowsCE platform defines UNDER_CE, WINCE, _X86_ and X86; under UNDER_CE the SDK's
+# windef.h makes WINAPI __cdecl, which coredll.lib's undecorated names need. CMakeLists.txt
+# defines _CRT_SECURE_NO_DEPRECATE and _CRT_SECURE_NO_WARNINGS for the device targets, as the
+# SDK headers deprecate _wfopen and _snwprintf (C4996 under /W4 /WX). Not verified here, for
+# lack of the compiler: which other warnings Visual C++ 2005/2008 give at /W4.
+#
+# Which CE runs the program today: CE 5.0 in a fully trusted process. CE 6.0 and 7 refuse a
+# user-mode VirtualCopy of physical memory: there it stops with "VirtualCopy failed", status 1.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "/SUBSYSTEM:WINDOWSCE,5.00 /MACHINE:X86 /ENTRY:mainWCRTStartup /NODEFAULTLIB")
 # The driver: a DLL entered at the runtime's DLL start-up, subsystem 6.00 since it serves CE 6.0
 # and 7 alone; its exports come from src/driver/FolvaneMap.def.

@@ -21,7 +21,7 @@ echo "cppcheck: ${#sources[@]} sources"
 cppcheck --std=c++17 --language=c++ --enable=warning,style,performance,portability --inline-suppr \
   --error-exitcode=1 --quiet --suppress=missingIncludeSystem --suppress=useStlAlgorithm \
   --suppress=missingOverride:src/datafile/change.cpp \
-  -I include -I src/datafile -I src/firmware -I src/app -I src/platform/host \
+  -I include -I src/datafile -I src/firmware -I src/app -I src/startup -I src/platform/host \
   --template='{file}:{line}: {severity}: {message} [{id}]' "${sources[@]}" || status=1
 
 echo "clang-format: ${#everything[@]} files"

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Builds the device image build/device/FolvaneCE.exe over the stand-in CE SDK (the `device`
-# preset: clang as Visual C++ 2005, a second opinion from mingw-w64 g++, the mingw-w64 linker)
-# and checks it: 32-bit x86, subsystem 9 (Windows CE), imports from coredll.dll alone, each
-# name on sdk/wince-x86/coredll.def and each name there imported, no static initialisers.
-# Prints the image's size and its .text size.
+# Builds the device image build/device/FolvaneCE.exe and its mapping driver FolvaneMap.dll over
+# the stand-in CE SDK (the `device` preset: clang as Visual C++ 2005, a second opinion from
+# mingw-w64 g++, the mingw-w64 linker) and checks both: 32-bit x86, subsystem 9 (Windows CE),
+# imports from coredll.dll alone and by ordinal alone, each function they call at the ordinal
+# CE's coredll exports it under (sdk/wince-x86/coredll_ordinals.txt) and on
+# sdk/wince-x86/coredll.def, every function there imported by one of them, no static
+# initialisers; the program under 32 KB, the driver a DLL under 16 KB exporting exactly
+# src/driver/FolvaneMap.def. Prints both images' imports by ordinal and name, the driver's
+# exports, both sizes and the program's .text size.
 #   --quiet      prints the two sizes alone, in bytes, for the bench's table
 #   --self-test  shows that the build fails on device code with a C++11 feature, a standard
 #                C++ header, a function the stand-in does not declare, one coredll does not
-#                export, or a static initialiser
+#                export, a static initialiser, a name that a smart-device build's macro takes
+#                over, or a deprecated runtime function without the build's defines
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
 objdump=i686-w64-mingw32-objdump
-exports=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' sdk/wince-x86/coredll.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
+# `NAME ORDINAL` lines: what the stand-in's coredll.def lists, and what CE's coredll exports.
+exports=$(cmake -P sdk/wince-x86/coredll_def.cmake | sort)
+ce_exports=$(grep -v -e '^#' -e '^$' sdk/wince-x86/coredll_ordinals.txt | sort)
 
 fail() {
   echo "device: $*" >&2
@@ -22,32 +29,90 @@ fail() {
 # section_names FILE...: the section names of object files or images, one a line.
 section_names() { "$objdump" -h "$@" | awk '$1 ~ /^[0-9]+$/ { print $2 }'; }
 
-# check_image DIR: checks DIR/FolvaneCE.exe and the objects it is made of, reporting every
-# violation; sets image_bytes and text_bytes.
-check_image() {
-  local dir=$1 image=$1/FolvaneCE.exe headers dlls imports unlisted unused problems=()
+# image_imports IMAGE MAP: `NAME ORDINAL` for each import slot of IMAGE that its code calls
+# through: the name the objects call (the link map's __imp_ symbol at the slot) and the
+# ordinal the image's slot holds (`NAME name` for a slot bound by name).
+image_imports() {
+  local image=$1 map=$2 address hex name word value i
+  local -a words
+  local -A slots=()
+  while read -r address hex; do
+    [[ $address =~ ^[0-9a-f]+$ ]] || continue
+    read -ra words <<<"${hex%%  *}"
+    for i in "${!words[@]}"; do slots[$((16#$address + 4 * i))]=${words[$i]}; done
+  done < <("$objdump" -s -j .idata "$image")
+  while read -r address name; do
+    word=${slots[$((address))]:-00000000}
+    value=$((16#${word:6:2}${word:4:2}${word:2:2}${word:0:2}))  # little-endian
+    if ((value & 0x80000000)); then echo "$name $((value & 0xFFFF))"; else echo "$name name"; fi
+  done < <(awk '$1 ~ /^0x/ && $2 ~ /^_imp__/ { print $1, substr($2, 7) }' "$map")
+}
+
+# check_binary IMAGE MAP OBJECTS_DIR LIMIT: checks one image of the device build (the program or
+# its driver) and the objects it is made of, adding every violation to `problems`; sets
+# binary_imports to the image's imports, `NAME ORDINAL` a line.
+check_binary() {
+  local image=$1 map=$2 objects_dir=$3 limit=$4 headers dlls slots imports wrong unlisted bytes
   local -a objects
-  mapfile -t objects < <(find "$dir/CMakeFiles/folvane_device.dir" -name '*.obj')
+  mapfile -t objects < <(find "$objects_dir" -name '*.obj')
   headers=$("$objdump" -f -p "$image")
-  grep -q 'architecture: i386,' <<<"$headers" || problems+=("not a 32-bit x86 image")
-  grep -q -E '^Subsystem[[:space:]]+00000009' <<<"$headers" || problems+=("not for subsystem 9 (Windows CE)")
+  grep -q 'architecture: i386,' <<<"$headers" || problems+=("$image: not a 32-bit x86 image")
+  grep -q -E '^Subsystem[[:space:]]+00000009' <<<"$headers" || problems+=("$image: not for subsystem 9 (Windows CE)")
   dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | sort -u)
-  [ "$dlls" = coredll.dll ] || problems+=("imports from $(paste -sd " " <<<"$dlls"), not from coredll.dll alone")
-  imports=$(awk '/DLL Name:/ { on = 1; next } on && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print $3 } /^$/ { on = 0 }' \
-    <<<"$headers" | sort -u)
+  [ "$dlls" = coredll.dll ] || problems+=("$image: imports from $(paste -sd " " <<<"$dlls"), not from coredll.dll alone")
+  # The import table: `ORDINAL <none>` for an import by ordinal, `HINT NAME` for one by name.
+  slots=$(awk '/DLL Name:/ { on = 1; next } on && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print $2, $3 } /^$/ { on = 0 }' \
+    <<<"$headers")
+  ! grep -q -v ' <none>$' <<<"$slots" ||
+    problems+=("$image: imports by name, not by ordinal: $(grep -v ' <none>$' <<<"$slots" | cut -d' ' -f2 | paste -sd " ")")
+  imports=$(image_imports "$image" "$map" | sort)
+  [ "$(cut -d' ' -f2 <<<"$imports" | sort -n)" = "$(cut -d' ' -f1 <<<"$slots" | sort -n)" ] ||
+    problems+=("$image: the import table's ordinals are not those of the functions its code calls")
+  wrong=$(comm -23 <(echo "$imports") <(echo "$ce_exports"))
+  [ -z "$wrong" ] || problems+=("$image: imports what CE's coredll does not export so: $(paste -sd " " <<<"$wrong")")
   unlisted=$(comm -23 <(echo "$imports") <(echo "$exports"))
-  [ -z "$unlisted" ] || problems+=("imports what coredll.def does not list: $(paste -sd " " <<<"$unlisted")")
-  unused=$(comm -13 <(echo "$imports") <(echo "$exports"))
-  [ -z "$unused" ] || problems+=("does not import what coredll.def lists: $(paste -sd " " <<<"$unused")")
-  # The device program has no start-up that would run static initialisers.
-  ! grep -q "^\\.CRT\\\$XC" <<<"$(section_names "${objects[@]}")" || problems+=("static initialisers (.CRT\$XC*) in its objects")
-  ! grep -q '^\.CRT' <<<"$(section_names "$image")" || problems+=("static initialisers (.CRT)")
+  [ -z "$unlisted" ] || problems+=("$image: imports what coredll.def does not list: $(paste -sd " " <<<"$unlisted")")
+  # Neither image has a start-up that would run static initialisers.
+  ! grep -q "^\\.CRT\\\$XC" <<<"$(section_names "${objects[@]}")" ||
+    problems+=("$image: static initialisers (.CRT\$XC*) in its objects")
+  ! grep -q '^\.CRT' <<<"$(section_names "$image")" || problems+=("$image: static initialisers (.CRT)")
+  bytes=$(stat -c %s "$image")
+  [ "$bytes" -lt "$limit" ] || problems+=("$image: $bytes bytes, not under $limit")
+  binary_imports=$imports
+}
+
+# exported_names IMAGE: the names an image exports, one a line, sorted.
+exported_names() {
+  "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort
+}
+
+# check_image DIR: checks DIR/FolvaneCE.exe and DIR/FolvaneMap.dll, reporting every violation;
+# sets image_bytes, text_bytes, imports (the program's), driver_bytes, driver_imports and
+# driver_exports.
+check_image() {
+  local dir=$1 image=$1/FolvaneCE.exe driver=$1/FolvaneMap.dll unused expected_exports problems=()
+  # The program under 32 KB, its driver under 16 KB.
+  check_binary "$image" "$dir/FolvaneCE.map" "$dir/CMakeFiles/folvane_device.dir" $((32 * 1024))
+  imports=$binary_imports
+  check_binary "$driver" "$dir/FolvaneMap.map" "$dir/CMakeFiles/folvane_driver.dir" $((16 * 1024))
+  driver_imports=$binary_imports
+  "$objdump" -p "$driver" | sed -n '/^Characteristics/,/^$/p' | grep -q '^[[:space:]]*DLL$' ||
+    problems+=("$driver: not a DLL")
+  # The driver exports its stream interface and nothing else.
+  driver_exports=$(exported_names "$driver")
+  expected_exports=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' src/driver/FolvaneMap.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
+  [ "$driver_exports" = "$expected_exports" ] ||
+    problems+=("$driver: exports $(paste -sd " " <<<"$driver_exports"), not those of src/driver/FolvaneMap.def")
+  # Every function of the list is imported by the program or by its driver.
+  unused=$(comm -13 <(sort -u <(echo "$imports") <(echo "$driver_imports")) <(echo "$exports"))
+  [ -z "$unused" ] || problems+=("neither image imports what coredll.def lists: $(paste -sd " " <<<"$unused")")
   if [ ${#problems[@]} -gt 0 ]; then
-    printf "device: $image: %s\n" "${problems[@]}" >&2
+    printf "device: %s\n" "${problems[@]}" >&2
     return 1
   fi
   image_bytes=$(stat -c %s "$image")
   text_bytes=$(("0x$("$objdump" -h "$image" | awk '$2 == ".text" { print $3 }')"))
+  driver_bytes=$(stat -c %s "$driver")
 }
 
 build() { cmake --preset device >/dev/null && cmake --build --preset device; }
@@ -70,7 +135,8 @@ self_test() {
   local dir=build/device-probe
   mkdir -p "$dir"
   printf 'int probe();\nint probe() { return 0; }\n' >"$dir/probe.cpp"
-  cmake --preset device -B "$dir" -DFOLVANE_DEVICE_PROBE="$PWD/$dir/probe.cpp" >/dev/null
+  cmake --preset device -B "$dir" -DFOLVANE_DEVICE_PROBE="$PWD/$dir/probe.cpp" \
+    -DFOLVANE_COREDLL_DEF="$PWD/sdk/wince-x86/coredll.def" >/dev/null
   local output
   if ! output=$(cmake --build "$dir" 2>&1 && check_image "$dir" 2>&1); then
     printf '%s\n' "$output" >&2
@@ -89,6 +155,20 @@ int probe(const wchar_t* text); int probe(const wchar_t* text) { return _wtoi(te
   probe_case "a static initialiser" "static initialisers" \
     '#include <windows.h>
 extern const DWORD probeError; const DWORD probeError = GetLastError();'
+  # An import library that binds a function at another ordinal than CE's coredll exports it at.
+  sed 's/^\( *VirtualFree @\)525$/\1526/' sdk/wince-x86/coredll.def >"$dir/coredll.def"
+  cmake -B "$dir" -DFOLVANE_COREDLL_DEF="$PWD/$dir/coredll.def" >/dev/null
+  probe_case "an import bound at another ordinal than CE's (VirtualFree at 526)" \
+    "imports what CE's coredll does not export so: VirtualFree 526" 'int probe(); int probe() { return 0; }'
+  cmake -B "$dir" -DFOLVANE_COREDLL_DEF="$PWD/sdk/wince-x86/coredll.def" >/dev/null
+  probe_case "a name a smart-device build defines as a macro (namespace x86)" "expected identifier" \
+    'namespace x86 { int probe(); }
+int x86::probe() { return 0; }'
+  probe_case "a deprecated runtime function without the build's defines (_wfopen)" "'_wfopen' is deprecated" \
+    '#undef _CRT_SECURE_NO_DEPRECATE
+#undef _CRT_SECURE_NO_WARNINGS
+#include <stdio.h>
+FILE* probe(const wchar_t* path); FILE* probe(const wchar_t* path) { return _wfopen(path, L"rb"); }'
 }
 
 case $mode in
@@ -105,8 +185,15 @@ case $mode in
   "")
     build
     check_image build/device
-    echo "device: build/device/FolvaneCE.exe: $image_bytes bytes, .text $text_bytes bytes;" \
-      "imports $(wc -w <<<"$exports") functions from coredll.dll"
+    echo "device: build/device/FolvaneCE.exe imports from coredll.dll by ordinal (ordinal name):"
+    awk '{ printf "  %5d %s\n", $2, $1 }' <<<"$imports" | sort -n
+    echo "device: build/device/FolvaneMap.dll imports from coredll.dll by ordinal (ordinal name):"
+    awk '{ printf "  %5d %s\n", $2, $1 }' <<<"$driver_imports" | sort -n
+    echo "device: build/device/FolvaneMap.dll exports: $(paste -sd " " <<<"$driver_exports")"
+    echo "device: build/device/FolvaneCE.exe: $image_bytes bytes (under 32 KB), .text $text_bytes bytes;" \
+      "imports $(wc -l <<<"$imports") functions from coredll.dll, each at CE's ordinal"
+    echo "device: build/device/FolvaneMap.dll: $driver_bytes bytes (under 16 KB);" \
+      "imports $(wc -l <<<"$driver_imports") functions from coredll.dll, each at CE's ordinal"
     ;;
   *)
     echo "usage: scripts/device_build.sh [--quiet | --self-test]" >&2

@@ -29,13 +29,24 @@ export QEMU_RESERVED_VA=0x82000000
 
 cmake --preset coredll >/dev/null
 cmake --build --preset coredll
-# Exactly the names that the stand-in SDK's coredll exports, no more and no fewer.
-listed=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' sdk/wince-x86/coredll.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
-exported=$(i686-w64-mingw32-objdump -p build/coredll/coredll.dll |
-  sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $3 }' | sort)
+# Exactly the exports of the stand-in SDK's coredll.def, each name at its ordinal, no more and no
+# fewer; and every ordinal the image imports among them.
+listed=$(cmake -P sdk/wince-x86/coredll_def.cmake | sort)
+exported=$(i686-w64-mingw32-objdump -p build/coredll/coredll.dll | awk '
+  /^Export Address Table -- Ordinal Base/ { base = $NF }
+  /\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
+  on && /^$/ { on = 0 }
+  on && /^\t\[/ { gsub(/[][]/, " "); print $2, $1 + base }' | sort)
 if [ "$listed" != "$exported" ]; then
-  echo "device-e2e: coredll.dll exports other names than sdk/wince-x86/coredll.def lists:" >&2
+  echo "device-e2e: coredll.dll exports other names or ordinals than sdk/wince-x86/coredll.def lists:" >&2
   diff <(echo "$listed") <(echo "$exported") >&2 || true
+  exit 1
+fi
+imported=$(i686-w64-mingw32-objdump -p build/device/FolvaneCE.exe | awk '/DLL Name:/ { on = 1; next }
+  on && /^\t[0-9a-f]+\t +[0-9]+ +<none>$/ { print $2 } /^$/ { on = 0 }' | sort)
+missing=$(comm -23 <(echo "$imported") <(cut -d' ' -f2 <<<"$exported" | sort))
+if [ -z "$imported" ] || [ -n "$missing" ]; then
+  echo "device-e2e: coredll.dll does not export the ordinals the image imports: ${missing:-none imported}" >&2
   exit 1
 fi
 cp build/coredll/coredll.dll build/device/coredll.dll
@@ -72,6 +83,32 @@ grep -q '^Usage:  FolvaneCE {R|W} <datafile>'$'\r''$' "$logs/usage" || {
   exit 1
 }
 echo "device-e2e: one launch of the image takes $launch_ms ms"
+
+# startup_check: the image started with command lines as typed at a prompt (a batch file run by
+# wine's cmd passes each line on unchanged, where wine would quote Unix arguments itself). The
+# start-up must hand over the arguments split at blanks outside double quotes, the quotes
+# removed and nothing escaped, and the process end with wmain's status through TerminateProcess.
+startup_check() {
+  local dir=$logs/startup output expected
+  mkdir "$dir"
+  cp build/device/FolvaneCE.exe build/device/coredll.dll "$dir/"
+  printf '%s\r\n' '@echo off' \
+    'FolvaneCE.exe R "fleet "unit.txt' 'echo status %errorlevel%' \
+    'FolvaneCE.exe w "a\"b.txt"' 'echo status %errorlevel%' \
+    'FolvaneCE.exe R  "two  blanks.txt"  ' 'echo status %errorlevel%' >"$dir/lines.bat"
+  output=$(cd "$dir" && /usr/lib/wine/wine64 cmd /c lines.bat </dev/null 2>&1 | tr -d '\r') || true
+  expected="status 0
+***ERROR*** Failed to open input file (a\\b.txt)!
+status 1
+status 0"
+  if [ "$(grep -e '^status' -e '^\*\*\*' <<<"$output")" != "$expected" ] || [ ! -f "$dir/fleet unit.txt" ] ||
+    [ ! -f "$dir/two  blanks.txt" ]; then
+    printf 'device-e2e: the start-up splits or ends otherwise than CE'"'"'s:\n%s\n' "$output" >&2
+    return 1
+  fi
+  echo "device-e2e: start-up: quoted arguments with blanks, a quote inside an argument, no escapes," \
+    "statuses 0 and 1 through TerminateProcess"
+}
 
 # variant NAME EXPECTED FILE FROM TO [probe]: the copy of the tree with the first FROM in FILE
 # replaced by TO and built; its image must end R with status 3 and EXPECTED in its output, or
@@ -134,6 +171,7 @@ if [ "$mode" = --self-test ]; then
 fi
 
 status=0
+startup_check || status=1
 probe_start=$SECONDS
 "$wine" build/coredll/gate_probe.exe </dev/null || status=1
 echo "device-e2e: gate probe in $((SECONDS - probe_start)) s"

@@ -111,7 +111,7 @@ void run(bool carry) {
     in.edi = 0x9ABCDEF0;
     RegisterBlock out;
     out.unused = 0x5EB70006;
-    const int lost = gate_probe(&x86::callGate, page, &in, &out);
+    const int lost = gate_probe(&gate::callGate, page, &in, &out);
     check((lost & 15) == 0, "caller's registers kept (bits EBX=1 ESI=2 EDI=4 EBP=8)", static_cast<uint32_t>(lost & 15), 0);
     check((lost & 16) == 0, "direction flag clear when the gate returns", static_cast<uint32_t>(lost & 16), 0);
     const uint32_t inWords[6] = {in.eax, in.ebx, in.ecx, in.edx, in.esi, in.edi};

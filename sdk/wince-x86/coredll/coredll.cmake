@@ -7,12 +7,14 @@ get_filename_component(folvane_root "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUT
 set(standin ${folvane_root}/sdk/wince-x86)
 
 # The DLL's own functions: what the simulated unit decides (the memory manager, the last error
-# after its faults, the scratch allocation, the end of the process), the standard streams, and
-# the kernel's functions that take arguments (desktop Win32 pops them itself, CE does not).
+# after its faults, the scratch allocation, the end of the process), the standard streams, the
+# command line as CE hands it over, and the kernel's functions that take arguments (desktop
+# Win32 pops them itself, CE does not).
 set(coredll_own_exports
   VirtualAlloc=ce_VirtualAlloc VirtualCopy=ce_VirtualCopy VirtualFree=ce_VirtualFree
-  GetLastError=ce_GetLastError ExitProcess=ce_ExitProcess malloc=ce_malloc _getstdfilex=ce_getstdfilex
-  DeleteFileW=ce_DeleteFileW MoveFileW=ce_MoveFileW)
+  GetLastError=ce_GetLastError TerminateProcess=ce_TerminateProcess malloc=ce_malloc
+  _getstdfilex=ce_getstdfilex DeleteFileW=ce_DeleteFileW MoveFileW=ce_MoveFileW
+  GetCommandLineW=ce_GetCommandLineW GetModuleFileNameW=ce_GetModuleFileNameW)
 # CE's runtime functions that the Windows runtime has under the same name and meaning (text
 # mode with CR LF, "%s" as a wide string in the wide printf family, counted _snwprintf).
 set(coredll_runtime_forwards
@@ -20,35 +22,24 @@ set(coredll_runtime_forwards
   wcsncmp towupper towlower isspace isdigit iswspace atoi
   _wfopen fopen fclose fgets fgetc fputc fputs ungetc feof ferror fflush fwrite fread
   vfwprintf fwprintf wprintf printf _snwprintf _vsnwprintf _snprintf _purecall)
-# The kernel's own, whose form CE shares (no arguments: the calling conventions agree).
-set(coredll_kernel_forwards GetCommandLineW)
 
-file(READ ${standin}/coredll.def coredll_def_text)
+# Each export under its name and at its ordinal, as CE's coredll.dll exports it.
+include(${standin}/coredll_def.cmake)
+folvane_read_coredll_def(${standin}/coredll.def coredll_names coredll_ordinals)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${standin}/coredll.def)
-string(REGEX REPLACE ";[^\n]*" "" coredll_def_text "${coredll_def_text}")
-string(FIND "${coredll_def_text}" "EXPORTS" coredll_exports_at)
-if(coredll_exports_at LESS 0)
-  message(FATAL_ERROR "${standin}/coredll.def has no EXPORTS section")
-endif()
-string(SUBSTRING "${coredll_def_text}" ${coredll_exports_at} -1 coredll_def_text)
-string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_]*" coredll_names "${coredll_def_text}")
-list(REMOVE_AT coredll_names 0)  # the word EXPORTS
-
 set(coredll_def "LIBRARY coredll.dll\nEXPORTS\n")
-foreach(name ${coredll_names})
+foreach(name ordinal IN ZIP_LISTS coredll_names coredll_ordinals)
   set(line "")
   foreach(pair ${coredll_own_exports})
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 exported)
     if(exported STREQUAL name)
       list(GET pair 1 internal)
-      set(line "    ${name} = ${internal}")
+      set(line "    ${name} = ${internal} @${ordinal}")
     endif()
   endforeach()
   if(NOT line AND name IN_LIST coredll_runtime_forwards)
-    set(line "    ${name} = msvcrt.${name}")
-  elseif(NOT line AND name IN_LIST coredll_kernel_forwards)
-    set(line "    ${name} = kernel32.${name}")
+    set(line "    ${name} = msvcrt.${name} @${ordinal}")
   endif()
   if(NOT line)
     message(FATAL_ERROR "sdk/wince-x86/coredll.def lists ${name}, which the test machine's coredll.dll "
@@ -83,8 +74,8 @@ set(FOLVANE_DEVICE_GATE_OBJECT
     ${folvane_root}/build/device/CMakeFiles/folvane_device.dir/src/platform/x86/call_gate.cpp.obj
     CACHE FILEPATH "The device build's object of src/platform/x86/call_gate.cpp")
 find_program(FOLVANE_MINGW32_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
-set(gate_msvc_name "?callGate@x86@@YAXPBXPBURegisterBlock@@PAU2@@Z")
-set(gate_gnu_name "__ZN3x868callGateEPKvPK13RegisterBlockPS2_")
+set(gate_msvc_name "?callGate@gate@@YAXPBXPBURegisterBlock@@PAU2@@Z")
+set(gate_gnu_name "__ZN4gate8callGateEPKvPK13RegisterBlockPS2_")
 set(gate_object ${CMAKE_CURRENT_BINARY_DIR}/device_call_gate.obj)
 add_custom_command(OUTPUT ${gate_object}
   COMMAND ${FOLVANE_MINGW32_OBJCOPY} --redefine-sym "${gate_msvc_name}=${gate_gnu_name}"

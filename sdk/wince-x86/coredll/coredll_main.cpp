@@ -23,6 +23,8 @@ std::string hex8(uintptr_t value) { return hexDigits(value, 8); }
 // desktop Win32's).
 constexpr DWORD kCeMemReserve = 0x2000;
 constexpr DWORD kCeMemRelease = 0x8000;
+// CE's GetCurrentProcess(): SH_CURPROC 2 + SYS_HANDLE_BASE 64.
+constexpr uintptr_t kCeCurrentProcess = 0x42;
 
 // The device's kernel sets the thread's last error where a call fails; the unit says which.
 template <typename Result>
@@ -88,9 +90,35 @@ FILE* __cdecl ce_getstdfilex(int stream) {
     }
 }
 
-// The end of the program's process: the console flushed and every region checked, as at the
-// end of every other build's process.
-void __cdecl ce_ExitProcess(UINT status) {
+// CE's command line holds the arguments alone (the program's path is its module file name):
+// Windows' own, less the program's path at its start, which Windows quotes when it holds a
+// blank. What follows keeps its quotes and blanks for the start-up's splitter.
+LPWSTR __cdecl ce_GetCommandLineW() {
+    LPWSTR line = GetCommandLineW();
+    if (*line == L'"') {
+        ++line;
+        while (*line != L'\0' && *line != L'"') ++line;
+        if (*line == L'"') ++line;
+    } else {
+        while (*line != L'\0' && *line != L' ' && *line != L'\t') ++line;
+    }
+    while (*line == L' ' || *line == L'\t') ++line;
+    return line;
+}
+
+DWORD __cdecl ce_GetModuleFileNameW(HMODULE module, LPWSTR path, DWORD size) {
+    return GetModuleFileNameW(module, path, size);
+}
+
+// CE ends a process through TerminateProcess; the program ends only its own, through the
+// pseudo-handle that CE's GetCurrentProcess() returns (ExitProcess is a macro over this). The
+// end of the process: the console flushed and every region checked, as at the end of every
+// other build's process.
+BOOL __cdecl ce_TerminateProcess(HANDLE process, DWORD status) {
+    if (reinterpret_cast<uintptr_t>(process) != kCeCurrentProcess) {
+        sim::fault("TerminateProcess(" + hex8(reinterpret_cast<uintptr_t>(process)) + "h, " + hex8(status) +
+                   "h); the device program ends only its own process (pseudo-handle 00000042h)");
+    }
     ExitProcess(static_cast<UINT>(host::finishProcess(static_cast<int>(status))));
 }
 

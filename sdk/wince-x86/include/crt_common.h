@@ -10,3 +10,12 @@ typedef unsigned int size_t;
 #ifndef NULL
 #define NULL 0
 #endif
+
+// Visual C++ 2005's ce\include and the CE 6/7-era SDK headers mark the runtime's unchecked
+// functions deprecated (C4996) unless the build says it calls them knowingly; the stand-in
+// asks for both names, since each generation of headers honours one of them.
+#if defined(_CRT_SECURE_NO_DEPRECATE) && defined(_CRT_SECURE_NO_WARNINGS)
+#define _CRT_INSECURE_DEPRECATE
+#else
+#define _CRT_INSECURE_DEPRECATE __declspec(deprecated)
+#endif

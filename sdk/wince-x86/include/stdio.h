@@ -22,7 +22,7 @@ extern "C" {
 FILE* __cdecl _getstdfilex(int stream);
 #define stdout (_getstdfilex(1))
 
-FILE* __cdecl _wfopen(const wchar_t* path, const wchar_t* mode);
+_CRT_INSECURE_DEPRECATE FILE* __cdecl _wfopen(const wchar_t* path, const wchar_t* mode);
 int __cdecl fclose(FILE* stream);
 int __cdecl fflush(FILE* stream);
 char* __cdecl fgets(char* buffer, int count, FILE* stream);
@@ -33,7 +33,9 @@ int __cdecl ferror(FILE* stream);
 size_t __cdecl fwrite(const void* buffer, size_t size, size_t count, FILE* stream);
 int __cdecl vfwprintf(FILE* stream, const wchar_t* format, va_list arguments);
 // At most `count` characters; no terminator and a negative result when the text is longer.
-int __cdecl _snwprintf(wchar_t* buffer, size_t count, const wchar_t* format, ...);
+_CRT_INSECURE_DEPRECATE int __cdecl _snwprintf(wchar_t* buffer, size_t count, const wchar_t* format, ...);
+_CRT_INSECURE_DEPRECATE int __cdecl _vsnwprintf(wchar_t* buffer, size_t count, const wchar_t* format,
+                                                va_list arguments);
 
 #ifdef __cplusplus
 }

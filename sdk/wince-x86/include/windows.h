@@ -18,7 +18,7 @@ typedef DWORD* LPDWORD;
 typedef wchar_t* LPWSTR;
 typedef const wchar_t* LPCWSTR;
 typedef void* HANDLE;
-typedef HANDLE HMODULE;
+typedef struct HINSTANCE__* HMODULE;
 typedef struct HKEY__* HKEY;
 typedef struct _SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
 typedef struct _OVERLAPPED* LPOVERLAPPED;
@@ -50,8 +50,7 @@ typedef struct _OSVERSIONINFOW {
     WCHAR szCSDVersion[128];
 } OSVERSIONINFOW;
 
-// MEM_RELEASE as Microsoft documents it; MEM_RESERVE is desktop Win32's value (CE's own is
-// not confirmed).
+// CE's values (winnt.h).
 #define MEM_RESERVE 0x2000
 #define MEM_RELEASE 0x8000
 
@@ -64,7 +63,6 @@ BOOL __cdecl VirtualFree(LPVOID address, DWORD size, DWORD freeType);
 DWORD __cdecl GetLastError(void);
 void __cdecl SetLastError(DWORD error);
 BOOL __cdecl GetVersionExW(OSVERSIONINFOW* info);
-DWORD __cdecl GetModuleFileNameW(HMODULE module, LPWSTR path, DWORD size);
 
 // Stream drivers: loading one from its registry key, opening its device, its requests.
 HANDLE __cdecl ActivateDeviceEx(LPCWSTR key, LPCVOID registryEntries, DWORD entryCount, LPVOID parameter);
@@ -86,10 +84,17 @@ LONG __cdecl RegCloseKey(HKEY key);
 BOOL __cdecl DeleteFileW(LPCWSTR path);
 BOOL __cdecl MoveFileW(LPCWSTR existingPath, LPCWSTR newPath);
 
-// Only the start-up calls these.
+// Only the start-up calls these. CE's command line holds the arguments alone; the image's
+// path is its module file name.
 LPWSTR __cdecl GetCommandLineW(void);
-void __cdecl ExitProcess(UINT exitCode);
+DWORD __cdecl GetModuleFileNameW(HMODULE module, LPWSTR path, DWORD size);
+BOOL __cdecl TerminateProcess(HANDLE process, DWORD exitCode);
 
 #ifdef __cplusplus
 }
 #endif
+
+// The calling process's pseudo-handle (SH_CURPROC 2 + SYS_HANDLE_BASE 64). ExitProcess is no
+// export of CE's coredll.dll: it ends the process through TerminateProcess on this handle.
+inline HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(0x42); }
+#define ExitProcess(code) TerminateProcess(GetCurrentProcess(), (code))

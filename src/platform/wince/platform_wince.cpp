@@ -48,6 +48,6 @@ void freeScratch(void* buffer) { free(buffer); }
 // The device's addresses are 32-bit: a buffer's address is its flat address.
 uint32_t flatAddress(const void* buffer, size_t) { return reinterpret_cast<uint32_t>(buffer); }
 
-void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) { x86::callGate(entry, &in, &out); }
+void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) { gate::callGate(entry, &in, &out); }
 
 }  // namespace platform

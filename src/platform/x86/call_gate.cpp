@@ -4,10 +4,18 @@
 // assembly itself, so neither the PIC register (EBX) nor the frame pointer (EBP) is disturbed.
 #include "call_gate.h"
 
-namespace x86 {
+// Not `namespace x86`: a smart-device project defines x86 as a macro.
+namespace gate {
 
 #if defined(_MSC_VER) || defined(FOLVANE_MSVC_ASM)
 
+// Visual C++ reports the block's `pop ebp` as C4731 (frame pointer register modified by inline
+// assembly), an error under /WX; the block saves and restores EBP itself and addresses nothing
+// through it in between.
+#if defined(_MSC_VER) && !defined(__clang__)
+#pragma warning(push)
+#pragma warning(disable : 4731)
+#endif
 void callGate(const void* entry, const RegisterBlock* in, RegisterBlock* out) {
     __asm {
         mov ecx, entry
@@ -46,6 +54,9 @@ void callGate(const void* entry, const RegisterBlock* in, RegisterBlock* out) {
         cld
     }
 }
+#if defined(_MSC_VER) && !defined(__clang__)
+#pragma warning(pop)
+#endif
 
 #else
 
@@ -92,4 +103,4 @@ void callGate(const void* entry, const RegisterBlock* in, RegisterBlock* out) {
 
 #endif
 
-}  // namespace x86
+}  // namespace gate

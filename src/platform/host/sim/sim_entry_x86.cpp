@@ -145,6 +145,6 @@ host_memory::Access prepareServiceEntry(uint8_t* segment, uint32_t entryAddress)
 
 namespace platform {
 
-void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) { x86::callGate(entry, &in, &out); }
+void callEntry(const void* entry, const RegisterBlock& in, RegisterBlock& out) { gate::callGate(entry, &in, &out); }
 
 }  // namespace platform
