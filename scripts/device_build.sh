@@ -12,7 +12,8 @@
 #   --self-test  shows that the build fails on device code with a C++11 feature, a standard
 #                C++ header, a function the stand-in does not declare, one coredll does not
 #                export, a static initialiser, a name that a smart-device build's macro takes
-#                over, or a deprecated runtime function without the build's defines
+#                over, a deprecated runtime function without the build's defines, or a program
+#                of 32 KB or more
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
@@ -164,6 +165,9 @@ extern const DWORD probeError; const DWORD probeError = GetLastError();'
   probe_case "a name a smart-device build defines as a macro (namespace x86)" "expected identifier" \
     'namespace x86 { int probe(); }
 int x86::probe() { return 0; }'
+  probe_case "a program of 32 KB or more" "bytes, not under 32768" \
+    'extern const char probeBulk[12000]; const char probeBulk[12000] = {1};
+const char* probe(); const char* probe() { return probeBulk; }'
   probe_case "a deprecated runtime function without the build's defines (_wfopen)" "'_wfopen' is deprecated" \
     '#undef _CRT_SECURE_NO_DEPRECATE
 #undef _CRT_SECURE_NO_WARNINGS
