@@ -34,8 +34,7 @@ void encodeMapRequest(const MapRequest& request, uint8_t* bytes) {
     putWord(request.protection, bytes + 12);
 }
 
-bool decodeMapRequest(uint32_t code, const uint8_t* in, uint32_t inLength, uint32_t outLength,
-                      MapRequest& request) {
+bool decodeMapRequest(uint32_t code, const uint8_t* in, uint32_t inLength, uint32_t outLength, MapRequest& request) {
     if (code != kMapRequestCode || in == 0 || inLength != kMapRequestBytes || outLength != 0) return false;
     MapRequest decoded;
     decoded.destination = wordAt(in);

@@ -49,7 +49,6 @@ void encodeMapRequest(const MapRequest& request, uint8_t* bytes);
 // `in`), no output is asked for, and the request is one of the two mappings into a
 // page-aligned region of the user half; `request` then holds it. Anything else: false, and
 // `request` is left as it was.
-bool decodeMapRequest(uint32_t code, const uint8_t* in, uint32_t inLength, uint32_t outLength,
-                      MapRequest& request);
+bool decodeMapRequest(uint32_t code, const uint8_t* in, uint32_t inLength, uint32_t outLength, MapRequest& request);
 
 }  // namespace mapdriver

@@ -138,8 +138,7 @@ TEST(DriverRoute, WithoutTheDriverFileStopsAndNamesIt) {
         const std::string state = "ce_version = " + c.generation + "\n" + kUnit;
         const Outcome o = runOn(state, c.retrieve, folder.file("FolvaneCE.exe"));
         const std::string folderPath = folder.file("");
-        const Lines expected = {E + "VirtualCopy failed (" + c.refusal + ")!",
-                                unavailable({}, c.retrieve).front(),
+        const Lines expected = {E + "VirtualCopy failed (" + c.refusal + ")!", unavailable({}, c.retrieve).front(),
                                 driverLine(folderPath.substr(0, folderPath.size() - 1), "0000007E")};
         EXPECT_EQ(o.errors, expected) << c.generation << (c.retrieve ? " R" : " W");
         EXPECT_EQ(o.result.status, 1);
@@ -164,7 +163,8 @@ TEST_P(EachStep, FailsCleanly) {
     const auto& [step, retrieve] = GetParam();
     const std::string state = "ce_version = 6\nfail = " + std::string(step.name) + "\n";
     const Outcome o = runOn(state, retrieve);
-    Lines expected = unavailable({E + "VirtualCopy failed (" + (step.loading ? "00000032" : "0000001F") + ")!"}, retrieve);
+    Lines expected =
+        unavailable({E + "VirtualCopy failed (" + (step.loading ? "00000032" : "0000001F") + ")!"}, retrieve);
     if (step.loading) expected.push_back(driverLine(folderOf(e2e::programUnderTest()), "0000001F"));
     EXPECT_EQ(o.errors, expected);
     EXPECT_EQ(o.result.status, 1);

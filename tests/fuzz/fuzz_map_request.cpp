@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string in(reinterpret_cast<const char*>(data + 8), inLength);
     const mapdriver::MapRequest before{0xA5A5A5A5, 0xA5A5A5A5, 0xA5A5A5A5, 0xA5A5A5A5};
     mapdriver::MapRequest request = before;
-    const bool admitted = mapdriver::decodeMapRequest(code, reinterpret_cast<const uint8_t*>(in.data()), inLength,
-                                                      outLength, request);
+    const bool admitted =
+        mapdriver::decodeMapRequest(code, reinterpret_cast<const uint8_t*>(in.data()), inLength, outLength, request);
     if (!admitted) {
         FUZZ_CHECK(std::memcmp(&request, &before, sizeof request) == 0, "a refused request was written");
         return 0;

@@ -33,9 +33,9 @@ struct DriverRoute {
     bool tried;       // loading has been attempted
     bool loadFailed;  // ... and failed, for `loadError`
     DWORD loadError;
-    bool keyHeld;     // `key` is this run's and must be removed
-    HANDLE device;    // from ActivateDeviceEx; null when not loaded
-    HANDLE file;      // FVMn: opened; null when not open
+    bool keyHeld;   // `key` is this run's and must be removed
+    HANDLE device;  // from ActivateDeviceEx; null when not loaded
+    HANDLE file;    // FVMn: opened; null when not open
     wchar_t dll[MAX_PATH];
     wchar_t key[24];
     wchar_t deviceName[8];
@@ -49,8 +49,7 @@ bool loaded(HANDLE handle) { return handle != NULL && handle != INVALID_HANDLE_V
 void setIndexDigit(wchar_t* text, DWORD index) { text[wcslen(text) - 1] = static_cast<wchar_t>(L'0' + index); }
 
 void copyText(wchar_t* destination, const wchar_t* source) {
-    while ((*destination++ = *source++) != L'\0') {
-    }
+    while ((*destination++ = *source++) != L'\0') {}
 }
 
 // The driver's path: FolvaneCE.exe's folder and the driver's name; just the name, with the last
