@@ -33,13 +33,8 @@ target_compile_options(folvane_device PRIVATE -Wno-language-extension-token)
 # coredll.lib does: the image's import table holds ordinals, no names.
 set(FOLVANE_COREDLL_DEF ${standin}/coredll.def CACHE FILEPATH
     "The export list the import library is made from (another one only for device_build.sh's self-test)")
-folvane_read_coredll_def(${FOLVANE_COREDLL_DEF} coredll_names coredll_ordinals)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${FOLVANE_COREDLL_DEF})
-set(import_def "LIBRARY coredll.dll\nEXPORTS\n")
-foreach(name ordinal IN ZIP_LISTS coredll_names coredll_ordinals)
-  string(APPEND import_def "    ${name} @${ordinal} NONAME\n")
-endforeach()
-file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/coredll_imports.def CONTENT "${import_def}")
+folvane_write_import_def(${FOLVANE_COREDLL_DEF} ${CMAKE_CURRENT_BINARY_DIR}/coredll_imports.def)
 set(coredll ${CMAKE_CURRENT_BINARY_DIR}/libcoredll.a)
 set(image ${CMAKE_CURRENT_BINARY_DIR}/FolvaneCE.exe)
 add_custom_command(OUTPUT ${coredll}

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Runs the device image build/device/FolvaneCE.exe as a process under wine against the simulated
 # unit: the test machine's coredll.dll (the `coredll` preset) beside it, the gate probe with the
-# image's own gate object, and a chosen part of the end-to-end suite in two shards at once. Needs
+# image's own gate object, the mapping driver FolvaneMap.dll and the test driver under the
+# device manager (tests/driver), and a chosen part of the end-to-end suite in two shards at once,
+# part of it again on CE 6.0 units, where the image maps through its driver. Needs
 # build/default (the suite and the host build) and build/device (scripts/device_build.sh).
 # Prints the time of the prefix, of one launch, of the suite and of the whole stage.
 #   --self-test  shows that the unit and the probe catch a broken device layer: copies of the
 #                tree whose image maps the wrong physical form, keeps the segment view at exit,
 #                calls past the announced entry, or calls with a frame pointer of no frame, and
-#                whose gate returns with the direction flag set
+#                whose gate returns with the direction flag set; and the test driver's caller
+#                leaving a registry key, a driver or a handle at exit, or its driver calling
+#                the firmware; and a run that leaves the mapping driver loaded, a driver that
+#                maps into the kernel's space, or one that admits a writable mapping
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 start=$SECONDS
 mode=${1:-}
 case $mode in
@@ -110,9 +116,40 @@ status 0"
     "statuses 0 and 1 through TerminateProcess"
 }
 
-# variant NAME EXPECTED FILE FROM TO [probe]: the copy of the tree with the first FROM in FILE
-# replaced by TO and built; its image must end R with status 3 and EXPECTED in its output, or
-# with `probe`, the gate probe built with its gate object must fail with it.
+# caller_runs NAME DIR ROW...: runs the test driver's caller build/coredll/driver_caller.exe in
+# DIR once per row "STATE;MODE;STATUS;LINES", STATE the unit's state file with `|` for line
+# ends, MODE its argument, and every `|`-separated piece of LINES a line of its output; returns 1
+# at the first that differs.
+caller_runs() {
+  local name=$1 dir=$2 row state mode status lines output actual line failed=0 runs=0
+  shift 2
+  mkdir -p "$dir"
+  for row in "$@"; do
+    IFS=';' read -r state mode status lines <<<"$row"
+    tr '|' '\n' <<<"$state" >"$dir/state"
+    actual=0
+    output=$(cd "$dir" && FOLVANE_MACHINE="$dir/state" "$wine" "$root/build/coredll/driver_caller.exe" "$mode" \
+      </dev/null 2>&1) || actual=$?
+    output=$(tr -d '\r' <<<"$output")
+    [ "$actual" -eq "$status" ] || failed=1
+    while IFS= read -r line; do
+      grep -q -x -F -e "$line" <<<"$output" || failed=1
+    done < <(tr '|' '\n' <<<"$lines")
+    if [ "$failed" -ne 0 ]; then
+      printf 'device-e2e: %s: %s on a unit of "%s" ended with status %s, not %s and "%s":\n%s\n' "$name" "$mode" \
+        "$state" "$actual" "$status" "$lines" "$output" >&2
+      return 1
+    fi
+    runs=$((runs + 1))
+  done
+  echo "device-e2e: $name: $runs runs as expected"
+}
+
+# variant NAME EXPECTED FILE FROM TO [probe | ce6 | map-probe]: the copy of the tree with the
+# first FROM in FILE replaced by TO and built; its image must end R with status 3 and EXPECTED
+# in its output (with `ce6` on a CE 6.0 unit), or with `probe`, the gate probe built with its
+# gate object must fail with it, or with `map-probe`, the mapping driver's probe with the
+# copy's driver on a CE 6.0 unit must end with status 3 and EXPECTED.
 variant() {
   local name=$1 expected=$2 file=$3 from=$4 to=$5 runs=${6:-image} output status=0
   local copy=$logs/tree
@@ -129,9 +166,16 @@ variant() {
   fi
   if [ "$runs" = probe ]; then
     output=$("$wine" "$copy/build/coredll/gate_probe.exe" </dev/null 2>&1) || status=$?
+  elif [ "$runs" = map-probe ]; then
+    # The mapping driver's probe of this tree, with the copy's driver beside it, on a CE 6 unit.
+    mkdir -p "$logs/map-probe"
+    cp build/coredll/coredll.dll build/coredll/map_driver_probe.exe "$copy/build/device/FolvaneMap.dll" "$logs/map-probe/"
+    output=$(cd "$logs/map-probe" && FOLVANE_MACHINE_CE=6 "$wine" map_driver_probe.exe </dev/null 2>&1) || status=$?
   else
     cp build/coredll/coredll.dll "$copy/build/device/coredll.dll"
-    output=$(cd "$logs" && "$wine" "$copy/build/device/FolvaneCE.exe" R out.txt </dev/null 2>&1) || status=$?
+    # `ce6`: on a CE 6.0 unit, where the image maps through its driver.
+    output=$(cd "$logs" && { [ "$runs" != ce6 ] || export FOLVANE_MACHINE_CE=6; } &&
+      "$wine" "$copy/build/device/FolvaneCE.exe" R out.txt </dev/null 2>&1) || status=$?
   fi
   cp "$logs/original" "$copy/$file"
   # A fault of the unit ends the image with status 3; a failed check, the probe with status 1.
@@ -159,6 +203,22 @@ self_test() {
   variant "a gate that calls with a frame pointer of no frame" "not a frame of the program's stack" \
     src/platform/x86/call_gate.cpp "        call dword ptr [esp]" "        xor ebp, ebp
         call dword ptr [esp]"
+  # What the program leaves in the device manager, and a driver that calls the firmware itself.
+  local exit_check="ce_version = 6;leave"
+  caller_runs "the fault check at exit and the firmware's caller" "$logs/caller" \
+    "$exit_check-key;3;simulated unit: fault: the registry key HKEY_LOCAL_MACHINE\\Drivers\\FolvaneTest is still there at exit (RegDeleteKeyW)" \
+    "$exit_check-driver;3;simulated unit: fault: the driver TST1: is still active at exit (DeactivateDevice)" \
+    "$exit_check-handle;3;simulated unit: fault: the device handle 5EC0000Ch is still open at exit (CloseHandle)" \
+    "ce_version = 7;driver-calls-firmware;3;simulated unit: fault: the firmware was called from folvane_test_driver.dll, not from the program's image"
+  # The driver's route on CE 6.0: what a run leaves loaded, and a driver that maps elsewhere or
+  # more than the two read-only ranges.
+  variant "a run that leaves the driver loaded" "the driver FVM1: is still active at exit" \
+    src/app/main_wince.cpp "    platform::endDeviceRun();" "" ce6
+  variant "a driver that maps into the kernel's own space" "which the process reserved, not the kernel" \
+    src/driver/folvane_map.cpp "VirtualCopyEx(caller," "VirtualCopyEx(reinterpret_cast<HANDLE>(0x42)," ce6
+  variant "a driver that admits a writable mapping" "mapping with protection 00000604h" \
+    src/driver/map_request.cpp "if (r.protection != kMapProtection) return false;" \
+    "if ((r.protection & 0x600) != 0x600) return false;" map-probe
   variant "a gate that returns with the direction flag set" "FAIL direction flag clear when the gate returns" \
     src/platform/x86/call_gate.cpp "        pop ebp
         cld" "        pop ebp" probe
@@ -175,6 +235,70 @@ startup_check || status=1
 probe_start=$SECONDS
 "$wine" build/coredll/gate_probe.exe </dev/null || status=1
 echo "device-e2e: gate probe in $((SECONDS - probe_start)) s"
+
+# The mapping driver under the device manager on CE 6.0 and 7 units, loaded by the probe
+# (tests/driver/map_driver_probe.cpp) as the program loads it: the program's two mappings made,
+# every other request refused with ERROR_INVALID_PARAMETER (87), and nothing held at exit.
+cp build/device/FolvaneMap.dll build/coredll/FolvaneMap.dll
+map_expected="segment: mapped
+window: mapped
+another range (E00h): refused (87)
+another size (8000h): refused (87)
+the window's size for the segment: refused (87)
+writable (604h): refused (87)
+cached (402h): refused (87)
+another request code: refused (87)
+a longer request: refused (87)
+an output buffer: refused (87)
+the kernel's half: refused (87)
+a region not reserved: refused (87)
+done"
+for generation in 6 7; do
+  printf 'ce_version = %s\n' "$generation" >"$logs/map-state"
+  probe_status=0
+  output=$(cd build/coredll && FOLVANE_MACHINE="$logs/map-state" "$wine" map_driver_probe.exe </dev/null 2>&1) ||
+    probe_status=$?
+  if [ "$probe_status" -ne 0 ] || [ "$(tr -d '\r' <<<"$output")" != "$map_expected" ]; then
+    printf 'device-e2e: the mapping driver on a CE %s unit (status %s):\n%s\n' "$generation" "$probe_status" \
+      "$output" >&2
+    status=1
+  else
+    echo "device-e2e: the mapping driver on a CE $generation unit: the 2 mappings made, 10 other requests" \
+      "refused, nothing held at exit"
+  fi
+done
+
+# The test driver under the device manager: loaded, opened, mapping the segment into its
+# caller's region, unloaded; the generations' answers to the program's own calls; and every
+# step that can fail, each undone so that nothing is held at exit.
+mapped="activated|mapped: 41 21 55 30, 0 bytes returned|echo: 3 bytes, 02 03 00 09; sent 01 02 FF"
+mapped+="|unknown request: error 87|done"
+caller_rows=(
+  "ce_version = 6;map;0;CE 6.0|$mapped" "ce_version = 7;map;0;CE 7.0|$mapped"
+  "ce_version = 5;map;3;simulated unit: fault: GetCallerVMProcessId (ordinal 2603) is not in CE 5.0's coredll; an image that imports it does not load on this unit"
+  "ce_version = 5;direct;3;CE 5.0|VirtualCopy: 1, error 0|simulated unit: fault: VirtualCopyEx (ordinal 2565) is not in CE 5.0's coredll; an image that imports it does not load on this unit"
+  "ce_version = 6;direct;0;VirtualCopy: 0, error 50|VirtualCopyEx: 0, error 50|OpenProcess: 0, error 5|GetCallerVMProcessId: 0"
+  "ce_version = 7;direct;0;VirtualCopy: 0, error 5|VirtualCopyEx: 0, error 5|OpenProcess: 0, error 5|GetCallerVMProcessId: 0"
+  "ce_version = 7;user-mode;1;activated|FAIL DeviceIoControl (5)|done"
+  "ce_version = 6;missing-dll;1;FAIL ActivateDeviceEx (126)|done"
+  "ce_version = 6;missing-entries;1;FAIL ActivateDeviceEx (127)|done"
+  "ce_version = 6;init-fails;1;FAIL ActivateDeviceEx (21)|done"
+  "ce_version = 6|segment_map_error = 0x57;map;1;FAIL DeviceIoControl (87)|done"
+  "ce_version = 7|fail = RegCreateKeyExW;map;1;FAIL RegCreateKeyExW (31)"
+)
+for step in RegSetValueExW ActivateDeviceEx CreateFileW DeviceIoControl; do
+  caller_rows+=("ce_version = 6|fail = $step;map;1;FAIL $step (31)|done")
+done
+for step in OpenProcess VirtualCopyEx; do
+  caller_rows+=("ce_version = 7|fail = $step;map;1;activated|FAIL DeviceIoControl (31)|done")
+done
+caller_start=$SECONDS
+# In two shards at once, as the suite below.
+caller_runs "the test driver (1 of 2)" "$logs/caller-0" "${caller_rows[@]:0:${#caller_rows[@]}/2}" &
+first=$!
+caller_runs "the test driver (2 of 2)" "$logs/caller-1" "${caller_rows[@]:${#caller_rows[@]}/2}" || status=1
+wait "$first" || status=1
+echo "device-e2e: the test driver's runs in $((SECONDS - caller_start)) s"
 
 # The part of the suite that runs on the image: arguments and usage, R to the console and to
 # files, W of real files in both line ends, messages byte for byte, state files, and faults of
@@ -197,21 +321,50 @@ subset=(
   "$faults/fail_getAssetTag_R" "$faults/fail_getBootSequence_R" "$faults/fail_setNumlock_W"
   "$faults/fail_setAssetTag_W"
   'CallLog.*' 'TextMode.*'
+  # The driver's route: CE 6.0 and 7 units beside a CE 5.0 one, the image without its driver, and
+  # each step of loading and asking it failing.
+  'DriverRoute*'
+)
+# The same machine's and firmware's faults, the call logs and W of both line ends again on CE 6.0
+# units (FOLVANE_MACHINE_CE), where every mapping goes through the driver: the same messages,
+# statuses, files and calls.
+ce6_subset=(
+  "$faults/segment_reserve_error_*" "$faults/segment_map_error_*" "$faults/window_reserve_error_*"
+  "$faults/window_map_error_*" "$faults/header_checksum_invalid_*" "$faults/entry_address_0xF1234_*"
+  "$faults/support_signature_invalid_*" "$faults/scratch_alloc_fail_*" "$faults/fail_getAssetTag_R"
+  "$faults/fail_setAssetTag_W" 'CallLog.*' Change.LineFeedAndCarriageReturnFilesGiveTheSameUnit
 )
 filter=$(IFS=:; echo "${subset[*]}")
+ce6_filter=$(IFS=:; echo "${ce6_subset[*]}")
 export FOLVANE_E2E_PROGRAM="$PWD/build/device/FolvaneCE.exe" FOLVANE_E2E_LAUNCHER=$wine FOLVANE_E2E_WINDOWS=1
+export FOLVANE_E2E_DEVICE=1
+# shard N: the shard's part of both runs, each into a log of its own.
+shard() {
+  local failed=0
+  GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$1 build/default/tests/e2e_tests --gtest_filter="$filter" \
+    </dev/null >"$logs/$1" 2>&1 || failed=1
+  FOLVANE_MACHINE_CE=6 GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$1 build/default/tests/e2e_tests \
+    --gtest_filter="$ce6_filter" </dev/null >"$logs/ce6-$1" 2>&1 || failed=1
+  return $failed
+}
 suite_start=$SECONDS
 pids=()
-for shard in 0 1; do
-  GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$shard build/default/tests/e2e_tests --gtest_filter="$filter" \
-    </dev/null >"$logs/$shard" 2>&1 &
+for n in 0 1; do
+  shard $n &
   pids+=($!)
 done
-for shard in 0 1; do
-  wait "${pids[$shard]}" || status=1
-  cat "$logs/$shard"
+for n in 0 1; do
+  wait "${pids[$n]}" || status=1
+  cat "$logs/$n"
+done
+for n in 0 1; do
+  echo "device-e2e: on CE 6.0 units (FOLVANE_MACHINE_CE=6), shard $n:"
+  cat "$logs/ce6-$n"
 done
 tests=$(awk '/^\[==========\] [0-9]+ tests? from .* ran\./ { sum += $2 } END { print sum + 0 }' "$logs/0" "$logs/1")
-echo "device-e2e: $tests tests of the suite in two shards in $((SECONDS - suite_start)) s"
+ce6_tests=$(awk '/^\[==========\] [0-9]+ tests? from .* ran\./ { sum += $2 } END { print sum + 0 }' \
+  "$logs/ce6-0" "$logs/ce6-1")
+echo "device-e2e: $tests tests of the suite, and $ce6_tests again on CE 6.0 units, in two shards in" \
+  "$((SECONDS - suite_start)) s"
 echo "device-e2e: stage $((SECONDS - start)) s"
 exit $status

@@ -4,6 +4,9 @@
 #
 # In a CMake file: include() it, then folvane_read_coredll_def(DEF NAMES ORDINALS) sets NAMES
 # and ORDINALS to two lists in the file's order.
+# folvane_write_import_def(DEF OUT) writes OUT, the list as a module-definition file for an
+# import library that binds every function by its ordinal alone (NONAME), as the SDK's
+# coredll.lib does.
 # From a script: cmake [-DDEF=FILE] -P sdk/wince-x86/coredll_def.cmake prints `NAME ORDINAL`,
 # one export a line.
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
@@ -47,6 +50,15 @@ function(folvane_read_coredll_def def names_var ordinals_var)
   endif()
   set(${names_var} "${names}" PARENT_SCOPE)
   set(${ordinals_var} "${ordinals}" PARENT_SCOPE)
+endfunction()
+
+function(folvane_write_import_def def out)
+  folvane_read_coredll_def("${def}" names ordinals)
+  set(text "LIBRARY coredll.dll\nEXPORTS\n")
+  foreach(name ordinal IN ZIP_LISTS names ordinals)
+    string(APPEND text "    ${name} @${ordinal} NONAME\n")
+  endforeach()
+  file(CONFIGURE OUTPUT "${out}" CONTENT "${text}")
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)

@@ -69,6 +69,9 @@ TEST(StateFile, ErrorsNameTheLine) {
         {"decoy_headers = 0x18\n", "1: decoy_headers: decoy offset must be a multiple of 16 below FFF0h: 0x18"},
         {"decoy_headers = 0x7A30\n", "1: decoy_headers: offset 0x7A30 is not below header_offset"},
         {"scratch_alloc = yes\n", "1: scratch_alloc: expected fail"},
+        {"ce_version = 4\n", "1: ce_version: expected 5, 6 or 7"},
+        {"ce_version = 0x6\n", "1: ce_version: expected 5, 6 or 7"},
+        {"fail = ActivateDevice\n", "1: fail: unknown operation: ActivateDevice"},
         // What follows a one-word value is named, not taken for a value out of range.
         {"numlock = 0 # comment\n", "1: numlock: text after the value: '# comment'"},
         {"spec_version = 1.02 2\n", "1: spec_version: text after the value: '2'"},
@@ -94,9 +97,11 @@ TEST(StateFile, SavedTextParsesBackToTheSameState) {
     std::string error;
     ASSERT_TRUE(sim::parseState("asset_tag = \"x\\x01\\x7F\\xFE\\\"\"\nwake_days = 0xFF\nboot_sequence = 0 1 2 3 4 5 6 "
                                 "7 8 9 10 11 12 13 14 254\nheader_offset = 0x100\nwindow_map_error = 0x57\n"
-                                "scratch_alloc = fail\nsupport_signature = invalid\n",
+                                "scratch_alloc = fail\nsupport_signature = invalid\nce_version = 7\n"
+                                "fail = ActivateDeviceEx getNumlock VirtualCopyEx\n",
                                 state, error))
         << error;
+    EXPECT_EQ(state.faults.ceVersion, 7);
     const std::string saved = sim::formatState(state);
     sim::State again;
     ASSERT_TRUE(sim::parseState(saved, again, error)) << error << "\n" << saved;
@@ -104,6 +109,10 @@ TEST(StateFile, SavedTextParsesBackToTheSameState) {
     // Fault keys that were not given are not saved.
     EXPECT_EQ(saved.find("entry_address"), std::string::npos);
     EXPECT_NE(saved.find("window_map_error = 0x00000057"), std::string::npos);
+    EXPECT_NE(saved.find("fail = ActivateDeviceEx getNumlock VirtualCopyEx\n"), std::string::npos);
+    EXPECT_NE(saved.find("scratch_alloc = fail\nce_version = 7\n"), std::string::npos);
+    // Not given: CE 5.0, and not saved.
+    EXPECT_EQ(sim::formatState(sim::State{}).find("ce_version"), std::string::npos);
 }
 
 TEST(StateFile, MergedSaveKeepsCommentsAndRewritesOnlyWhatChanged) {
@@ -263,7 +272,7 @@ std::string fullStateFile() {
         "numlock = 0\ns3_support = 1\nspec_version = 2.10\nsupport_signature = invalid\nheader_offset = 0x7A30\n"
         "header_checksum = valid\ndecoy_headers = 0x10 0x7A20\nentry_address = 0xF8000\nfail = getNumlock setNumlock\n"
         "segment_reserve_error = 0x57\nsegment_map_error = 5\nwindow_reserve_error = 8\nwindow_map_error = 0x0E\n"
-        "scratch_alloc = fail\n",
+        "scratch_alloc = fail\nce_version = 6\n",
         state, error);
     EXPECT_TRUE(parsed) << error;
     return sim::formatState(state);

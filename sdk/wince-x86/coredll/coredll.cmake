@@ -14,7 +14,16 @@ set(coredll_own_exports
   VirtualAlloc=ce_VirtualAlloc VirtualCopy=ce_VirtualCopy VirtualFree=ce_VirtualFree
   GetLastError=ce_GetLastError TerminateProcess=ce_TerminateProcess malloc=ce_malloc
   _getstdfilex=ce_getstdfilex DeleteFileW=ce_DeleteFileW MoveFileW=ce_MoveFileW
-  GetCommandLineW=ce_GetCommandLineW GetModuleFileNameW=ce_GetModuleFileNameW)
+  GetCommandLineW=ce_GetCommandLineW GetModuleFileNameW=ce_GetModuleFileNameW
+  # The CE generation and the device manager (ce_generation.cpp, device_manager.cpp).
+  CreateFileW=ce_CreateFileW DeviceIoControl=ce_DeviceIoControl CloseHandle=ce_CloseHandle
+  ActivateDeviceEx=ce_ActivateDeviceEx DeactivateDevice=ce_DeactivateDevice RegCreateKeyExW=ce_RegCreateKeyExW
+  RegSetValueExW=ce_RegSetValueExW RegDeleteKeyW=ce_RegDeleteKeyW RegCloseKey=ce_RegCloseKey
+  GetVersionExW=ce_GetVersionExW LoadLibraryW=ce_LoadLibraryW FreeLibrary=ce_FreeLibrary SetLastError=ce_SetLastError
+  InitializeCriticalSection=ce_InitializeCriticalSection DeleteCriticalSection=ce_DeleteCriticalSection
+  EnterCriticalSection=ce_EnterCriticalSection LeaveCriticalSection=ce_LeaveCriticalSection
+  DisableThreadLibraryCalls=ce_DisableThreadLibraryCalls VirtualCopyEx=ce_VirtualCopyEx OpenProcess=ce_OpenProcess
+  GetCallerVMProcessId=ce_GetCallerVMProcessId)
 # CE's runtime functions that the Windows runtime has under the same name and meaning (text
 # mode with CR LF, "%s" as a wide string in the wide printf family, counted _snwprintf).
 set(coredll_runtime_forwards
@@ -53,6 +62,8 @@ add_library(coredll SHARED
   ${CMAKE_CURRENT_BINARY_DIR}/coredll_exports.def
   ${standin}/coredll/coredll_main.cpp
   ${standin}/coredll/service_entry.cpp
+  ${standin}/coredll/ce_generation.cpp
+  ${standin}/coredll/device_manager.cpp
   # The simulated unit, the same code as on every other build, with Windows' pages and files.
   ${FOLVANE_SIMULATED_UNIT_SOURCES}
   ${folvane_root}/src/platform/host/sim/sim_host_memory_win32.cpp
@@ -86,3 +97,4 @@ set_source_files_properties(${gate_object} PROPERTIES EXTERNAL_OBJECT TRUE GENER
 add_executable(gate_probe ${folvane_root}/tests/x86/gate_test.cpp ${gate_object})
 target_include_directories(gate_probe PRIVATE ${folvane_root}/include ${folvane_root}/src/platform/x86)
 target_link_options(gate_probe PRIVATE -static)
+include(${folvane_root}/tests/driver/driver.cmake)

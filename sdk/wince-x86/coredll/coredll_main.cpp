@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "device_manager.h"
 #include "firmware_interface.h"
 #include "host_entry.h"
 #include "service_entry.h"
@@ -45,13 +46,17 @@ LPVOID __cdecl ce_VirtualAlloc(LPVOID address, DWORD size, DWORD type, DWORD pro
                    "h); the device program only reserves, at no preferred address (MEM_RESERVE 2000h)");
     }
     void* region = sim::currentUnit().reserve(size, protection);
+    if (region != nullptr) coredll::noteReservation(region, __builtin_return_address(0));
     return region != nullptr ? region : failingWithUnitError<LPVOID>(nullptr);
 }
 
 // CE: backs a reserved region with physical memory; with PAGE_PHYSICAL the source is the
 // physical address divided by 256. The unit refuses any other region, size, source or
-// protection as the device would.
+// protection as the device would. CE 6 and 7 refuse it to user-mode code (the program).
 BOOL __cdecl ce_VirtualCopy(LPVOID destination, LPVOID source, DWORD size, DWORD protection) {
+    const void* caller = __builtin_return_address(0);
+    if (coredll::refusesPhysicalMapping(caller, protection)) return FALSE;
+    coredll::checkMappingTarget(destination, coredll::callerAt(caller) != coredll::Caller::Kernel, "VirtualCopy");
     const auto form = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(source));
     if (sim::currentUnit().map(destination, form, size, protection)) return TRUE;
     return failingWithUnitError<BOOL>(FALSE);
@@ -63,6 +68,7 @@ BOOL __cdecl ce_VirtualFree(LPVOID address, DWORD size, DWORD type) {
         sim::fault("VirtualFree(" + hex8(reinterpret_cast<uintptr_t>(address)) + "h, " + hex8(size) + "h, " + hex8(type) +
                    "h); the device program releases whole regions (size 0, MEM_RELEASE 8000h)");
     }
+    coredll::forgetReservation(address);
     return sim::currentUnit().release(address) ? TRUE : FALSE;
 }
 
@@ -113,12 +119,13 @@ DWORD __cdecl ce_GetModuleFileNameW(HMODULE module, LPWSTR path, DWORD size) {
 // CE ends a process through TerminateProcess; the program ends only its own, through the
 // pseudo-handle that CE's GetCurrentProcess() returns (ExitProcess is a macro over this). The
 // end of the process: the console flushed and every region checked, as at the end of every
-// other build's process.
+// other build's process, and the device manager's keys, drivers and handles.
 BOOL __cdecl ce_TerminateProcess(HANDLE process, DWORD status) {
     if (reinterpret_cast<uintptr_t>(process) != kCeCurrentProcess) {
         sim::fault("TerminateProcess(" + hex8(reinterpret_cast<uintptr_t>(process)) + "h, " + hex8(status) +
                    "h); the device program ends only its own process (pseudo-handle 00000042h)");
     }
+    coredll::checkNothingHeldAtExit();
     ExitProcess(static_cast<UINT>(host::finishProcess(static_cast<int>(status))));
 }
 

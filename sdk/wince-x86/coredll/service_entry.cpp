@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "device_manager.h"
 #include "firmware_interface.h"
 #include "sim_entry.h"
 #include "sim_host_memory.h"
@@ -91,6 +92,14 @@ uintptr_t checkCallSite(const CONTEXT& context) {
         sim::fault("the service entry was called with ESP = " + hex8(context.Esp) + "h, not on the program's stack");
     }
     const uintptr_t returnAddress = *reinterpret_cast<const DWORD*>(context.Esp);
+    HMODULE caller = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(returnAddress), &caller) &&
+        caller != GetModuleHandleW(nullptr)) {
+        // A driver may map the segment, but only the program's image calls the firmware.
+        sim::fault("the firmware was called from " + imageNameAt(reinterpret_cast<const void*>(returnAddress)) +
+                   ", not from the program's image");
+    }
     if (!imageOf(GetModuleHandleW(nullptr)).holds(returnAddress, 1) || !executable(returnAddress)) {
         sim::fault("the service entry would return to " + hex8(returnAddress) + "h, outside the program's code");
     }

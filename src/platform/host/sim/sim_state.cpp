@@ -276,8 +276,10 @@ std::string formatDecoys(const State& st) {
 bool parseFail(std::string_view v, State& st, std::string& err) {
     std::vector<std::string> names;
     const auto& known = operationNames();
+    const auto& steps = deviceManagerSteps();
     for (std::string_view word : splitBlanks(v)) {
-        if (std::find(known.begin(), known.end(), word) == known.end()) {
+        if (std::find(known.begin(), known.end(), word) == known.end() &&
+            std::find(steps.begin(), steps.end(), word) == steps.end()) {
             err = "unknown operation: " + std::string(word);
             return false;
         }
@@ -335,6 +337,16 @@ const std::vector<Key>& keys() {
              return true;
          },
          [](const State&) { return std::string("fail"); }},
+        {"ce_version", true,
+         [](std::string_view v, State& st, std::string& err) {
+             if (v != "5" && v != "6" && v != "7") {
+                 err = "expected 5, 6 or 7";
+                 return false;
+             }
+             st.faults.ceVersion = static_cast<uint8_t>(v[0] - '0');
+             return true;
+         },
+         [](const State& st) { return std::to_string(st.faults.ceVersion); }},
     };
     return table;
 }
@@ -342,6 +354,14 @@ const std::vector<Key>& keys() {
 }  // namespace
 
 std::vector<uint8_t> defaultBootSequence() { return {2, 5, 6}; }
+
+const std::vector<std::string_view>& deviceManagerSteps() {
+    static const std::vector<std::string_view> steps = {
+        "RegCreateKeyExW", "RegSetValueExW", "ActivateDeviceEx", "CreateFileW",
+        "DeviceIoControl", "OpenProcess",    "VirtualCopyEx",
+    };
+    return steps;
+}
 
 bool Settings::operator==(const Settings& o) const {
     return adminPassword == o.adminPassword && userPassword == o.userPassword && assetTag == o.assetTag &&
@@ -356,7 +376,7 @@ bool Faults::operator==(const Faults& o) const {
            headerOffset == o.headerOffset && checksumValid == o.checksumValid && decoyHeaders == o.decoyHeaders &&
            entryAddress == o.entryAddress && fail == o.fail && segmentReserveError == o.segmentReserveError &&
            segmentMapError == o.segmentMapError && windowReserveError == o.windowReserveError &&
-           windowMapError == o.windowMapError && scratchAllocFails == o.scratchAllocFails;
+           windowMapError == o.windowMapError && scratchAllocFails == o.scratchAllocFails && ceVersion == o.ceVersion;
 }
 
 bool Faults::fails(std::string_view operation) const {

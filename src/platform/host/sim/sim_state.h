@@ -45,12 +45,17 @@ struct Faults {
     bool checksumValid = true;
     std::vector<uint32_t> decoyHeaders;
     uint32_t entryAddress = 0xF8000;
-    std::vector<std::string> fail;  // operation names whose call comes back with carry set
+    // Operation names whose call comes back with carry set, and steps of the device manager
+    // (deviceManagerSteps()) that fail on the test machine's coredll.dll.
+    std::vector<std::string> fail;
     std::optional<uint32_t> segmentReserveError;
     std::optional<uint32_t> segmentMapError;
     std::optional<uint32_t> windowReserveError;
     std::optional<uint32_t> windowMapError;
     bool scratchAllocFails = false;
+    // The CE generation whose coredll the device image meets (5, 6 or 7). Only the test
+    // machine's coredll.dll acts on it; the host builds' platform layer has one route only.
+    uint8_t ceVersion = 5;
 
     bool fails(std::string_view operation) const;
     bool operator==(const Faults& other) const;
@@ -65,6 +70,9 @@ struct State {
         return settings == other.settings && faults == other.faults && givenFaultKeys == other.givenFaultKeys;
     }
 };
+
+// The steps of the device manager and the kernel that `fail` can make fail, by function name.
+const std::vector<std::string_view>& deviceManagerSteps();
 
 // Parses a state file's text. On failure `error` is "LINE: WHAT" and `state` is untouched.
 bool parseState(std::string_view text, State& state, std::string& error);
