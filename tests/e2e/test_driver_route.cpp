@@ -156,6 +156,8 @@ struct Step {
     bool loading;
 };
 
+void PrintTo(const Step& step, std::ostream* out) { *out << step.name; }
+
 class EachStep : public testing::TestWithParam<std::tuple<Step, bool>> {};
 
 TEST_P(EachStep, FailsCleanly) {
