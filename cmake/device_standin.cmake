@@ -52,6 +52,23 @@ add_custom_command(OUTPUT ${image} BYPRODUCTS ${CMAKE_CURRENT_BINARY_DIR}/Folvan
   COMMENT "Linking the device image FolvaneCE.exe" COMMAND_EXPAND_LISTS VERBATIM)
 add_custom_target(FolvaneCE ALL DEPENDS ${image})
 
+# The mapping driver FolvaneMap.dll beside it, a CE 6.0 DLL entered at the runtime's DLL start-up
+# (the stand-in's here), exporting its stream interface by the names of its .def.
+add_library(folvane_driver OBJECT ${FOLVANE_DRIVER_SOURCES} ${standin}/dllstartup.cpp)
+target_include_directories(folvane_driver PRIVATE ${FOLVANE_DRIVER_INCLUDE_DIRS})
+# A smart-device DLL project's defines, with a CE 6.0 SDK's version.
+target_compile_definitions(folvane_driver PRIVATE x86 _X86_ X86 WINCE UNDER_CE _WIN32_WCE=0x600 _USRDLL _WINDLL)
+target_compile_options(folvane_driver PRIVATE -Wno-language-extension-token)
+set(driver ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.dll)
+set(driver_def ${CMAKE_CURRENT_SOURCE_DIR}/src/driver/FolvaneMap.def)
+add_custom_command(OUTPUT ${driver} BYPRODUCTS ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.map
+  COMMAND ${FOLVANE_MINGW32_LD} --dll --subsystem wince:6.0 -e __DllMainCRTStartup -nostdlib -s --fatal-warnings
+          -Map ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.map
+          -o ${driver} $<TARGET_OBJECTS:folvane_driver> ${driver_def} ${coredll}
+  DEPENDS $<TARGET_OBJECTS:folvane_driver> ${driver_def} ${coredll}
+  COMMENT "Linking the mapping driver FolvaneMap.dll" COMMAND_EXPAND_LISTS VERBATIM)
+add_custom_target(FolvaneMap ALL DEPENDS ${driver})
+
 # The second opinion: GCC's strict C++98 against the stand-in's headers alone. The gate takes
 # its GCC spelling here.
 set(second_opinion ${FOLVANE_MINGW32_GXX} -std=c++98 -pedantic-errors -Wall -Wextra -Werror -fsyntax-only
@@ -63,6 +80,8 @@ endforeach()
 foreach(dir ${FOLVANE_DEVICE_INCLUDE_DIRS})
   list(APPEND second_opinion -I${CMAKE_CURRENT_SOURCE_DIR}/${dir})
 endforeach()
+list(APPEND sources ${FOLVANE_DRIVER_SOURCES} ${standin}/dllstartup.cpp)
+list(REMOVE_DUPLICATES sources)
 file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/second-opinion)
 set(stamps "")
 foreach(source ${sources})

@@ -18,7 +18,9 @@
 #         -DCMAKE_SYSTEM_VERSION=6.0 -DCMAKE_BUILD_TYPE=MinSizeRel
 #   cmake --build build\wince
 #
-# Either way the result is FolvaneCE.exe.
+# Either way the result is FolvaneCE.exe, and with a CE 6.0 or 7 SDK also FolvaneMap.dll, the
+# mapping driver that the program loads on those generations (a CE 5.0 SDK lacks the kernel
+# functions it calls; the program built with any of the three runs on all of them).
 set(CMAKE_SYSTEM_NAME WindowsCE)
 set(CMAKE_SYSTEM_VERSION 6.0 CACHE STRING "CE version of the SDK (5.0, 6.0, 7.0)")
 set(CMAKE_SYSTEM_PROCESSOR x86)
@@ -37,4 +39,7 @@ set(CMAKE_SYSTEM_PROCESSOR x86)
 # Which CE runs the program today: CE 5.0 in a fully trusted process. CE 6.0 and 7 refuse a
 # user-mode VirtualCopy of physical memory: there it stops with "VirtualCopy failed", status 1.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "/SUBSYSTEM:WINDOWSCE,5.00 /MACHINE:X86 /ENTRY:mainWCRTStartup /NODEFAULTLIB")
+# The driver: a DLL entered at the runtime's DLL start-up, subsystem 6.00 since it serves CE 6.0
+# and 7 alone; its exports come from src/driver/FolvaneMap.def.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "/SUBSYSTEM:WINDOWSCE,6.00 /MACHINE:X86 /ENTRY:_DllMainCRTStartup /NODEFAULTLIB")
 set(CMAKE_CXX_STANDARD_LIBRARIES "coredll.lib corelibc.lib" CACHE STRING "Libraries of every device link")

@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Builds the device image build/device/FolvaneCE.exe over the stand-in CE SDK (the `device`
-# preset: clang as Visual C++ 2005, a second opinion from mingw-w64 g++, the mingw-w64 linker)
-# and checks it: 32-bit x86, subsystem 9 (Windows CE), imports from coredll.dll alone and by
-# ordinal alone, each function it calls at the ordinal CE's coredll exports it under
-# (sdk/wince-x86/coredll_ordinals.txt), exactly the exports of sdk/wince-x86/coredll.def, no
-# static initialisers. Prints the image's imports by ordinal and name, its size and its .text
-# size.
+# Builds the device image build/device/FolvaneCE.exe and its mapping driver FolvaneMap.dll over
+# the stand-in CE SDK (the `device` preset: clang as Visual C++ 2005, a second opinion from
+# mingw-w64 g++, the mingw-w64 linker) and checks both: 32-bit x86, subsystem 9 (Windows CE),
+# imports from coredll.dll alone and by ordinal alone, each function they call at the ordinal
+# CE's coredll exports it under (sdk/wince-x86/coredll_ordinals.txt) and on
+# sdk/wince-x86/coredll.def, every function there imported by one of them (but the block for a
+# driver's start-up), no static initialisers; the program under 32 KB, the driver a DLL under 16 KB exporting exactly
+# src/driver/FolvaneMap.def. Prints both images' imports by ordinal and name, the driver's
+# exports, both sizes and the program's .text size.
 #   --quiet      prints the two sizes alone, in bytes, for the bench's table
 #   --self-test  shows that the build fails on device code with a C++11 feature, a standard
 #                C++ header, a function the stand-in does not declare, one coredll does not
 #                export, a static initialiser, a name that a smart-device build's macro takes
-#                over, or a deprecated runtime function without the build's defines
+#                over, a deprecated runtime function without the build's defines, or a program
+#                of 32 KB or more
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
@@ -18,8 +21,9 @@ objdump=i686-w64-mingw32-objdump
 # `NAME ORDINAL` lines: what the stand-in's coredll.def lists, and what CE's coredll exports.
 exports=$(cmake -P sdk/wince-x86/coredll_def.cmake | sort)
 ce_exports=$(grep -v -e '^#' -e '^$' sdk/wince-x86/coredll_ordinals.txt | sort)
-# What the program itself imports: the list up to the driver route's block, which it does not use yet.
-program_exports=$(grep -v -w -F -f <(sed -n '/^[[:space:]]*; The driver route/,$p' sdk/wince-x86/coredll.def |
+# What the list holds for a stream driver's start-up and the DLLs it loads, its last block:
+# neither image imports it.
+spare=$(grep -w -F -f <(sed -n '/^[[:space:]]*; exported for a stream driver/,$p' sdk/wince-x86/coredll.def |
   sed 's/;.*//' | awk 'NF { print $1 }') <<<"$exports")
 
 fail() {
@@ -49,40 +53,71 @@ image_imports() {
   done < <(awk '$1 ~ /^0x/ && $2 ~ /^_imp__/ { print $1, substr($2, 7) }' "$map")
 }
 
-# check_image DIR: checks DIR/FolvaneCE.exe and the objects it is made of, reporting every
-# violation; sets image_bytes, text_bytes and imports.
-check_image() {
-  local dir=$1 image=$1/FolvaneCE.exe headers dlls slots unlisted unused wrong problems=()
+# check_binary IMAGE MAP OBJECTS_DIR LIMIT: checks one image of the device build (the program or
+# its driver) and the objects it is made of, adding every violation to `problems`; sets
+# binary_imports to the image's imports, `NAME ORDINAL` a line.
+check_binary() {
+  local image=$1 map=$2 objects_dir=$3 limit=$4 headers dlls slots imports wrong unlisted bytes
   local -a objects
-  mapfile -t objects < <(find "$dir/CMakeFiles/folvane_device.dir" -name '*.obj')
+  mapfile -t objects < <(find "$objects_dir" -name '*.obj')
   headers=$("$objdump" -f -p "$image")
-  grep -q 'architecture: i386,' <<<"$headers" || problems+=("not a 32-bit x86 image")
-  grep -q -E '^Subsystem[[:space:]]+00000009' <<<"$headers" || problems+=("not for subsystem 9 (Windows CE)")
+  grep -q 'architecture: i386,' <<<"$headers" || problems+=("$image: not a 32-bit x86 image")
+  grep -q -E '^Subsystem[[:space:]]+00000009' <<<"$headers" || problems+=("$image: not for subsystem 9 (Windows CE)")
   dlls=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | sort -u)
-  [ "$dlls" = coredll.dll ] || problems+=("imports from $(paste -sd " " <<<"$dlls"), not from coredll.dll alone")
+  [ "$dlls" = coredll.dll ] || problems+=("$image: imports from $(paste -sd " " <<<"$dlls"), not from coredll.dll alone")
   # The import table: `ORDINAL <none>` for an import by ordinal, `HINT NAME` for one by name.
   slots=$(awk '/DLL Name:/ { on = 1; next } on && /^\t[0-9a-f]+\t +[0-9]+ +[^ ]+$/ { print $2, $3 } /^$/ { on = 0 }' \
     <<<"$headers")
   ! grep -q -v ' <none>$' <<<"$slots" ||
-    problems+=("imports by name, not by ordinal: $(grep -v ' <none>$' <<<"$slots" | cut -d' ' -f2 | paste -sd " ")")
-  imports=$(image_imports "$image" "$dir/FolvaneCE.map" | sort)
+    problems+=("$image: imports by name, not by ordinal: $(grep -v ' <none>$' <<<"$slots" | cut -d' ' -f2 | paste -sd " ")")
+  imports=$(image_imports "$image" "$map" | sort)
   [ "$(cut -d' ' -f2 <<<"$imports" | sort -n)" = "$(cut -d' ' -f1 <<<"$slots" | sort -n)" ] ||
-    problems+=("the import table's ordinals are not those of the functions its code calls")
+    problems+=("$image: the import table's ordinals are not those of the functions its code calls")
   wrong=$(comm -23 <(echo "$imports") <(echo "$ce_exports"))
-  [ -z "$wrong" ] || problems+=("imports what CE's coredll does not export so: $(paste -sd " " <<<"$wrong")")
+  [ -z "$wrong" ] || problems+=("$image: imports what CE's coredll does not export so: $(paste -sd " " <<<"$wrong")")
   unlisted=$(comm -23 <(echo "$imports") <(echo "$exports"))
-  [ -z "$unlisted" ] || problems+=("imports what coredll.def does not list: $(paste -sd " " <<<"$unlisted")")
-  unused=$(comm -13 <(echo "$imports") <(echo "$program_exports"))
-  [ -z "$unused" ] || problems+=("does not import what coredll.def lists: $(paste -sd " " <<<"$unused")")
-  # The device program has no start-up that would run static initialisers.
-  ! grep -q "^\\.CRT\\\$XC" <<<"$(section_names "${objects[@]}")" || problems+=("static initialisers (.CRT\$XC*) in its objects")
-  ! grep -q '^\.CRT' <<<"$(section_names "$image")" || problems+=("static initialisers (.CRT)")
+  [ -z "$unlisted" ] || problems+=("$image: imports what coredll.def does not list: $(paste -sd " " <<<"$unlisted")")
+  # Neither image has a start-up that would run static initialisers.
+  ! grep -q "^\\.CRT\\\$XC" <<<"$(section_names "${objects[@]}")" ||
+    problems+=("$image: static initialisers (.CRT\$XC*) in its objects")
+  ! grep -q '^\.CRT' <<<"$(section_names "$image")" || problems+=("$image: static initialisers (.CRT)")
+  bytes=$(stat -c %s "$image")
+  [ "$bytes" -lt "$limit" ] || problems+=("$image: $bytes bytes, not under $limit")
+  binary_imports=$imports
+}
+
+# exported_names IMAGE: the names an image exports, one a line, sorted.
+exported_names() {
+  "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort
+}
+
+# check_image DIR: checks DIR/FolvaneCE.exe and DIR/FolvaneMap.dll, reporting every violation;
+# sets image_bytes, text_bytes, imports (the program's), driver_bytes, driver_imports and
+# driver_exports.
+check_image() {
+  local dir=$1 image=$1/FolvaneCE.exe driver=$1/FolvaneMap.dll unused expected_exports problems=()
+  # The program under 32 KB, its driver under 16 KB.
+  check_binary "$image" "$dir/FolvaneCE.map" "$dir/CMakeFiles/folvane_device.dir" $((32 * 1024))
+  imports=$binary_imports
+  check_binary "$driver" "$dir/FolvaneMap.map" "$dir/CMakeFiles/folvane_driver.dir" $((16 * 1024))
+  driver_imports=$binary_imports
+  "$objdump" -p "$driver" | sed -n '/^Characteristics/,/^$/p' | grep -q '^[[:space:]]*DLL$' ||
+    problems+=("$driver: not a DLL")
+  # The driver exports its stream interface and nothing else.
+  driver_exports=$(exported_names "$driver")
+  expected_exports=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' src/driver/FolvaneMap.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
+  [ "$driver_exports" = "$expected_exports" ] ||
+    problems+=("$driver: exports $(paste -sd " " <<<"$driver_exports"), not those of src/driver/FolvaneMap.def")
+  # Every function of the list but its last block is imported by the program or by its driver.
+  unused=$(comm -13 <(sort -u <(echo "$imports") <(echo "$driver_imports")) <(comm -23 <(echo "$exports") <(echo "$spare")))
+  [ -z "$unused" ] || problems+=("neither image imports what coredll.def lists: $(paste -sd " " <<<"$unused")")
   if [ ${#problems[@]} -gt 0 ]; then
-    printf "device: $image: %s\n" "${problems[@]}" >&2
+    printf "device: %s\n" "${problems[@]}" >&2
     return 1
   fi
   image_bytes=$(stat -c %s "$image")
   text_bytes=$(("0x$("$objdump" -h "$image" | awk '$2 == ".text" { print $3 }')"))
+  driver_bytes=$(stat -c %s "$driver")
 }
 
 build() { cmake --preset device >/dev/null && cmake --build --preset device; }
@@ -134,6 +169,9 @@ extern const DWORD probeError; const DWORD probeError = GetLastError();'
   probe_case "a name a smart-device build defines as a macro (namespace x86)" "expected identifier" \
     'namespace x86 { int probe(); }
 int x86::probe() { return 0; }'
+  probe_case "a program of 32 KB or more" "bytes, not under 32768" \
+    'extern const char probeBulk[12000]; const char probeBulk[12000] = {1};
+const char* probe(); const char* probe() { return probeBulk; }'
   probe_case "a deprecated runtime function without the build's defines (_wfopen)" "'_wfopen' is deprecated" \
     '#undef _CRT_SECURE_NO_DEPRECATE
 #undef _CRT_SECURE_NO_WARNINGS
@@ -157,8 +195,13 @@ case $mode in
     check_image build/device
     echo "device: build/device/FolvaneCE.exe imports from coredll.dll by ordinal (ordinal name):"
     awk '{ printf "  %5d %s\n", $2, $1 }' <<<"$imports" | sort -n
-    echo "device: build/device/FolvaneCE.exe: $image_bytes bytes, .text $text_bytes bytes;" \
+    echo "device: build/device/FolvaneMap.dll imports from coredll.dll by ordinal (ordinal name):"
+    awk '{ printf "  %5d %s\n", $2, $1 }' <<<"$driver_imports" | sort -n
+    echo "device: build/device/FolvaneMap.dll exports: $(paste -sd " " <<<"$driver_exports")"
+    echo "device: build/device/FolvaneCE.exe: $image_bytes bytes (under 32 KB), .text $text_bytes bytes;" \
       "imports $(wc -l <<<"$imports") functions from coredll.dll, each at CE's ordinal"
+    echo "device: build/device/FolvaneMap.dll: $driver_bytes bytes (under 16 KB);" \
+      "imports $(wc -l <<<"$driver_imports") functions from coredll.dll, each at CE's ordinal"
     ;;
   *)
     echo "usage: scripts/device_build.sh [--quiet | --self-test]" >&2

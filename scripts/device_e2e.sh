@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the device image build/device/FolvaneCE.exe as a process under wine against the simulated
 # unit: the test machine's coredll.dll (the `coredll` preset) beside it, the gate probe with the
-# image's own gate object, R on CE 6.0 and 7 units, the test driver under the device manager
-# (tests/driver), and a chosen part of the end-to-end suite in two shards at once. Needs
+# image's own gate object, the mapping driver FolvaneMap.dll and the test driver under the
+# device manager (tests/driver), and a chosen part of the end-to-end suite in two shards at once,
+# part of it again on CE 6.0 units, where the image maps through its driver. Needs
 # build/default (the suite and the host build) and build/device (scripts/device_build.sh).
 # Prints the time of the prefix, of one launch, of the suite and of the whole stage.
 #   --self-test  shows that the unit and the probe catch a broken device layer: copies of the
@@ -10,7 +11,8 @@
 #                calls past the announced entry, or calls with a frame pointer of no frame, and
 #                whose gate returns with the direction flag set; and the test driver's caller
 #                leaving a registry key, a driver or a handle at exit, or its driver calling
-#                the firmware
+#                the firmware; and a run that leaves the mapping driver loaded, a driver that
+#                maps into the kernel's space, or one that admits a writable mapping
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -143,9 +145,11 @@ caller_runs() {
   echo "device-e2e: $name: $runs runs as expected"
 }
 
-# variant NAME EXPECTED FILE FROM TO [probe]: the copy of the tree with the first FROM in FILE
-# replaced by TO and built; its image must end R with status 3 and EXPECTED in its output, or
-# with `probe`, the gate probe built with its gate object must fail with it.
+# variant NAME EXPECTED FILE FROM TO [probe | ce6 | map-probe]: the copy of the tree with the
+# first FROM in FILE replaced by TO and built; its image must end R with status 3 and EXPECTED
+# in its output (with `ce6` on a CE 6.0 unit), or with `probe`, the gate probe built with its
+# gate object must fail with it, or with `map-probe`, the mapping driver's probe with the
+# copy's driver on a CE 6.0 unit must end with status 3 and EXPECTED.
 variant() {
   local name=$1 expected=$2 file=$3 from=$4 to=$5 runs=${6:-image} output status=0
   local copy=$logs/tree
@@ -162,9 +166,16 @@ variant() {
   fi
   if [ "$runs" = probe ]; then
     output=$("$wine" "$copy/build/coredll/gate_probe.exe" </dev/null 2>&1) || status=$?
+  elif [ "$runs" = map-probe ]; then
+    # The mapping driver's probe of this tree, with the copy's driver beside it, on a CE 6 unit.
+    mkdir -p "$logs/map-probe"
+    cp build/coredll/coredll.dll build/coredll/map_driver_probe.exe "$copy/build/device/FolvaneMap.dll" "$logs/map-probe/"
+    output=$(cd "$logs/map-probe" && FOLVANE_MACHINE_CE=6 "$wine" map_driver_probe.exe </dev/null 2>&1) || status=$?
   else
     cp build/coredll/coredll.dll "$copy/build/device/coredll.dll"
-    output=$(cd "$logs" && "$wine" "$copy/build/device/FolvaneCE.exe" R out.txt </dev/null 2>&1) || status=$?
+    # `ce6`: on a CE 6.0 unit, where the image maps through its driver.
+    output=$(cd "$logs" && { [ "$runs" != ce6 ] || export FOLVANE_MACHINE_CE=6; } &&
+      "$wine" "$copy/build/device/FolvaneCE.exe" R out.txt </dev/null 2>&1) || status=$?
   fi
   cp "$logs/original" "$copy/$file"
   # A fault of the unit ends the image with status 3; a failed check, the probe with status 1.
@@ -199,6 +210,15 @@ self_test() {
     "$exit_check-driver;3;simulated unit: fault: the driver TST1: is still active at exit (DeactivateDevice)" \
     "$exit_check-handle;3;simulated unit: fault: the device handle 5EC0000Ch is still open at exit (CloseHandle)" \
     "ce_version = 7;driver-calls-firmware;3;simulated unit: fault: the firmware was called from folvane_test_driver.dll, not from the program's image"
+  # The driver's route on CE 6.0: what a run leaves loaded, and a driver that maps elsewhere or
+  # more than the two read-only ranges.
+  variant "a run that leaves the driver loaded" "the driver FVM1: is still active at exit" \
+    src/app/main_wince.cpp "    platform::endDeviceRun();" "" ce6
+  variant "a driver that maps into the kernel's own space" "which the process reserved, not the kernel" \
+    src/driver/folvane_map.cpp "VirtualCopyEx(caller," "VirtualCopyEx(reinterpret_cast<HANDLE>(0x42)," ce6
+  variant "a driver that admits a writable mapping" "mapping with protection 00000604h" \
+    src/driver/map_request.cpp "if (r.protection != kMapProtection) return false;" \
+    "if ((r.protection & 0x600) != 0x600) return false;" map-probe
   variant "a gate that returns with the direction flag set" "FAIL direction flag clear when the gate returns" \
     src/platform/x86/call_gate.cpp "        pop ebp
         cld" "        pop ebp" probe
@@ -216,20 +236,35 @@ probe_start=$SECONDS
 "$wine" build/coredll/gate_probe.exe </dev/null || status=1
 echo "device-e2e: gate probe in $((SECONDS - probe_start)) s"
 
-# The image on CE 6.0 and 7, which refuse the program's mapping of physical memory: R stops at
-# the segment's mapping with the generation's error, status 1, and writes no file.
-for generation in 6:00000032 7:00000005; do
-  printf 'ce_version = %s\n' "${generation%%:*}" >"$logs/ce-state"
-  rm -f "$logs/out.txt"
-  generation_status=0
-  output=$(cd "$logs" && FOLVANE_MACHINE="$logs/ce-state" "$wine" "$root/build/device/FolvaneCE.exe" R out.txt \
-    </dev/null 2>&1) || generation_status=$?
-  if [ "$generation_status" -ne 1 ] || [ -e "$logs/out.txt" ] ||
-    ! grep -q -F "***ERROR*** VirtualCopy failed (${generation#*:})!"$'\r' <<<"$output"; then
-    printf 'device-e2e: R on a CE %s unit (status %s):\n%s\n' "${generation%%:*}" "$generation_status" "$output" >&2
+# The mapping driver under the device manager on CE 6.0 and 7 units, loaded by the probe
+# (tests/driver/map_driver_probe.cpp) as the program loads it: the program's two mappings made,
+# every other request refused with ERROR_INVALID_PARAMETER (87), and nothing held at exit.
+cp build/device/FolvaneMap.dll build/coredll/FolvaneMap.dll
+map_expected="segment: mapped
+window: mapped
+another range (E00h): refused (87)
+another size (8000h): refused (87)
+the window's size for the segment: refused (87)
+writable (604h): refused (87)
+cached (402h): refused (87)
+another request code: refused (87)
+a longer request: refused (87)
+an output buffer: refused (87)
+the kernel's half: refused (87)
+a region not reserved: refused (87)
+done"
+for generation in 6 7; do
+  printf 'ce_version = %s\n' "$generation" >"$logs/map-state"
+  probe_status=0
+  output=$(cd build/coredll && FOLVANE_MACHINE="$logs/map-state" "$wine" map_driver_probe.exe </dev/null 2>&1) ||
+    probe_status=$?
+  if [ "$probe_status" -ne 0 ] || [ "$(tr -d '\r' <<<"$output")" != "$map_expected" ]; then
+    printf 'device-e2e: the mapping driver on a CE %s unit (status %s):\n%s\n' "$generation" "$probe_status" \
+      "$output" >&2
     status=1
   else
-    echo "device-e2e: R on a CE ${generation%%:*} unit: status 1, no file, VirtualCopy failed (${generation#*:})!"
+    echo "device-e2e: the mapping driver on a CE $generation unit: the 2 mappings made, 10 other requests" \
+      "refused, nothing held at exit"
   fi
 done
 
@@ -286,21 +321,50 @@ subset=(
   "$faults/fail_getAssetTag_R" "$faults/fail_getBootSequence_R" "$faults/fail_setNumlock_W"
   "$faults/fail_setAssetTag_W"
   'CallLog.*' 'TextMode.*'
+  # The driver's route: CE 6.0 and 7 units beside a CE 5.0 one, the image without its driver, and
+  # each step of loading and asking it failing.
+  'DriverRoute*'
+)
+# The same machine's and firmware's faults, the call logs and W of both line ends again on CE 6.0
+# units (FOLVANE_MACHINE_CE), where every mapping goes through the driver: the same messages,
+# statuses, files and calls.
+ce6_subset=(
+  "$faults/segment_reserve_error_*" "$faults/segment_map_error_*" "$faults/window_reserve_error_*"
+  "$faults/window_map_error_*" "$faults/header_checksum_invalid_*" "$faults/entry_address_0xF1234_*"
+  "$faults/support_signature_invalid_*" "$faults/scratch_alloc_fail_*" "$faults/fail_getAssetTag_R"
+  "$faults/fail_setAssetTag_W" 'CallLog.*' Change.LineFeedAndCarriageReturnFilesGiveTheSameUnit
 )
 filter=$(IFS=:; echo "${subset[*]}")
+ce6_filter=$(IFS=:; echo "${ce6_subset[*]}")
 export FOLVANE_E2E_PROGRAM="$PWD/build/device/FolvaneCE.exe" FOLVANE_E2E_LAUNCHER=$wine FOLVANE_E2E_WINDOWS=1
+export FOLVANE_E2E_DEVICE=1
+# shard N: the shard's part of both runs, each into a log of its own.
+shard() {
+  local failed=0
+  GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$1 build/default/tests/e2e_tests --gtest_filter="$filter" \
+    </dev/null >"$logs/$1" 2>&1 || failed=1
+  FOLVANE_MACHINE_CE=6 GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$1 build/default/tests/e2e_tests \
+    --gtest_filter="$ce6_filter" </dev/null >"$logs/ce6-$1" 2>&1 || failed=1
+  return $failed
+}
 suite_start=$SECONDS
 pids=()
-for shard in 0 1; do
-  GTEST_TOTAL_SHARDS=2 GTEST_SHARD_INDEX=$shard build/default/tests/e2e_tests --gtest_filter="$filter" \
-    </dev/null >"$logs/$shard" 2>&1 &
+for n in 0 1; do
+  shard $n &
   pids+=($!)
 done
-for shard in 0 1; do
-  wait "${pids[$shard]}" || status=1
-  cat "$logs/$shard"
+for n in 0 1; do
+  wait "${pids[$n]}" || status=1
+  cat "$logs/$n"
+done
+for n in 0 1; do
+  echo "device-e2e: on CE 6.0 units (FOLVANE_MACHINE_CE=6), shard $n:"
+  cat "$logs/ce6-$n"
 done
 tests=$(awk '/^\[==========\] [0-9]+ tests? from .* ran\./ { sum += $2 } END { print sum + 0 }' "$logs/0" "$logs/1")
-echo "device-e2e: $tests tests of the suite in two shards in $((SECONDS - suite_start)) s"
+ce6_tests=$(awk '/^\[==========\] [0-9]+ tests? from .* ran\./ { sum += $2 } END { print sum + 0 }' \
+  "$logs/ce6-0" "$logs/ce6-1")
+echo "device-e2e: $tests tests of the suite, and $ce6_tests again on CE 6.0 units, in two shards in" \
+  "$((SECONDS - suite_start)) s"
 echo "device-e2e: stage $((SECONDS - start)) s"
 exit $status

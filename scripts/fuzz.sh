@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all_targets=(change_reader change sim_state arguments command_splitter firmware_answers)
+all_targets=(change_reader change sim_state arguments command_splitter firmware_answers map_request)
 seconds=60
 save=0
 targets=()

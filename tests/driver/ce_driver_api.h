@@ -1,23 +1,11 @@
-// What the test driver and its caller declare of CE's device manager, registry and kernel, as a
-// CE 6/7 SDK would (winbase.h, winreg.h, pkfuncs.h, devload.h); the stand-in SDK's headers hold
-// only what the device program uses. C-convention functions of coredll.dll.
+// What the test driver and its caller declare of CE's kernel beyond the stand-in SDK's
+// <windows.h> (which holds the device manager and the registry, as the program uses them), as a
+// CE 6/7 SDK would (pkfuncs.h, devload.h). C-convention functions of coredll.dll.
 #pragma once
 
 #include <windows.h>
 
-typedef void* HANDLE;
-typedef void* HKEY;
-typedef long LONG;
-typedef unsigned char BYTE;
-
-#define TRUE 1
-#define HKEY_LOCAL_MACHINE ((HKEY)(unsigned long)0x80000002)
-#define INVALID_HANDLE_VALUE ((HANDLE)(long)-1)
-#define REG_SZ 1
-#define REG_DWORD 4
 #define DEVFLAGS_LOAD_AS_USERPROC 0x10
-#define GENERIC_READ 0x80000000UL
-#define OPEN_EXISTING 3
 #define PAGE_NOACCESS 0x01
 #define PAGE_READONLY 0x02
 #define PAGE_NOCACHE 0x200
@@ -36,30 +24,7 @@ struct TstMapRequest {
     DWORD size;
 };
 
-struct OSVERSIONINFOW {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    wchar_t szCSDVersion[128];
-};
-
 extern "C" {
-LONG __cdecl RegCreateKeyExW(HKEY parent, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options, DWORD access,
-                             void* security, HKEY* result, DWORD* disposition);
-LONG __cdecl RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
-LONG __cdecl RegDeleteKeyW(HKEY parent, LPCWSTR subKey);
-LONG __cdecl RegCloseKey(HKEY key);
-HANDLE __cdecl ActivateDeviceEx(LPCWSTR deviceKey, const void* registryEntries, DWORD count, LPVOID parameter);
-BOOL __cdecl DeactivateDevice(HANDLE device);
-HANDLE __cdecl CreateFileW(LPCWSTR name, DWORD access, DWORD share, void* security, DWORD disposition, DWORD attributes,
-                           HANDLE templateFile);
-BOOL __cdecl DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inLength, LPVOID out, DWORD outLength,
-                             DWORD* returned, void* overlapped);
-BOOL __cdecl CloseHandle(HANDLE handle);
-BOOL __cdecl GetVersionExW(OSVERSIONINFOW* info);
-void __cdecl SetLastError(DWORD error);
 BOOL __cdecl VirtualCopy(LPVOID destination, LPVOID source, DWORD size, DWORD protection);
 // Kernel only (CE 6/7).
 BOOL __cdecl VirtualCopyEx(HANDLE destinationProcess, LPVOID destination, HANDLE sourceProcess, LPVOID source,

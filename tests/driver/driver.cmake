@@ -30,3 +30,16 @@ add_custom_command(OUTPUT ${driver_caller}
           ${folvane_root}/src/startup/command_splitter.cpp ${driver_import}
   COMMENT "The test driver's caller driver_caller.exe" VERBATIM)
 add_custom_target(test_driver ALL DEPENDS ${driver_dll} ${driver_caller})
+
+# The mapping driver's probe: loads build/device/FolvaneMap.dll (copied beside it by
+# scripts/device_e2e.sh) and sends it the program's two mappings and every request it refuses.
+set(map_probe ${CMAKE_CURRENT_BINARY_DIR}/map_driver_probe.exe)
+add_custom_command(OUTPUT ${map_probe}
+  COMMAND ${CMAKE_CXX_COMPILER} ${driver_flags} -I${folvane_root}/src/driver -Wl,-e,_mainWCRTStartup -o ${map_probe}
+          ${driver_tests}/map_driver_probe.cpp ${folvane_root}/src/driver/map_request.cpp ${standin}/startup.cpp
+          ${folvane_root}/src/startup/command_splitter.cpp ${driver_import} -lgcc
+  DEPENDS ${driver_tests}/map_driver_probe.cpp ${folvane_root}/src/driver/map_request.cpp
+          ${folvane_root}/src/driver/map_request.h ${standin}/startup.cpp ${folvane_root}/src/startup/command_splitter.cpp
+          ${driver_import}
+  COMMENT "The mapping driver's probe map_driver_probe.exe" VERBATIM)
+add_custom_target(map_driver_probe ALL DEPENDS ${map_probe})

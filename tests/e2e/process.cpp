@@ -27,10 +27,19 @@ bool windowsRuntime() {
     return windows != nullptr && std::strcmp(windows, "1") == 0;
 }
 
-Result run(const Launch& launch) {
+bool deviceImage() {
+    const char* device = std::getenv("FOLVANE_E2E_DEVICE");
+    return device != nullptr && std::strcmp(device, "1") == 0;
+}
+
+std::string programUnderTest() { return programPath(); }
+
+Result run(const Launch& launch) { return runCopy(programPath(), launch); }
+
+Result runCopy(const std::string& program, const Launch& launch) {
     std::vector<std::string> argv;
     if (const char* launcher = std::getenv("FOLVANE_E2E_LAUNCHER")) argv.push_back(launcher);
-    argv.push_back(programPath());
+    argv.push_back(program);
     return start(std::move(argv), launch);
 }
 

@@ -23,6 +23,8 @@ struct Launch {
 // The program under test: FOLVANE_E2E_PROGRAM, or the host build's FolvaneCE. A launcher such
 // as wine goes in FOLVANE_E2E_LAUNCHER.
 Result run(const Launch& launch);
+// Another copy of the program under test, under the same launcher.
+Result runCopy(const std::string& program, const Launch& launch);
 // A host tool of this build, such as FolvaneCheck, run as it is: never under the launcher.
 Result runHostTool(const std::string& program, const Launch& launch);
 
@@ -32,5 +34,9 @@ std::string lines(const std::string& text);
 std::string fileText(const std::string& text);
 // Whether the program under test is the Windows build (FOLVANE_E2E_WINDOWS=1).
 bool windowsRuntime();
+// Whether the program under test is the device image on the test machine's coredll.dll
+// (FOLVANE_E2E_DEVICE=1), and its path.
+bool deviceImage();
+std::string programUnderTest();
 
 }  // namespace e2e

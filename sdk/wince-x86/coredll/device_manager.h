@@ -24,6 +24,7 @@ bool refusesPhysicalMapping(const void* returnAddress, DWORD protection);
 // them; a mapping must go into a region of the side it is made for.
 void noteReservation(const void* region, const void* returnAddress);
 void forgetReservation(const void* region);
+bool reservedByProcess(const void* region);
 void checkMappingTarget(const void* region, bool intoProcess, const char* function);
 
 // A step of the device manager that the state file's `fail` names: true, with the last error

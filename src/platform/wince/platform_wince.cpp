@@ -1,10 +1,12 @@
-// The device: address space and physical ROM through the CE memory manager, the heap, and the
-// gate into firmware. Buffers handed to the firmware are addressed by their flat addresses.
+// The device: address space and physical ROM through the CE memory manager (on CE 6.0 and 7
+// through the mapping driver), the heap, and the gate into firmware. Buffers handed to the
+// firmware are addressed by their flat addresses.
 #include <windows.h>
 
 #include <stdlib.h>
 
 #include "call_gate.h"
+#include "driver_route.h"
 #include "platform.h"
 
 // Exported by coredll.dll; the CE headers declare it, desktop headers do not.
@@ -14,9 +16,25 @@ namespace platform {
 
 void* reserveAddressSpace(uint32_t size, uint32_t protection) { return VirtualAlloc(0, size, MEM_RESERVE, protection); }
 
+namespace {
+
+// CE 6.0 and later refuse a program's VirtualCopy of physical memory; CE 5.0 maps it for a
+// trusted process.
+bool kernelRefusesPrograms() {
+    OSVERSIONINFOW version;
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExW(&version) != FALSE && version.dwMajorVersion >= 6;
+}
+
+}  // namespace
+
 bool mapPhysical(void* region, uint32_t physicalForm, uint32_t size, uint32_t protection) {
     // With PAGE_PHYSICAL the source is the physical address divided by 256, not a pointer.
-    return VirtualCopy(region, reinterpret_cast<LPVOID>(physicalForm), size, protection) != FALSE;
+    if (VirtualCopy(region, reinterpret_cast<LPVOID>(physicalForm), size, protection)) return true;
+    const DWORD refusal = GetLastError();
+    if (kernelRefusesPrograms()) return mapThroughDriver(region, physicalForm, size, protection, refusal);
+    SetLastError(refusal);
+    return false;
 }
 
 bool releaseAddressSpace(void* region) { return VirtualFree(region, 0, MEM_RELEASE) != FALSE; }
