@@ -237,9 +237,7 @@ public:
                  "the " + name + " begins with \"*\"; W sets the whole text, the \"*\" included, as the password");
         }
         if (endsInBlank(text)) warn(line, "the " + name + " ends in blanks; W makes them part of the password");
-        PlannedCall call = planned(line, section, "(" + std::to_string(std::strlen(text)) + " characters)");
-        call.value = 1;
-        plan(call);
+        plan(planned(line, section, "(" + std::to_string(std::strlen(text)) + " characters)", 1));
     }
 
     void clearPassword(size_t line, const Section& section) override {
@@ -282,9 +280,7 @@ public:
         const Step step(*this, line);
         checkOneMark(line, section);
         if (section.kind == EntryKind::PrinterMode) return setPrinterMode(line, section, index);
-        PlannedCall call = planned(line, section, std::to_string(index));
-        call.value = index;
-        plan(call);
+        plan(planned(line, section, std::to_string(index), index));
     }
 
     bool currentParallelMode(size_t, const Section&, uint32_t& mode, bool& unitDependent) override {
@@ -301,9 +297,7 @@ public:
         chosenDma_ = dma;
         if (!parallelMode) return planUnitDependentDma(line, section, dma);
         fileParallelMode_ = dma * 256 + (*parallelMode & 0xFF);
-        PlannedCall call = planned(line, section, hexText(*fileParallelMode_, 4));
-        call.value = *fileParallelMode_;
-        plan(call);
+        plan(planned(line, section, hexText(*fileParallelMode_, 4), *fileParallelMode_));
     }
 
     void bootDevice(size_t line, uint8_t code) override {
@@ -339,9 +333,7 @@ public:
                                 ? "the time reads as 0:00, which counts as no time; W sets the wake time to 12:00"
                                 : sectionName(*section_) + " gives no time; W sets the wake time to 12:00");
         }
-        PlannedCall call = planned(line, section, hexText(value, 8));
-        call.value = value;
-        plan(call);
+        plan(planned(line, section, hexText(value, 8), value));
     }
 
     void timeLine(size_t line, const char* hourText, const char* minuteText, uint8_t hour, uint8_t minute) override {
@@ -499,12 +491,14 @@ private:
         queue_.insert({line, Diagnostic::Kind::Note, std::move(text), section_});
     }
 
-    PlannedCall planned(size_t line, const Section& section, std::string argument) const {
+    // `value`: what the call sets, as PlannedCall keeps it.
+    PlannedCall planned(size_t line, const Section& section, std::string argument, uint32_t value = 0) const {
         PlannedCall call;
         call.line = line;
         call.operation = section.setName;
         call.argument = std::move(argument);
         call.section = &section;
+        call.value = value;
         return call;
     }
     void plan(const PlannedCall& call) { sink_.plannedCall(call); }
@@ -554,9 +548,7 @@ private:
         }
         // W writes the printer mode with DMA byte 0.
         fileParallelMode_ = index;
-        PlannedCall call = planned(line, section, hexText(index, 4));
-        call.value = index;
-        plan(call);
+        plan(planned(line, section, hexText(index, 4), index));
     }
 
     void planUnitDependentDma(size_t line, const Section& section, uint32_t dma) {

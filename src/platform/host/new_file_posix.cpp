@@ -2,32 +2,28 @@
 #include "new_file_posix.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
+#include <vector>
 
 namespace host {
 namespace {
 
-// Six letters or digits, different for every call in every process.
-std::string uniqueSuffix() {
-    static uint64_t calls = 0;
-    timespec now{};
-    (void)clock_gettime(CLOCK_REALTIME, &now);
-    uint64_t x = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(now.tv_nsec) ^
-                 (static_cast<uint64_t>(now.tv_sec) << 20) ^ (++calls * 0x9E3779B97F4A7C15u);
-    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::string suffix;
-    for (int i = 0; i < 6; ++i) {
-        x ^= x >> 31;
-        x *= 0xBF58476D1CE4E5B9u;
-        x ^= x >> 27;
-        suffix += kLetters[x % (sizeof kLetters - 1)];
-    }
-    return suffix;
+// mkostemp makes the file owner-only; one that replaces nothing gets what a plain new file gets.
+void giveNewFileBits(int fd) {
+    const mode_t mask = umask(0);
+    (void)umask(mask);
+    (void)fchmod(fd, 0666 & ~mask);
+}
+
+// The replaced file's owner, group and bits; where the caller may not give the owner, the group
+// alone may still be given.
+void giveOldFileAttributes(int fd, const struct stat& old) {
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    (void)fchmod(fd, old.st_mode & 07777);
 }
 
 }  // namespace
@@ -38,22 +34,28 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-int createBeside(const std::string& path, std::string& name) {
+FILE* openBeside(const std::string& path, std::string& name, const char* mode) {
     struct stat old {};
     const bool replaces = stat(path.c_str(), &old) == 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = path + ".new-" + uniqueSuffix();
-        // Owner-only until it takes the old file's bits: nobody else may open it meanwhile.
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, replaces ? 0600 : 0666);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0 || !replaces) return fd;
-        // Where the caller may not give the owner, the group alone may still be given.
-        if (fchown(fd, old.st_uid, old.st_gid) != 0) (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
-        (void)fchmod(fd, old.st_mode & 07777);
-        return fd;
+    // O_EXCL under a fresh name: an existing file or link at that name is never opened.
+    const std::string pattern = path + ".new-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    const int fd = mkostemp(buffer.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    name = buffer.data();
+    if (replaces) {
+        giveOldFileAttributes(fd, old);
+    } else {
+        giveNewFileBits(fd);
     }
-    errno = EEXIST;
-    return -1;
+    FILE* file = fdopen(fd, mode);
+    if (file != nullptr) return file;
+    const int error = errno;
+    (void)close(fd);
+    (void)unlink(name.c_str());
+    errno = error;
+    return nullptr;
 }
 
 }  // namespace host

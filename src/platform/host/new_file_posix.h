@@ -3,6 +3,7 @@
 // that a leftover link names. R's output and the simulated unit's state file are saved so.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace host {
@@ -10,10 +11,10 @@ namespace host {
 // The folder that holds `path`: "." for a bare name.
 std::string folderOf(const std::string& path);
 
-// Creates "PATH.new-XXXXXX" beside `path` for writing and puts its name in `name`. Where `path`
-// exists, the new file takes its permission bits, and its owner and group as far as the caller
-// may give them; otherwise it is made as a plain new file would be. The descriptor, or -1 with
-// errno set.
-int createBeside(const std::string& path, std::string& name);
+// Creates "PATH.new-XXXXXX" beside `path` and opens it for writing in `mode` ("w" or "wb");
+// `name` gets its name. Where `path` exists, the new file takes its permission bits, and its
+// owner and group as far as the caller may give them; otherwise it is made as a plain new file
+// would be. Null with errno set on failure, and then no file is left.
+FILE* openBeside(const std::string& path, std::string& name, const char* mode);
 
 }  // namespace host

@@ -91,21 +91,14 @@ FILE* openReplacement(const wchar_t* path) {
         return nullptr;
     }
     std::string written;
-    const int fd = host::createBeside(target, written);
-    if (fd < 0) {
-        fail("cannot create a file in " + host::folderOf(target));
-        return nullptr;
-    }
-    FILE* file = fdopen(fd, "w");
+    FILE* file = host::openBeside(target, written, "w");
     if (file == nullptr) {
-        fail("cannot write " + written);
-        (void)close(fd);
-        (void)unlink(written.c_str());
+        fail("cannot create a file in " + host::folderOf(target));
         return nullptr;
     }
     current.target = target;
     current.written = written;
-    current.syncFd = dup(fd);
+    current.syncFd = dup(fileno(file));
     return file;
 }
 

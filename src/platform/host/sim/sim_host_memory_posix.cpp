@@ -29,17 +29,7 @@ bool protect(void* region, size_t size, Access access) {
 
 void release(void* region, size_t size) { munmap(region, size); }
 
-FILE* createReplacement(const std::string& path, std::string& name) {
-    const int fd = host::createBeside(path, name);
-    if (fd < 0) return nullptr;
-    FILE* file = fdopen(fd, "wb");
-    if (file != nullptr) return file;
-    const int error = errno;
-    (void)close(fd);
-    (void)unlink(name.c_str());
-    errno = error;
-    return nullptr;
-}
+FILE* createReplacement(const std::string& path, std::string& name) { return host::openBeside(path, name, "wb"); }
 
 bool syncToDisk(FILE* file) { return fsync(fileno(file)) == 0; }
 
