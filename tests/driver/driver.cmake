@@ -26,7 +26,7 @@ add_custom_command(OUTPUT ${driver_caller}
   COMMAND ${CMAKE_CXX_COMPILER} ${driver_flags} -Wl,-e,_mainWCRTStartup -o ${driver_caller}
           ${driver_tests}/driver_caller.cpp ${standin}/startup.cpp ${folvane_root}/src/startup/command_splitter.cpp
           ${driver_import} -lgcc
-  DEPENDS ${driver_tests}/driver_caller.cpp ${driver_tests}/ce_driver_api.h ${standin}/startup.cpp
+  DEPENDS ${driver_tests}/driver_caller.cpp ${driver_tests}/ce_driver_api.h ${driver_tests}/say.h ${standin}/startup.cpp
           ${folvane_root}/src/startup/command_splitter.cpp ${driver_import}
   COMMENT "The test driver's caller driver_caller.exe" VERBATIM)
 add_custom_target(test_driver ALL DEPENDS ${driver_dll} ${driver_caller})
@@ -38,7 +38,7 @@ add_custom_command(OUTPUT ${map_probe}
   COMMAND ${CMAKE_CXX_COMPILER} ${driver_flags} -I${folvane_root}/src/driver -Wl,-e,_mainWCRTStartup -o ${map_probe}
           ${driver_tests}/map_driver_probe.cpp ${folvane_root}/src/driver/map_request.cpp ${standin}/startup.cpp
           ${folvane_root}/src/startup/command_splitter.cpp ${driver_import} -lgcc
-  DEPENDS ${driver_tests}/map_driver_probe.cpp ${folvane_root}/src/driver/map_request.cpp
+  DEPENDS ${driver_tests}/map_driver_probe.cpp ${driver_tests}/say.h ${folvane_root}/src/driver/map_request.cpp
           ${folvane_root}/src/driver/map_request.h ${standin}/startup.cpp ${folvane_root}/src/startup/command_splitter.cpp
           ${driver_import}
   COMMENT "The mapping driver's probe map_driver_probe.exe" VERBATIM)

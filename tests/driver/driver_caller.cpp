@@ -3,11 +3,11 @@
 // service header there, and gives everything back; the first argument picks a path (see
 // scripts/device_e2e.sh). Each step that fails prints "FAIL step (error)" and ends with status
 // 1 after undoing what was done. Built for and run on the test machine only.
-#include <stdarg.h>
 #include <stdio.h>
 #include <wchar.h>
 
 #include "ce_driver_api.h"
+#include "say.h"
 
 namespace {
 
@@ -18,14 +18,6 @@ const DWORD kHeaderOffset = 0x7A30;  // the default unit's
 const DWORD kEntryOffset = 0x8000;   // the default unit's entry, F8000h
 
 const wchar_t* mode = L"";
-
-void say(const wchar_t* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    (void)vfwprintf(stdout, format, arguments);
-    va_end(arguments);
-    (void)fflush(stdout);
-}
 
 bool modeIs(const wchar_t* name) {
     const wchar_t* a = mode;

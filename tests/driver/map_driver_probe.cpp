@@ -3,25 +3,17 @@
 // into a region of its own, and gives everything back. One line a request: "NAME: mapped" or
 // "NAME: refused (ERROR)"; scripts/device_e2e.sh compares them. A step of the loading that fails
 // prints "FAIL step (error)" and ends with status 1. Built for and run on the test machine only.
-#include <stdarg.h>
 #include <stdio.h>
 #include <windows.h>
 
 #include "map_request.h"
+#include "say.h"
 
 namespace {
 
 const wchar_t kKey[] = L"Drivers\\FolvaneMapProbe";
 const DWORD kPageReadOnly = 0x02;
 const DWORD kKernelHalf = 0x80000000u;
-
-void say(const wchar_t* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    (void)vfwprintf(stdout, format, arguments);
-    va_end(arguments);
-    (void)fflush(stdout);
-}
 
 int failed(const wchar_t* step, DWORD error) {
     say(L"FAIL %ls (%lu)\n", step, error);
