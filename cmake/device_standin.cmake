@@ -5,11 +5,9 @@
 # g++ against the same headers. scripts/device_build.sh checks the image.
 set(standin ${CMAKE_CURRENT_SOURCE_DIR}/sdk/wince-x86)
 include(${standin}/coredll_def.cmake)
-# The start-up splits the command line with the project's splitter, as the SDK's runtime does;
-# the device program itself includes nothing of src/startup.
-set(sources ${FOLVANE_DEVICE_SOURCES} src/startup/command_splitter.cpp ${standin}/startup.cpp)
-set_property(SOURCE ${standin}/startup.cpp src/startup/command_splitter.cpp APPEND
-             PROPERTY INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}/src/startup)
+# The start-up splits the command line with its own splitter, as the SDK's runtime does; the
+# device program itself includes nothing of the stand-in but its runtime headers.
+set(sources ${FOLVANE_DEVICE_SOURCES} ${standin}/command_splitter.cpp ${standin}/startup.cpp)
 set(FOLVANE_DEVICE_PROBE "" CACHE FILEPATH "A source added to the image, to show the build's gates (device_build.sh)")
 if(FOLVANE_DEVICE_PROBE)
   list(APPEND sources ${FOLVANE_DEVICE_PROBE})
@@ -60,7 +58,7 @@ target_include_directories(folvane_driver PRIVATE ${FOLVANE_DRIVER_INCLUDE_DIRS}
 target_compile_definitions(folvane_driver PRIVATE x86 _X86_ X86 WINCE UNDER_CE _WIN32_WCE=0x600 _USRDLL _WINDLL)
 target_compile_options(folvane_driver PRIVATE -Wno-language-extension-token)
 set(driver ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.dll)
-set(driver_def ${CMAKE_CURRENT_SOURCE_DIR}/src/driver/FolvaneMap.def)
+set(driver_def ${CMAKE_CURRENT_SOURCE_DIR}/src/device/driver/FolvaneMap.def)
 add_custom_command(OUTPUT ${driver} BYPRODUCTS ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.map
   COMMAND ${FOLVANE_MINGW32_LD} --dll --subsystem wince:6.0 -e __DllMainCRTStartup -nostdlib -s --fatal-warnings
           -Map ${CMAKE_CURRENT_BINARY_DIR}/FolvaneMap.map
@@ -72,7 +70,7 @@ add_custom_target(FolvaneMap ALL DEPENDS ${driver})
 # The second opinion: GCC's strict C++98 against the stand-in's headers alone. The gate takes
 # its GCC spelling here.
 set(second_opinion ${FOLVANE_MINGW32_GXX} -std=c++98 -pedantic-errors -Wall -Wextra -Werror -fsyntax-only
-    -nostdinc -I${standin}/include -I${CMAKE_CURRENT_SOURCE_DIR}/src/startup)
+    -nostdinc -I${standin}/include)
 get_directory_property(device_defines COMPILE_DEFINITIONS)  # the device targets' own (CMakeLists.txt)
 foreach(define ${FOLVANE_SMART_DEVICE_DEFINES} ${device_defines})
   list(APPEND second_opinion -D${define})

@@ -6,14 +6,14 @@
 # CE's coredll exports it under (sdk/wince-x86/coredll_ordinals.txt) and on
 # sdk/wince-x86/coredll.def, every function there imported by one of them (but the block for a
 # driver's start-up), no static initialisers; the program under 32 KB, the driver a DLL under 16 KB exporting exactly
-# src/driver/FolvaneMap.def. Prints both images' imports by ordinal and name, the driver's
+# src/device/driver/FolvaneMap.def. Prints both images' imports by ordinal and name, the driver's
 # exports, both sizes and the program's .text size.
 #   --quiet      prints the two sizes alone, in bytes, for the bench's table
-#   --self-test  shows that the build fails on device code with a C++11 feature, a standard
-#                C++ header, a function the stand-in does not declare, one coredll does not
-#                export, a static initialiser, a name that a smart-device build's macro takes
-#                over, a deprecated runtime function without the build's defines, or a program
-#                of 32 KB or more
+#   --self-test  shows that the build fails on device code with a C++11 feature, a header of
+#                the workstation's code, a standard C++ header, a function the stand-in does
+#                not declare, one coredll does not export, a static initialiser, a name that a
+#                smart-device build's macro takes over, a deprecated runtime function without
+#                the build's defines, or a program of 32 KB or more
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
@@ -105,9 +105,9 @@ check_image() {
     problems+=("$driver: not a DLL")
   # The driver exports its stream interface and nothing else.
   driver_exports=$(exported_names "$driver")
-  expected_exports=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' src/driver/FolvaneMap.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
+  expected_exports=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' src/device/driver/FolvaneMap.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
   [ "$driver_exports" = "$expected_exports" ] ||
-    problems+=("$driver: exports $(paste -sd " " <<<"$driver_exports"), not those of src/driver/FolvaneMap.def")
+    problems+=("$driver: exports $(paste -sd " " <<<"$driver_exports"), not those of src/device/driver/FolvaneMap.def")
   # Every function of the list but its last block is imported by the program or by its driver.
   unused=$(comm -13 <(sort -u <(echo "$imports") <(echo "$driver_imports")) <(comm -23 <(echo "$exports") <(echo "$spare")))
   [ -z "$unused" ] || problems+=("neither image imports what coredll.def lists: $(paste -sd " " <<<"$unused")")
@@ -149,6 +149,9 @@ self_test() {
   fi
   probe_case "a C++11 feature (nullptr)" "undeclared identifier 'nullptr'" \
     'void* probe(); void* probe() { return nullptr; }'
+  probe_case "a workstation header (the simulated unit's sim_unit.h)" "'sim_unit.h' file not found" \
+    '#include "sim_unit.h"
+int probe(); int probe() { return 0; }'
   probe_case "a standard C++ header (<cstdio>)" "'cstdio' file not found" \
     '#include <cstdio>'
   probe_case "a function the stand-in does not declare (snprintf)" "undeclared identifier 'snprintf'" \

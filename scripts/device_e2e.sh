@@ -192,16 +192,16 @@ self_test() {
   (cd "$logs/tree" && cmake --preset device >/dev/null && cmake --build --preset device >/dev/null &&
     cmake --preset coredll >/dev/null)
   variant "a mapping with the wrong physical form (the address, not the address / 256)" \
-    "simulated unit: fault: mapping of physical form 000F0000h" src/platform/wince/platform_wince.cpp \
+    "simulated unit: fault: mapping of physical form 000F0000h" src/device/platform/wince/platform_wince.cpp \
     "reinterpret_cast<LPVOID>(physicalForm)" "reinterpret_cast<LPVOID>(physicalForm << 8)"
   variant "a segment view never released" "simulated unit: fault: a region is still reserved at exit" \
-    src/firmware/bios_service.cpp "platform::releaseAddressSpace(const_cast<uint8_t*>(segmentView));" \
+    src/device/firmware/bios_service.cpp "platform::releaseAddressSpace(const_cast<uint8_t*>(segmentView));" \
     "(void)segmentView;"
   variant "a gate that calls one byte past the announced entry" "which is not the announced service entry" \
-    src/platform/x86/call_gate.cpp "        mov ecx, entry" "        mov ecx, entry
+    src/device/platform/x86/call_gate.cpp "        mov ecx, entry" "        mov ecx, entry
         inc ecx"
   variant "a gate that calls with a frame pointer of no frame" "not a frame of the program's stack" \
-    src/platform/x86/call_gate.cpp "        call dword ptr [esp]" "        xor ebp, ebp
+    src/device/platform/x86/call_gate.cpp "        call dword ptr [esp]" "        xor ebp, ebp
         call dword ptr [esp]"
   # What the program leaves in the device manager, and a driver that calls the firmware itself.
   local exit_check="ce_version = 6;leave"
@@ -213,14 +213,14 @@ self_test() {
   # The driver's route on CE 6.0: what a run leaves loaded, and a driver that maps elsewhere or
   # more than the two read-only ranges.
   variant "a run that leaves the driver loaded" "the driver FVM1: is still active at exit" \
-    src/app/main_wince.cpp "    platform::endDeviceRun();" "" ce6
+    src/device/app/main_wince.cpp "    platform::endDeviceRun();" "" ce6
   variant "a driver that maps into the kernel's own space" "which the process reserved, not the kernel" \
-    src/driver/folvane_map.cpp "VirtualCopyEx(caller," "VirtualCopyEx(reinterpret_cast<HANDLE>(0x42)," ce6
+    src/device/driver/folvane_map.cpp "VirtualCopyEx(caller," "VirtualCopyEx(reinterpret_cast<HANDLE>(0x42)," ce6
   variant "a driver that admits a writable mapping" "mapping with protection 00000604h" \
-    src/driver/map_request.cpp "if (r.protection != kMapProtection) return false;" \
+    src/device/driver/map_request.cpp "if (r.protection != kMapProtection) return false;" \
     "if ((r.protection & 0x600) != 0x600) return false;" map-probe
   variant "a gate that returns with the direction flag set" "FAIL direction flag clear when the gate returns" \
-    src/platform/x86/call_gate.cpp "        pop ebp
+    src/device/platform/x86/call_gate.cpp "        pop ebp
         cld" "        pop ebp" probe
   echo "device-e2e: self-test in $((SECONDS - start)) s"
 }

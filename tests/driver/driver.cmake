@@ -13,7 +13,7 @@ add_custom_command(OUTPUT ${driver_import}
   COMMENT "Import library of the stand-in's coredll.dll, by ordinal, for the test driver" VERBATIM)
 
 set(driver_flags -std=c++98 -pedantic-errors -Wall -Wextra -Werror -O1 -fno-exceptions -fno-rtti
-    -fno-asynchronous-unwind-tables -nostdinc -I${standin}/include -I${folvane_root}/src/startup -I${folvane_root}/include -nostdlib)
+    -fno-asynchronous-unwind-tables -nostdinc -I${standin}/include -I${folvane_root}/src/device/include -nostdlib)
 set(driver_dll ${CMAKE_CURRENT_BINARY_DIR}/folvane_test_driver.dll)
 set(driver_caller ${CMAKE_CURRENT_BINARY_DIR}/driver_caller.exe)
 add_custom_command(OUTPUT ${driver_dll}
@@ -24,10 +24,10 @@ add_custom_command(OUTPUT ${driver_dll}
   COMMENT "The test driver folvane_test_driver.dll" VERBATIM)
 add_custom_command(OUTPUT ${driver_caller}
   COMMAND ${CMAKE_CXX_COMPILER} ${driver_flags} -Wl,-e,_mainWCRTStartup -o ${driver_caller}
-          ${driver_tests}/driver_caller.cpp ${standin}/startup.cpp ${folvane_root}/src/startup/command_splitter.cpp
+          ${driver_tests}/driver_caller.cpp ${standin}/startup.cpp ${standin}/command_splitter.cpp
           ${driver_import} -lgcc
   DEPENDS ${driver_tests}/driver_caller.cpp ${driver_tests}/ce_driver_api.h ${driver_tests}/say.h ${standin}/startup.cpp
-          ${folvane_root}/src/startup/command_splitter.cpp ${driver_import}
+          ${standin}/command_splitter.cpp ${driver_import}
   COMMENT "The test driver's caller driver_caller.exe" VERBATIM)
 add_custom_target(test_driver ALL DEPENDS ${driver_dll} ${driver_caller})
 
@@ -35,11 +35,11 @@ add_custom_target(test_driver ALL DEPENDS ${driver_dll} ${driver_caller})
 # scripts/device_e2e.sh) and sends it the program's two mappings and every request it refuses.
 set(map_probe ${CMAKE_CURRENT_BINARY_DIR}/map_driver_probe.exe)
 add_custom_command(OUTPUT ${map_probe}
-  COMMAND ${CMAKE_CXX_COMPILER} ${driver_flags} -I${folvane_root}/src/driver -Wl,-e,_mainWCRTStartup -o ${map_probe}
-          ${driver_tests}/map_driver_probe.cpp ${folvane_root}/src/driver/map_request.cpp ${standin}/startup.cpp
-          ${folvane_root}/src/startup/command_splitter.cpp ${driver_import} -lgcc
-  DEPENDS ${driver_tests}/map_driver_probe.cpp ${driver_tests}/say.h ${folvane_root}/src/driver/map_request.cpp
-          ${folvane_root}/src/driver/map_request.h ${standin}/startup.cpp ${folvane_root}/src/startup/command_splitter.cpp
+  COMMAND ${CMAKE_CXX_COMPILER} ${driver_flags} -I${folvane_root}/src/device/driver -Wl,-e,_mainWCRTStartup -o ${map_probe}
+          ${driver_tests}/map_driver_probe.cpp ${folvane_root}/src/device/driver/map_request.cpp ${standin}/startup.cpp
+          ${standin}/command_splitter.cpp ${driver_import} -lgcc
+  DEPENDS ${driver_tests}/map_driver_probe.cpp ${driver_tests}/say.h ${folvane_root}/src/device/driver/map_request.cpp
+          ${folvane_root}/src/device/driver/map_request.h ${standin}/startup.cpp ${standin}/command_splitter.cpp
           ${driver_import}
   COMMENT "The mapping driver's probe map_driver_probe.exe" VERBATIM)
 add_custom_target(map_driver_probe ALL DEPENDS ${map_probe})

@@ -10,8 +10,8 @@ built=0
 try() {  # try NAME FLAGS...
   local name=$1
   shift
-  if "$@" -m32 -std=c++17 -Wall -Wextra -Werror -Iinclude -Isrc/platform/x86 \
-       src/platform/x86/call_gate.cpp tests/x86/gate_test.cpp -o "$out/gate" 2>"$out/log" &&
+  if "$@" -m32 -std=c++17 -Wall -Wextra -Werror -Isrc/device/include -Isrc/device/platform/x86 \
+       src/device/platform/x86/call_gate.cpp tests/x86/gate_test.cpp -o "$out/gate" 2>"$out/log" &&
      ${FOLVANE_X86_RUN:-} "$out/gate" >"$out/run"; then
     built=$((built + 1))
   else

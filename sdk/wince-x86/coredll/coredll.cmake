@@ -66,13 +66,13 @@ add_library(coredll SHARED
   ${standin}/coredll/device_manager.cpp
   # The simulated unit, the same code as on every other build, with Windows' pages and files.
   ${FOLVANE_SIMULATED_UNIT_SOURCES}
-  ${folvane_root}/src/platform/host/sim/sim_host_memory_win32.cpp
+  ${folvane_root}/src/host/sim/sim_host_memory_win32.cpp
   # The process's loading of the unit, as on the other builds.
-  ${folvane_root}/src/platform/host/host_text.cpp
-  ${folvane_root}/src/platform/host/platform_host.cpp)
+  ${folvane_root}/src/host/platform/host_text.cpp
+  ${folvane_root}/src/host/platform/platform_host.cpp)
 set_target_properties(coredll PROPERTIES PREFIX "" OUTPUT_NAME coredll)
-target_include_directories(coredll PRIVATE ${folvane_root}/include ${folvane_root}/src/platform/host
-                                           ${folvane_root}/src/platform/host/sim ${standin}/coredll)
+target_include_directories(coredll PRIVATE ${folvane_root}/src/device/include ${folvane_root}/src/host/platform
+                                           ${folvane_root}/src/host/sim ${standin}/coredll)
 # Nothing to find beside it but the Windows runtime and kernel.
 target_link_options(coredll PRIVATE -static -static-libgcc -static-libstdc++)
 
@@ -82,8 +82,8 @@ target_link_options(coredll PRIVATE -static -static-libgcc -static-libstdc++)
 # mingw-w64, calls it by GCC's, so a copy of the object carries that name. The device preset
 # builds the object (scripts/device_build.sh); without it the probe does not link.
 set(FOLVANE_DEVICE_GATE_OBJECT
-    ${folvane_root}/build/device/CMakeFiles/folvane_device.dir/src/platform/x86/call_gate.cpp.obj
-    CACHE FILEPATH "The device build's object of src/platform/x86/call_gate.cpp")
+    ${folvane_root}/build/device/CMakeFiles/folvane_device.dir/src/device/platform/x86/call_gate.cpp.obj
+    CACHE FILEPATH "The device build's object of src/device/platform/x86/call_gate.cpp")
 find_program(FOLVANE_MINGW32_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
 set(gate_msvc_name "?callGate@gate@@YAXPBXPBURegisterBlock@@PAU2@@Z")
 set(gate_gnu_name "__ZN4gate8callGateEPKvPK13RegisterBlockPS2_")
@@ -95,6 +95,6 @@ add_custom_command(OUTPUT ${gate_object}
   COMMENT "The device image's gate object, named for the probe" VERBATIM)
 set_source_files_properties(${gate_object} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
 add_executable(gate_probe ${folvane_root}/tests/x86/gate_test.cpp ${gate_object})
-target_include_directories(gate_probe PRIVATE ${folvane_root}/include ${folvane_root}/src/platform/x86)
+target_include_directories(gate_probe PRIVATE ${folvane_root}/src/device/include ${folvane_root}/src/device/platform/x86)
 target_link_options(gate_probe PRIVATE -static)
 include(${folvane_root}/tests/driver/driver.cmake)

@@ -1,5 +1,5 @@
-// The device's splitting of one command line into arguments, for its start-up and for every
-// entry that receives a raw command line.
+// The CE runtime start-up's splitting of one command line into arguments: the stand-in's
+// start-up splits with it, and so does every host entry that receives a raw command line.
 #pragma once
 
 #include <stddef.h>

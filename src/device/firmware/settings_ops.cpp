@@ -2,8 +2,9 @@
 #include <string.h>
 
 #include "bios_service.h"
-#include "mapped_region.h"
 #include "platform.h"
+#include "reserved_region.h"
+#include "scratch_buffer.h"
 
 namespace {
 

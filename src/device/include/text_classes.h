@@ -7,11 +7,6 @@
 
 inline bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
-// The same six characters in a wide text (a command line).
-inline bool isWhiteSpace(wchar_t c) {
-    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f';
-}
-
 // Whether two zero-ended texts are equal, whole.
 inline bool sameText(const char* a, const char* b) {
     while (*a != '\0' && *a == *b) {

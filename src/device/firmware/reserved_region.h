@@ -1,5 +1,5 @@
-// Owners of the resources that the service object acquires: a reserved (and possibly mapped)
-// region of address space, and a scratch buffer. Each releases what it holds when it goes.
+// The owner of a reserved (and possibly mapped) region of address space, which the service
+// object maps the firmware's ROM into; it releases what it holds when it goes.
 #pragma once
 
 #include "fixed_width.h"
@@ -26,21 +26,4 @@ private:
 
     ReservedRegion(const ReservedRegion&);  // one owner: never copied
     ReservedRegion& operator=(const ReservedRegion&);
-};
-
-class ScratchBuffer {
-public:
-    explicit ScratchBuffer(size_t size) : data_(static_cast<char*>(platform::allocateScratch(size))) {}
-    ~ScratchBuffer() {
-        if (data_ != 0) platform::freeScratch(data_);
-    }
-
-    char* data() const { return data_; }
-    bool held() const { return data_ != 0; }
-
-private:
-    char* data_;
-
-    ScratchBuffer(const ScratchBuffer&);  // one owner: never copied
-    ScratchBuffer& operator=(const ScratchBuffer&);
 };

@@ -1,8 +1,8 @@
 // Locating the firmware settings service, the support check, and the one call into firmware.
 #include "bios_service.h"
 
-#include "mapped_region.h"
 #include "platform.h"
+#include "reserved_region.h"
 
 namespace {
 
@@ -36,31 +36,6 @@ bool findServiceHeader(const uint8_t* segment, size_t size, size_t& offset) {
         }
     }
     return false;
-}
-
-ReservedRegion::ReservedRegion(uint32_t size)
-    : address_(platform::reserveAddressSpace(size, platform::kPageReadOnly)), size_(size) {
-    if (address_ == 0) {
-        platform::consolePrint(L"***ERROR*** VirtualAlloc failed (%08X)!\n", platform::lastError());
-    }
-}
-
-ReservedRegion::~ReservedRegion() {
-    if (address_ != 0) platform::releaseAddressSpace(address_);
-}
-
-bool ReservedRegion::mapRom(uint32_t physicalAddress) {
-    if (platform::mapPhysical(address_, physicalAddress >> 8, size_, platform::kPhysicalRomProtection)) {
-        return true;
-    }
-    platform::consolePrint(L"***ERROR*** VirtualCopy failed (%08X)!\n", platform::lastError());
-    return false;
-}
-
-void* ReservedRegion::detach() {
-    void* released = address_;
-    address_ = 0;
-    return released;
 }
 
 BiosService::BiosService() : available(0), segmentView(0), entry(0), released_(false) {

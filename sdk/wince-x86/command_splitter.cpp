@@ -1,7 +1,12 @@
-// The device's command-line splitter: quotes group, blanks separate, nothing escapes.
+// The runtime start-up's command-line splitter: quotes group, blanks separate, nothing escapes.
 #include "command_splitter.h"
 
-#include "text_classes.h"
+namespace {
+
+// The six white-space characters of the C locale; any of them outside quotes separates.
+bool isWhiteSpace(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f'; }
+
+}  // namespace
 
 size_t splitCommandLine(const wchar_t* commandLine, wchar_t* text, wchar_t** argv) {
     // Each argument's characters and its terminator: never more than the line and one more,

@@ -1,0 +1,23 @@
+// The owner of a scratch buffer from the platform's heap, which a settings operation hands the
+// firmware; it frees the buffer when it goes.
+#pragma once
+
+#include "fixed_width.h"
+#include "platform.h"
+
+class ScratchBuffer {
+public:
+    explicit ScratchBuffer(size_t size) : data_(static_cast<char*>(platform::allocateScratch(size))) {}
+    ~ScratchBuffer() {
+        if (data_ != 0) platform::freeScratch(data_);
+    }
+
+    char* data() const { return data_; }
+    bool held() const { return data_ != 0; }
+
+private:
+    char* data_;
+
+    ScratchBuffer(const ScratchBuffer&);  // one owner: never copied
+    ScratchBuffer& operator=(const ScratchBuffer&);
+};
