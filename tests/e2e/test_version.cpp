@@ -17,8 +17,7 @@ std::string bannerVersion(const std::string& version) {
     unsigned minor = 0;
     unsigned patch = 0;
     char after = 0;
-    if (std::sscanf(version.c_str(), "%u.%u.%u%c", &major, &minor, &patch, &after) != 3 || minor > 99 ||
-        patch > 999)
+    if (std::sscanf(version.c_str(), "%u.%u.%u%c", &major, &minor, &patch, &after) != 3 || minor > 99 || patch > 999)
         return "no version the banner can show: " + version;
     char text[64];
     (void)std::snprintf(text, sizeof text, "Version %u.%02u.%03u", major, minor, patch);
