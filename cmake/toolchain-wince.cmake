@@ -21,6 +21,11 @@
 # Either way the result is FolvaneCE.exe, and with a CE 6.0 or 7 SDK also FolvaneMap.dll, the
 # mapping driver that the program loads on those generations (a CE 5.0 SDK lacks the kernel
 # functions it calls; the program built with any of the three runs on all of them).
+#
+# The zip for the units, FolvaneCE-VERSION-wince-x86.zip (both files and ReadMe.txt on copying
+# them onto a unit; cmake/packaging.cmake), is made by CPack in the build folder afterwards:
+#
+#   cd build\wince && cpack -C MinSizeRel
 set(CMAKE_SYSTEM_NAME WindowsCE)
 set(CMAKE_SYSTEM_VERSION 6.0 CACHE STRING "CE version of the SDK (5.0, 6.0, 7.0)")
 set(CMAKE_SYSTEM_PROCESSOR x86)

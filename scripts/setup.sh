@@ -19,6 +19,7 @@ packages=(
   libclang-rt-14-dev            # libFuzzer and the sanitizers of clang, for the fuzz preset
   clang-tidy clang-format cppcheck  # the analysis of scripts/analyze.sh
   python3                       # the JSON parser that reads FolvaneCheck's --json in a test
+  groff-base unzip dpkg-dev     # scripts/package.sh: the manual page, the zip's listing, the .deb's dependencies
 )
 
 $run_only && packages=(cmake ninja-build g++)

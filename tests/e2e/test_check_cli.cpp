@@ -28,6 +28,7 @@ const std::string kUsage =
     "                    N of M units differ from GOLDEN (K settings)\n"
     "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
     "  --help            prints this text\n"
+    "  --version         prints the version of FolvaneCheck\n"
     "  --                takes every later argument as a file\n\n"
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
     "cannot be read or the arguments are wrong.\n";

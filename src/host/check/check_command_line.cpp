@@ -1,5 +1,6 @@
-// FolvaneCheck's command line: "--plan", "--json", "--against GOLDEN", "--help", "--" and the
-// data files, in any order; each file opened, checked or compared, and its report printed.
+// FolvaneCheck's command line: "--plan", "--json", "--against GOLDEN", "--help", "--version",
+// "--" and the data files, in any order; each file opened, checked or compared, and its report
+// printed.
 #include "check_command_line.h"
 
 #include <algorithm>
@@ -31,6 +32,7 @@ const char* const kUsage =
     "                    N of M units differ from GOLDEN (K settings)\n"
     "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
     "  --help            prints this text\n"
+    "  --version         prints the version of FolvaneCheck\n"
     "  --                takes every later argument as a file\n\n"
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
     "cannot be read or the arguments are wrong.\n";
@@ -46,6 +48,7 @@ struct Arguments {
     bool withPlan = false;
     bool json = false;
     bool help = false;
+    bool version = false;
     const wchar_t* golden = nullptr;
     std::vector<const wchar_t*> files;
 };
@@ -66,6 +69,9 @@ std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& pars
             parsed.json = true;
         } else if (argument == L"--help" || argument == L"-h") {
             parsed.help = true;  // whatever follows
+            return "";
+        } else if (argument == L"--version") {
+            parsed.version = true;  // whatever follows, as --help
             return "";
         } else if (argument == L"--against") {
             if (parsed.golden != nullptr) return "more than one golden file (--against)";
@@ -96,6 +102,12 @@ int runChecker(int argc, const wchar_t* const* argv) {
     const std::string wrong = parseArguments(argc, argv, arguments);
     if (arguments.help) {
         printCheckerUsage();
+        return kCheckClean;
+    }
+    if (arguments.version) {
+        // The version of the packages this program ships in, set once in the build.
+        const char* const version = "FolvaneCheck " FOLVANE_VERSION "\n";
+        platform::consoleWrite(version, std::strlen(version));
         return kCheckClean;
     }
     if (!wrong.empty()) return usageError(wrong);
