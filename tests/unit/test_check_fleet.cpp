@@ -3,16 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "console_capture.h"
-#include "sim_scoped_unit.h"
 #include "check.h"
 #include "check_fleet.h"
 #include "check_output.h"
+#include "console_capture.h"
+#include "sim_scoped_unit.h"
 #include "test_check_support.h"
 
 namespace {
@@ -129,6 +130,66 @@ TEST(UnitFile, ValuesAsRWritesThem) {
     for (const ReadCase& c : cases) EXPECT_EQ(knownValues(unitOf(c.file)), c.known) << c.name;
 }
 
+// R writes the passwords, the tag and the choices it reads without fail whatever the unit
+// answers; a file with none of them is no file of R's.
+TEST(UnitFile, HoldsASectionThatRAlwaysWrites) {
+    const std::pair<std::string, bool> files[] = {
+        {testing_support::exampleFile(), true},
+        {"", false},
+        {"Boot Order\n\tLAN\nWake On RTC\n\t*Sunday\n\t0:00\nS3 Support\n\t*Enabled\n", false},
+        {"Numlok\n\t*On\nsetup password\n", false},
+        {"Numlock\n", true},
+        {"Boot Order\nSetup Password\n", true},
+    };
+    for (const auto& [text, holds] : files) {
+        FILE* file = openText(text);
+        EXPECT_EQ(readUnitFile(file).holdsAlwaysWrittenSection, holds) << text;
+        std::fclose(file);
+    }
+}
+
+// ---- a list of files
+
+Lines listed(FILE* file) {
+    PathList list(file);
+    Lines entries;
+    std::string path;
+    for (;;) {
+        const PathList::Entry entry = list.next(path);
+        const std::string at = std::to_string(list.line()) + ": ";
+        switch (entry) {
+            case PathList::Entry::Path: entries.push_back(at + path); break;
+            case PathList::Entry::ZeroByte: entries.push_back(at + "zero byte"); break;
+            case PathList::Entry::TooLong: entries.push_back(at + "too long"); break;
+            case PathList::Entry::ReadFailed: entries.push_back(at + std::strerror(list.error())); return entries;
+            case PathList::Entry::End: return entries;
+        }
+    }
+}
+
+TEST(PathList, OnePathALine) {
+    const std::string longest(PathList::kLongestPath, 'a');
+    const std::pair<std::string, Lines> cases[] = {
+        {"", {}},
+        {"a.txt\nunits/b c.txt\n", {"1: a.txt", "2: units/b c.txt"}},
+        {"a.txt\r\n\r\n\n \t \nlast", {"1: a.txt", "5: last"}},
+        {"a\r\r\n", {"1: a\r"}},              // one carriage return is the line end's
+        {" lead.txt \n", {"1:  lead.txt "}},  // blanks around a path are its own
+        {std::string("x\0y\nz\n", 6), {"1: zero byte", "2: z"}},
+        {longest + "\r\n" + longest + "a\nok", {"1: " + longest, "2: too long", "3: ok"}},
+        {std::string(100000, 'b') + "\n", {"1: too long"}},
+    };
+    for (const auto& [text, entries] : cases) {
+        FILE* file = openText(text);
+        EXPECT_EQ(listed(file), entries) << text.substr(0, 40);
+        std::fclose(file);
+    }
+    TempDir dir;
+    FILE* unreadable = std::fopen(dir.file("list.txt").c_str(), "w");
+    EXPECT_EQ(listed(unreadable), Lines{"0: Bad file descriptor"});
+    std::fclose(unreadable);
+}
+
 // ---- what a golden file changes
 
 struct CompareCase {
@@ -194,7 +255,9 @@ TEST(GoldenAgainstUnit, ValuesInTheFilesWords) {
          "Setup Password\n",
          {"unit.txt: Setup Password: not set -> set (golden.txt:2)",
           "unit.txt: Power-On Password: unknown -> set (golden.txt:4)"}},
-        {"a damaged line tells nothing of the unit", "Setup Password\n\tpw\n", "Setup Password\x01\n\t\n",
+        {"a damaged line tells nothing of the unit",
+         "Setup Password\n\tpw\n",
+         "Setup Password\x01\n\t\n",
          {"unit.txt: Setup Password: unknown -> set (golden.txt:2)"}},
         {"a cleared password against a set one; a kept one is no call",
          "Setup Password\nPower-On Password\n\t\n",
