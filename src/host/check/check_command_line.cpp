@@ -112,16 +112,13 @@ class NamedFiles final : public FileNames {  // NOLINT(cppcoreguidelines-virtual
 public:
     NamedFiles(const std::vector<const wchar_t*>& named, CheckOutput& out) : named_(named), out_(out) {}
     ~NamedFiles() {
-        for (const List& list : lists_) {
-            if (list.file != stdin) (void)std::fclose(list.file);
-        }
+        for (FILE* file : opened_) (void)std::fclose(file);
     }
     NamedFiles(const NamedFiles&) = delete;
     NamedFiles& operator=(const NamedFiles&) = delete;
 
     // Opens every list, "-" as standard input; false when one cannot be opened (each reported).
     bool open(const std::vector<const wchar_t*>& lists) {
-        lists_.reserve(lists.size());
         bool opened = true;
         for (const wchar_t* name : lists) {
             const bool standardInput = std::wstring_view(name) == L"-";
@@ -131,7 +128,8 @@ public:
                 opened = false;
                 continue;
             }
-            lists_.push_back({standardInput ? kStandardInput : name, file, PathList(file)});
+            if (!standardInput) opened_.push_back(file);
+            lists_.push_back({standardInput ? kStandardInput : name, PathList(file)});
         }
         return opened;
     }
@@ -181,7 +179,6 @@ public:
 private:
     struct List {
         const wchar_t* name;
-        FILE* file;
         PathList paths;
     };
 
@@ -207,6 +204,7 @@ private:
     CheckOutput& out_;
     size_t nextNamed_ = 0;
     std::vector<List> lists_;
+    std::vector<FILE*> opened_;  // the lists' files but standard input, closed at the end
     size_t current_ = 0;
     bool ahead_ = false;
     PathList::Entry aheadEntry_ = PathList::Entry::End;
