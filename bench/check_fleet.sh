@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The fleet bench: FolvaneCheck --against one golden file over 10,000 units' files, beside cat of
-# the same files. The units' files are R's own output on 200 simulated units with varied
+# The fleet bench: FolvaneCheck --against one golden file over 10,000 units' files, named on the
+# command line and through --units-from, beside cat of the same files; and the checker's peak
+# memory for those and for a list of 100,000 lines (each file ten times). The units' files are R's own output on 200 simulated units with varied
 # settings (a quarter of them as the golden file sets them up), each copied 50 times with a tag
 # of its own; the golden file is the default unit's, made fit for a fleet (no tag section, a
 # blank entry line for the power-on password).
@@ -71,6 +72,9 @@ files=()
 for f in "$work"/units/*.txt; do files+=("units/${f##*/}"); done  # named from the work folder
 count=${#files[@]}
 bytes=$(cat "$work"/units/*.txt | wc -c)
+printf '%s\n' "${files[@]}" >"$work/list.txt"
+for ((i = 0; i < 10; i++)); do cat "$work/list.txt"; done >"$work/long-list.txt"
+long_count=$(wc -l <"$work/long-list.txt")
 
 # timed COMMAND...: runs COMMAND in the work folder, its output discarded; sets `cpu` to its CPU
 # seconds (user + system) and `wall` to its elapsed seconds.
@@ -96,7 +100,18 @@ cat "$work"/units/*.txt >/dev/null  # in the page cache before the first timing
 for ((i = 0; i < runs; i++)); do
   timed cat "${files[@]}" && keep cat
   timed "$checker" --against golden.txt "${files[@]}" && keep check
+  timed "$checker" --against golden.txt --units-from list.txt && keep list
 done
+
+# peak COMMAND...: the command's peak resident memory in KB, run in the work folder.
+peak() {
+  (cd "$work" && /usr/bin/time -f %M -o "$work/peak" "$@" >/dev/null 2>&1) || [ $? -le 1 ] || fail "$* failed"
+  tail -n 1 "$work/peak"  # after a line on a status other than 0
+}
+peak_args=$(peak "$checker" --against golden.txt "${files[@]}")
+peak_list=$(peak "$checker" --against golden.txt --units-from list.txt)
+peak_long=$(peak "$checker" --against golden.txt --units-from long-list.txt)
+long_summary=$(cd "$work" && "$checker" --quiet --against golden.txt --units-from - <long-list.txt) || true
 summary=$(cd "$work" && "$checker" --against golden.txt "${files[@]}" | tail -n 1) || true
 
 echo "Build: $build"
@@ -104,15 +119,22 @@ echo "$count units' files, $bytes bytes; golden file: the default unit's, fit fo
 echo "FolvaneCheck: $summary"
 echo
 echo "Times over all files: best of $runs, CPU seconds (user + system) and wall seconds"
-printf '%-38s %8s %8s %12s\n' "command" "CPU s" "wall s" "files/s"
-for name in cat check; do
+printf '%-56s %8s %8s %12s\n' "command" "CPU s" "wall s" "files/s"
+for name in cat check list; do
   case $name in
     cat) shown="cat units/*.txt" ;;
     check) shown="FolvaneCheck --against golden.txt ..." ;;
+    list) shown="FolvaneCheck --against golden.txt --units-from list.txt" ;;
   esac
-  printf '%-38s %8s %8s %12s\n' "$shown" "${best_cpu[$name]}" "${best_wall[$name]}" \
+  printf '%-56s %8s %8s %12s\n' "$shown" "${best_cpu[$name]}" "${best_wall[$name]}" \
     "$(awk -v n="$count" -v s="${best_wall[$name]}" 'BEGIN { printf "%.0f", n / (s > 0 ? s : 0.001) }')"
 done
-printf '%-38s %8s %8s\n' "FolvaneCheck / cat" \
+printf '%-56s %8s %8s\n' "FolvaneCheck / cat" \
   "$(awk -v a="${best_cpu[check]}" -v b="${best_cpu[cat]}" 'BEGIN { printf "%.1f", a / (b > 0 ? b : 0.001) }')" \
   "$(awk -v a="${best_wall[check]}" -v b="${best_wall[cat]}" 'BEGIN { printf "%.1f", a / (b > 0 ? b : 0.001) }')"
+echo
+echo "Peak memory of FolvaneCheck (maximum resident set, KB)"
+printf '%-56s %8s\n' "$count units on the command line" "$peak_args"
+printf '%-56s %8s\n' "$count units from --units-from list.txt" "$peak_list"
+printf '%-56s %8s\n' "$long_count units from --units-from long-list.txt" "$peak_long"
+echo "--quiet --units-from - <long-list.txt: $long_summary"

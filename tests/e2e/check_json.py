@@ -18,9 +18,10 @@ KEYS = {
     "error": BASE,
     "plan": BASE,
     "change": BASE | {"unit", "old", "new"},
+    "match": BASE | {"unit"},
     "summary": BASE | {"units", "differing", "settings", "unreadable"},
 }
-WITH_UNIT = BASE | {"unit"}  # a unit's note (a password set to a text), and a unit's file that cannot be read
+WITH_UNIT = BASE | {"unit"}  # a unit's note (a password set to a text), and a unit's file not read or no unit's
 
 failures = []
 
@@ -85,6 +86,9 @@ def text_line(value):
         section = value["section"]
         expect(message.startswith(f"{section}: ") and "note" not in message, f"a unit's note: {value}")
         return "out", f"{value['unit']}: {section}: note: {message[len(section) + 2:]} ({file}:{line})"
+    if kind == "match":
+        expect(line is None and value["section"] is None and message == f"matches {file}", f"a match: {value}")
+        return "out", f"{value['unit']}: {message}"
     if "unit" in value:
         return "out", f"{value['unit']}: {message} ({file}:{line})"
     if kind == "summary":
@@ -120,7 +124,13 @@ def main():
         write(folder, b"unit-2.txt",
               b"Asset Tracking Number\n\tROOM \"7\"\nPrinter Mode\n\t*ECP\nECP Mode Use DMA\n\tDMA1\n\t*DMA3\n"
               b"Power-On Password\n")
-        fleet = ["--plan", "--against", os.fsdecode(golden), "unit-1.txt", "unit-2.txt", "missing.txt"]
+        # A unit that differs in nothing the golden file sets; its password set to a text is a note.
+        write(folder, b"unit-3.txt",
+              b"Setup Password\n\t\nPower-On Password\nAsset Tracking Number\n\tROOM \"7\"\nPrinter Mode\n\t*ECP\n"
+              b"ECP Mode Use DMA\n\tDMA1\n\t*DMA3\nWake On RTC\n\t*Monday\n\t6:05\n")
+        write(folder, b"other.txt", b"Boot Order\n\tLAN\n")  # none of the sections R always writes
+        fleet = ["--plan", "--against", os.fsdecode(golden), "unit-1.txt", "unit-2.txt", "missing.txt", "unit-3.txt",
+                 "other.txt"]
         result = run(program, ["--json"] + fleet, folder)
         expect(result.returncode == 2, f"status {result.returncode}")
         expect(result.stderr == b"", f"standard error: {result.stderr!r}")
@@ -138,16 +148,22 @@ def main():
         expect(dma.get("old") is None and dma.get("new") == "DMA3", f"an unknown value is null: {dma}")
         summary = objects[-1]
         counts = tuple(summary.get(key) for key in ("units", "differing", "settings", "unreadable"))
-        expect(summary["kind"] == "summary" and counts == (2, 2, 6, 1), f"summary: {summary}")
-        expect(summary["message"] == "2 of 2 units differ from g\u00e9n\u00e9ral.txt (6 settings); 1 could not be read",
+        expect(summary["kind"] == "summary" and counts == (3, 2, 6, 2), f"summary: {summary}")
+        expect(summary["message"] == "2 of 3 units differ from g\u00e9n\u00e9ral.txt (6 settings); 2 could not be read",
                f"{summary}")
         # The password set to a text: a note where the unit's file shows one set, else a change.
         notes = [o for o in objects if o["kind"] == "note" and "unit" in o]
-        expect([o["unit"] for o in notes] == ["unit-1.txt"], f"the notes: {notes}")
+        expect([o["unit"] for o in notes] == ["unit-1.txt", "unit-3.txt"], f"the notes: {notes}")
+        # Every unit is named: by its changes, its match, or its error.
+        matches = [o for o in objects if o["kind"] == "match"]
+        expect([(o["unit"], o["file"]) for o in matches] == [("unit-3.txt", "g\u00e9n\u00e9ral.txt")],
+               f"the matches: {matches}")
         password = changes.get(("unit-2.txt", "Setup Password"), {})
         expect(password.get("old") is None and password.get("new") == "set", f"a password over none: {password}")
         errors = [o for o in objects if o["kind"] == "error"]
-        expect([o.get("unit") for o in errors] == ["missing.txt"], f"a unit's error names its unit: {errors}")
+        expect([o.get("unit") for o in errors] == ["missing.txt", "other.txt"], f"a unit's error names its unit: {errors}")
+        expect(errors and errors[-1]["message"] == "not a unit file (none of the sections that R always writes); not compared",
+               f"not a unit file: {errors}")
         compare_with_text(program, fleet, folder, objects)
 
         # Without --against: each file's diagnostics and plan.
@@ -158,6 +174,18 @@ def main():
             check_keys(value)
         expect({o["kind"] for o in objects} == {"note", "warning", "plan"}, f"kinds: {objects}")
         compare_with_text(program, plain, folder, objects)
+
+        # Units from a list, one line of which names no file: an error of the list, at its line.
+        write(folder, b"units.txt", b"unit-3.txt\r\nunit\x00.txt\n")
+        listed = ["--against", os.fsdecode(golden), "--units-from", "units.txt"]
+        result = run(program, ["--json"] + listed, folder)
+        objects = parse(result.stdout)
+        for value in objects:
+            check_keys(value)
+        expect([(o["kind"], o["file"], o["line"]) for o in objects if o["kind"] in ("match", "error")]
+               == [("match", "g\u00e9n\u00e9ral.txt", None), ("error", "units.txt", 2)], f"a list: {objects}")
+        expect(result.returncode == 2, f"status {result.returncode}")
+        compare_with_text(program, listed, folder, objects)
     if failures:
         print("\n".join(failures))
         return 1

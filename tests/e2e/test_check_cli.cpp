@@ -16,22 +16,25 @@ using testing_support::TempDir;
 using testing_support::writeFile;
 
 const std::string kUsage =
-    "Usage:  FolvaneCheck [--plan] [--json] FILE...\n"
-    "        FolvaneCheck [--plan] [--json] --against GOLDEN UNIT...\n\n"
+    "Usage:  FolvaneCheck [OPTION]... FILE...\n"
+    "        FolvaneCheck [OPTION]... --against GOLDEN UNIT...\n\n"
     "Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n"
     "ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n"
     "  --plan            after each file's diagnostics, lists the settings operations that W\n"
     "                    would call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n"
     "  --against GOLDEN  checks GOLDEN as a file for many units; then, for each UNIT (a file\n"
     "                    that R wrote on a unit), prints every setting that W with GOLDEN would\n"
-    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), and at the end\n"
-    "                    N of M units differ from GOLDEN (K settings)\n"
+    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), or UNIT: matches\n"
+    "                    GOLDEN, and at the end N of M units differ from GOLDEN (K settings)\n"
+    "  --units-from LIST takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
+    "                    those on the command line; LIST - is standard input\n"
+    "  --quiet           prints nothing but errors and, with --against, the summary\n"
     "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
     "  --help            prints this text\n"
     "  --version         prints the version of FolvaneCheck\n"
     "  --                takes every later argument as a file\n\n"
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-    "cannot be read or the arguments are wrong.\n";
+    "cannot be read or is no unit's, or the arguments are wrong.\n";
 
 const std::string kSetsNothing = "empty.txt: warning: no section that W knows; W sets nothing from this file\n";
 const std::string kMissing = "missing.txt: error: cannot open the file (No such file or directory)\n";
@@ -49,12 +52,44 @@ struct ArgumentCase {
     std::string out;
     std::string err;
     int status;
+    std::string input = "";  // standard input
 };
 
 std::string wrong(const std::string& message) { return "FolvaneCheck: error: " + message + "\n\n" + kUsage; }
 
+const std::string kSame = "same.txt: matches golden.txt\n";
+std::string noUnit(const std::string& file) {
+    return file + ": error: not a unit file (none of the sections that R always writes); not compared\n";
+}
+
 // A unit's file as R writes it, less what a fleet comparison needs no part of.
 const char* const kUnitNumlockOff = "Numlock\n\t*Off\n\tOn\n";
+
+// Runs each case with its standard input, in a folder of small data files and lists.
+template <size_t N>
+void runCases(const ArgumentCase (&cases)[N]) {
+    for (const ArgumentCase& c : cases) {
+        TempDir dir;
+        writeFile(dir.file("clean.txt"), "Numlock\n\t*On\n");
+        writeFile(dir.file("warn.txt"), "Numlok\n\t*On\nNumlock\n\t*On\n");
+        writeFile(dir.file("golden.txt"), "Numlock\n\t*On\n");
+        writeFile(dir.file("same.txt"), "Numlock\n\tOff\n\t*On\n");
+        writeFile(dir.file("off.txt"), kUnitNumlockOff);
+        writeFile(dir.file("empty.txt"), "");
+        writeFile(dir.file("list.txt"), "same.txt\r\n\n \t\noff.txt");
+        writeFile(dir.file("blank.txt"), "\n\r\n  \n");
+        writeFile(dir.file("input"), c.input);
+        mkdir(dir.file("sub").c_str(), 0700);
+        std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" < input", FOLVANE_CHECK_PROGRAM};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const e2e::Result r = e2e::runHostTool("/bin/sh", {args, {}, dir.file("")});
+        std::string shown;
+        for (const std::string& a : c.args) shown += "[" + a + "] ";
+        EXPECT_EQ(r.out, c.out) << shown;
+        EXPECT_EQ(r.err, c.err) << shown;
+        EXPECT_EQ(r.status, c.status) << shown;
+    }
+}
 
 TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
     const std::string numlock = "golden.txt:2: setNumlock 1\n";
@@ -81,13 +116,14 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
          "",
          wrong("more than one golden file (--against)"),
          2},
-        {{"--against", "golden.txt", "same.txt"}, "0 of 1 units differ from golden.txt (0 settings)\n", "", 0},
+        {{"--against", "golden.txt", "same.txt"}, kSame + "0 of 1 units differ from golden.txt (0 settings)\n", "", 0},
         {{"same.txt", "--plan", "--against", "golden.txt"},
-         numlock + "0 of 1 units differ from golden.txt (0 settings)\n",
+         numlock + kSame + "0 of 1 units differ from golden.txt (0 settings)\n",
          "",
          0},
         {{"--against", "golden.txt", "same.txt", "off.txt", "same.txt"},
-         "off.txt: Numlock: Off -> On (golden.txt:2)\n1 of 3 units differ from golden.txt (1 setting)\n",
+         kSame + "off.txt: Numlock: Off -> On (golden.txt:2)\n" + kSame +
+             "1 of 3 units differ from golden.txt (1 setting)\n",
          "",
          1},
         // Units' files that cannot be read are counted apart from the units compared.
@@ -96,38 +132,84 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
          "read\n",
          kMissing,
          2},
+        // A file with none of the sections that R always writes is no unit's, and counted so.
         {{"--against", "golden.txt", "missing.txt", "off.txt", "sub", "same.txt", "empty.txt"},
-         "off.txt: Numlock: Off -> On (golden.txt:2)\nempty.txt: Numlock: unknown -> On (golden.txt:2)\n"
-         "2 of 3 units differ from golden.txt (2 settings); 2 could not be read\n",
-         kMissing + "sub: error: cannot open the file (Is a directory)\n",
+         "off.txt: Numlock: Off -> On (golden.txt:2)\n" + kSame +
+             "1 of 2 units differ from golden.txt (1 setting); 3 could not be read\n",
+         kMissing + "sub: error: cannot open the file (Is a directory)\n" + noUnit("empty.txt"),
          2},
         // A file that sets nothing is never clean, least of all a golden one.
         {{"empty.txt", "clean.txt"}, kSetsNothing, "", 1},
-        {{"--against", "empty.txt", "same.txt"}, kSetsNothing + "0 of 1 units differ from empty.txt (0 settings)\n", "", 1},
-        {{"--against", "missing.txt", "off.txt"}, "", kMissing, 2},
-        // A golden file's warning alone gives status 1; a unit without the setting differs.
-        {{"--against", "warn.txt", "same.txt"}, kWarning + "0 of 1 units differ from warn.txt (0 settings)\n", "", 1},
-        {{"--against", "golden.txt", "clean.txt", "empty.txt"},
-         "empty.txt: Numlock: unknown -> On (golden.txt:2)\n1 of 2 units differ from golden.txt (1 setting)\n",
+        {{"--against", "empty.txt", "same.txt"},
+         kSetsNothing + "same.txt: matches empty.txt\n0 of 1 units differ from empty.txt (0 settings)\n",
          "",
          1},
+        {{"--against", "missing.txt", "off.txt"}, "", kMissing, 2},
+        // A golden file's warning alone gives status 1; a unit without the setting differs.
+        {{"--against", "warn.txt", "same.txt"},
+         kWarning + "same.txt: matches warn.txt\n0 of 1 units differ from warn.txt (0 settings)\n",
+         "",
+         1},
+        {{"--against", "golden.txt", "clean.txt", "empty.txt"},
+         "clean.txt: matches golden.txt\n0 of 1 units differ from golden.txt (0 settings); 1 could not be read\n",
+         noUnit("empty.txt"),
+         2},
     };
-    for (const ArgumentCase& c : cases) {
-        TempDir dir;
-        writeFile(dir.file("clean.txt"), "Numlock\n\t*On\n");
-        writeFile(dir.file("warn.txt"), "Numlok\n\t*On\nNumlock\n\t*On\n");
-        writeFile(dir.file("golden.txt"), "Numlock\n\t*On\n");
-        writeFile(dir.file("same.txt"), "Numlock\n\tOff\n\t*On\n");
-        writeFile(dir.file("off.txt"), kUnitNumlockOff);
-        writeFile(dir.file("empty.txt"), "");
-        mkdir(dir.file("sub").c_str(), 0700);
-        const e2e::Result r = check(c.args, dir.file(""));
-        std::string shown;
-        for (const std::string& a : c.args) shown += "[" + a + "] ";
-        EXPECT_EQ(r.out, c.out) << shown;
-        EXPECT_EQ(r.err, c.err) << shown;
-        EXPECT_EQ(r.status, c.status) << shown;
-    }
+    runCases(cases);
+}
+
+// For scripts: units from lists (a file, or standard input as "-"), after those on the command
+// line, and --quiet, which leaves the errors and the summary and the same status.
+TEST(CheckCommandLine, UnitsFromListsAndQuiet) {
+    const std::string off = "off.txt: Numlock: Off -> On (golden.txt:2)\n";
+    const std::string oneOfThree = "1 of 3 units differ from golden.txt (1 setting)\n";
+    const std::string longLine(4096, 'a');
+    const std::vector<std::string> fleet = {"--against", "golden.txt"};
+    const auto with = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), fleet.begin(), fleet.end());
+        return args;
+    };
+    const ArgumentCase cases[] = {
+        {with({"--units-from", "list.txt", "same.txt"}), kSame + kSame + off + oneOfThree, "", 1},
+        {with({"--units-from", "-"}), off + kSame + "1 of 2 units differ from golden.txt (1 setting)\n", "", 1,
+         "off.txt\nsame.txt"},
+        {with({"--units-from", "-", "--units-from", "list.txt"}),
+         off + kSame + off + "2 of 3 units differ from golden.txt (2 settings)\n", "", 1, "off.txt\n"},
+        // Without --against, the lists name files to check.
+        {{"--units-from", "-"}, kWarning, "", 1, "clean.txt\r\nwarn.txt\r\n"},
+        // A list that names nothing: a script's empty fleet must not pass.
+        {with({"--units-from", "blank.txt"}), "", "FolvaneCheck: error: no unit's file named (none in blank.txt)\n", 2},
+        {{"--units-from", "-", "--units-from", "blank.txt"},
+         "",
+         "FolvaneCheck: error: no data file named (none in standard input, blank.txt)\n",
+         2},
+        {with({"--units-from", "blank.txt", "same.txt"}), kSame + "0 of 1 units differ from golden.txt (0 settings)\n",
+         "", 0},
+        // Nothing is checked while a list is missing.
+        {with({"same.txt", "--units-from", "missing.txt"}), "",
+         "missing.txt: error: cannot open the list of files (No such file or directory)\n", 2},
+        {with({"--units-from"}), "", wrong("no list of files after --units-from"), 2},
+        {with({"--units-from", "-", "--units-from", "-"}), "", wrong("standard input named twice (--units-from -)"), 2},
+        // Lines that can name no file are the list's errors; the others are compared.
+        {with({"--units-from", "-"}), kSame + off + "1 of 2 units differ from golden.txt (1 setting)\n",
+         "standard input:2: error: zero byte in the line, which no path holds; skipped\n"
+         "standard input:3: error: line longer than 4095 bytes, which no path is; skipped\n",
+         2, std::string("same.txt\no\0ff.txt\n", 18) + longLine + "\noff.txt\n"},
+        // --quiet: the same status, errors and the summary only.
+        {with({"--quiet", "off.txt", "same.txt", "missing.txt", "empty.txt"}),
+         "1 of 2 units differ from golden.txt (1 setting); 2 could not be read\n", kMissing + noUnit("empty.txt"), 2},
+        {{"--quiet", "--against", "warn.txt", "same.txt"}, "0 of 1 units differ from warn.txt (0 settings)\n", "", 1},
+        {{"--quiet", "warn.txt", "clean.txt"}, "", "", 1},
+        {{"--quiet", "--plan", "clean.txt"}, "", wrong("--plan and --quiet exclude each other"), 2},
+        {with({"--quiet", "--json", "same.txt", "missing.txt"}),
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file (No such file or directory)\",\"unit\":\"missing.txt\"}\n"
+         "{\"file\":\"golden.txt\",\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"0 of 1 units "
+         "differ from golden.txt (0 settings); 1 could not be read\",\"units\":1,\"differing\":0,\"settings\":0,"
+         "\"unreadable\":1}\n",
+         "", 2},
+    };
+    runCases(cases);
 }
 
 TEST(CheckCommandLine, AStandardOutputThatCannotBeWrittenIsStatusTwo) {
@@ -135,9 +217,10 @@ TEST(CheckCommandLine, AStandardOutputThatCannotBeWrittenIsStatusTwo) {
     writeFile(dir.file("warn.txt"), "Numlok\n\t*On\n");
     for (const char* json : {"", "--json"}) {
         const e2e::Result r = e2e::runHostTool(
-            "/bin/sh", {{"-c", std::string("exec \"$0\" ") + json + " --plan warn.txt > /dev/full", FOLVANE_CHECK_PROGRAM},
-                        {},
-                        dir.file("")});
+            "/bin/sh",
+            {{"-c", std::string("exec \"$0\" ") + json + " --plan warn.txt > /dev/full", FOLVANE_CHECK_PROGRAM},
+             {},
+             dir.file("")});
         EXPECT_EQ(r.status, 2) << json;
         EXPECT_EQ(r.err, "FolvaneCheck: error: cannot write standard output (No space left on device)\n") << json;
     }
@@ -194,7 +277,7 @@ TEST(CheckCommandLine, TheReadmesFleet) {
         "password on every unit (a blank entry line keeps each unit's own)\n"
         "golden.txt:5: warning: asset tag \"ROOM-7\" in a golden file; W gives every unit the same tag (delete the "
         "section to keep each unit's own)\n"
-        "0 of 1 units differ from golden.txt (0 settings)\n");
+        "golden.txt: matches golden.txt\n0 of 1 units differ from golden.txt (0 settings)\n");
     EXPECT_EQ(straight.status, 1);
 
     std::string golden = readFile(dir.file("golden.txt"));
@@ -202,7 +285,7 @@ TEST(CheckCommandLine, TheReadmesFleet) {
     golden.erase(golden.find("Asset Tracking Number\n"), 30);
     writeFile(dir.file("golden.txt"), golden);
     const e2e::Result edited = check({"--against", "golden.txt", "golden.txt"}, dir.file(""));
-    EXPECT_EQ(edited.out, "0 of 1 units differ from golden.txt (0 settings)\n");
+    EXPECT_EQ(edited.out, "golden.txt: matches golden.txt\n0 of 1 units differ from golden.txt (0 settings)\n");
     EXPECT_EQ(edited.status, 0);
 
     for (const auto& [desk, state] : desks) {
@@ -219,6 +302,7 @@ TEST(CheckCommandLine, TheReadmesFleet) {
               "units/desk-b.txt: ECP Mode Use DMA: unknown -> DMA3 (golden.txt:23)\n"
               "units/desk-b.txt: Wake On RTC: Sunday, Saturday 21:30 -> Monday, Tuesday, Wednesday, Thursday, Friday "
               "6:05 (golden.txt:41)\n"
+              "units/desk-c.txt: matches golden.txt\n"
               "2 of 3 units differ from golden.txt (5 settings)\n");
     EXPECT_EQ(before.status, 1);
 
@@ -227,7 +311,9 @@ TEST(CheckCommandLine, TheReadmesFleet) {
         folvane(desk, "R", "units/desk-" + std::string(desk) + ".txt");
     }
     const e2e::Result after = check(fleet, dir.file(""));
-    EXPECT_EQ(after.out, "0 of 3 units differ from golden.txt (0 settings)\n");
+    EXPECT_EQ(after.out,
+              "units/desk-a.txt: matches golden.txt\nunits/desk-b.txt: matches golden.txt\n"
+              "units/desk-c.txt: matches golden.txt\n0 of 3 units differ from golden.txt (0 settings)\n");
     EXPECT_EQ(after.status, 0);
     EXPECT_EQ(after.err, "");
 }

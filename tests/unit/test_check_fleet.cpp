@@ -3,16 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "console_capture.h"
-#include "sim_scoped_unit.h"
 #include "check.h"
 #include "check_fleet.h"
 #include "check_output.h"
+#include "console_capture.h"
+#include "sim_scoped_unit.h"
 #include "test_check_support.h"
 
 namespace {
@@ -129,6 +130,54 @@ TEST(UnitFile, ValuesAsRWritesThem) {
     for (const ReadCase& c : cases) EXPECT_EQ(knownValues(unitOf(c.file)), c.known) << c.name;
 }
 
+// R writes the passwords, the tag and the choices it reads without fail whatever the unit
+// answers; a file with none of them is no file of R's.
+TEST(UnitFile, HoldsASectionThatRAlwaysWrites) {
+    const std::pair<std::string, bool> files[] = {
+        {testing_support::exampleFile(), true},
+        {"Boot Order\n\tLAN\nWake On RTC\n\t*Sunday\n\t0:00\nS3 Support\n\t*Enabled\n", false},
+        {"Numlok\n\t*On\n", false},
+        {"Numlock\n", true},
+    };
+    for (const auto& [text, holds] : files) {
+        FILE* file = openText(text);
+        EXPECT_EQ(readUnitFile(file).holdsAlwaysWrittenSection, holds) << text;
+        std::fclose(file);
+    }
+}
+
+// ---- a list of files (its errors' messages: the command line's tests)
+
+Lines listed(FILE* file) {
+    const char* const problems[] = {"", "zero byte", "too long"};
+    PathList list(file);
+    Lines entries;
+    std::string path;
+    for (PathList::Entry e; (e = list.next(path)) < PathList::Entry::End;) {
+        entries.push_back(std::to_string(list.line()) + ": " + (e == PathList::Entry::Path ? path : problems[int(e)]));
+    }
+    if (list.error() != 0) entries.push_back(std::strerror(list.error()));
+    return entries;
+}
+
+TEST(PathList, OnePathALine) {
+    const std::string longest(PathList::kLongestPath, 'a');
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\r\r\n\n \t\n", {"1: a\r"}},       // one carriage return is the line end's
+        {" lead.txt \n", {"1:  lead.txt "}},  // blanks around a path are its own
+        {longest + "\r\n" + std::string(100000, 'b'), {"1: " + longest, "2: too long"}},
+    };
+    for (const auto& [text, entries] : cases) {
+        FILE* file = openText(text);
+        EXPECT_EQ(listed(file), entries) << text.substr(0, 40);
+        std::fclose(file);
+    }
+    TempDir dir;
+    FILE* unreadable = std::fopen(dir.file("list.txt").c_str(), "w");
+    EXPECT_EQ(listed(unreadable), Lines{"Bad file descriptor"});
+    std::fclose(unreadable);
+}
+
 // ---- what a golden file changes
 
 struct CompareCase {
@@ -194,7 +243,9 @@ TEST(GoldenAgainstUnit, ValuesInTheFilesWords) {
          "Setup Password\n",
          {"unit.txt: Setup Password: not set -> set (golden.txt:2)",
           "unit.txt: Power-On Password: unknown -> set (golden.txt:4)"}},
-        {"a damaged line tells nothing of the unit", "Setup Password\n\tpw\n", "Setup Password\x01\n\t\n",
+        {"a damaged line tells nothing of the unit",
+         "Setup Password\n\tpw\n",
+         "Setup Password\x01\n\t\n",
          {"unit.txt: Setup Password: unknown -> set (golden.txt:2)"}},
         {"a cleared password against a set one; a kept one is no call",
          "Setup Password\nPower-On Password\n\t\n",

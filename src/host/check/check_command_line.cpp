@@ -1,6 +1,6 @@
-// FolvaneCheck's command line: "--plan", "--json", "--against GOLDEN", "--help", "--version",
-// "--" and the data files, in any order; each file opened, checked or compared, and its report
-// printed.
+// FolvaneCheck's command line: "--plan", "--quiet", "--json", "--against GOLDEN", "--units-from
+// LIST", "--help", "--version", "--" and the data files, in any order; each file opened, checked
+// or compared, and its report printed.
 #include "check_command_line.h"
 
 #include <algorithm>
@@ -20,22 +20,25 @@
 namespace {
 
 const char* const kUsage =
-    "Usage:  FolvaneCheck [--plan] [--json] FILE...\n"
-    "        FolvaneCheck [--plan] [--json] --against GOLDEN UNIT...\n\n"
+    "Usage:  FolvaneCheck [OPTION]... FILE...\n"
+    "        FolvaneCheck [OPTION]... --against GOLDEN UNIT...\n\n"
     "Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n"
     "ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n"
     "  --plan            after each file's diagnostics, lists the settings operations that W\n"
     "                    would call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n"
     "  --against GOLDEN  checks GOLDEN as a file for many units; then, for each UNIT (a file\n"
     "                    that R wrote on a unit), prints every setting that W with GOLDEN would\n"
-    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), and at the end\n"
-    "                    N of M units differ from GOLDEN (K settings)\n"
+    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), or UNIT: matches\n"
+    "                    GOLDEN, and at the end N of M units differ from GOLDEN (K settings)\n"
+    "  --units-from LIST takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
+    "                    those on the command line; LIST - is standard input\n"
+    "  --quiet           prints nothing but errors and, with --against, the summary\n"
     "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
     "  --help            prints this text\n"
     "  --version         prints the version of FolvaneCheck\n"
     "  --                takes every later argument as a file\n\n"
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-    "cannot be read or the arguments are wrong.\n";
+    "cannot be read or is no unit's, or the arguments are wrong.\n";
 
 // A wrong argument: its message and the usage on standard error, so that the right form is at hand.
 int usageError(const std::string& message) {
@@ -44,13 +47,22 @@ int usageError(const std::string& message) {
     return kCheckFailed;
 }
 
+// Errors about the run rather than a file, with no usage after them.
+int runError(const std::string& message) {
+    const std::string text = "FolvaneCheck: error: " + message + "\n";
+    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+    return kCheckFailed;
+}
+
 struct Arguments {
     bool withPlan = false;
+    bool quiet = false;
     bool json = false;
     bool help = false;
     bool version = false;
     const wchar_t* golden = nullptr;
     std::vector<const wchar_t*> files;
+    std::vector<const wchar_t*> lists;  // in the order given
 };
 
 // The arguments up to "--help", or the message of the first wrong one.
@@ -65,6 +77,8 @@ std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& pars
             optionsEnded = true;
         } else if (argument == L"--plan") {
             parsed.withPlan = true;
+        } else if (argument == L"--quiet") {
+            parsed.quiet = true;
         } else if (argument == L"--json") {
             parsed.json = true;
         } else if (argument == L"--help" || argument == L"-h") {
@@ -77,14 +91,131 @@ std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& pars
             if (parsed.golden != nullptr) return "more than one golden file (--against)";
             if (i + 1 == argc) return "no golden file after --against";
             parsed.golden = argv[++i];
+        } else if (argument == L"--units-from") {
+            if (i + 1 == argc) return "no list of files after --units-from";
+            const std::wstring_view list = argv[++i];
+            // Standard input can be read once.
+            if (list == L"-" && std::count(parsed.lists.begin(), parsed.lists.end(), list) > 0)
+                return "standard input named twice (--units-from -)";
+            parsed.lists.push_back(argv[i]);
         } else {
             return "unknown option (" + host::bytesFromWide(argv[i]) + ")";
         }
     }
+    if (parsed.withPlan && parsed.quiet) return "--plan and --quiet exclude each other";
     return "";
 }
 
 std::string failure(const char* what) { return std::string(what) + " (" + std::strerror(errno) + ")"; }
+
+const wchar_t* const kStandardInput = L"standard input";
+
+// The files named on the command line, then those of each list in turn, read as they are asked
+// for. A line of a list that can name no file, and a list that cannot be read on, are reported
+// as errors of the list and passed over.
+class NamedFiles final : public FileNames {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
+public:
+    NamedFiles(const std::vector<const wchar_t*>& named, CheckOutput& out) : named_(named), out_(out) {}
+    ~NamedFiles() {
+        for (FILE* file : opened_) (void)std::fclose(file);
+    }
+    NamedFiles(const NamedFiles&) = delete;
+    NamedFiles& operator=(const NamedFiles&) = delete;
+
+    // Opens every list, "-" as standard input; false when one cannot be opened (each reported).
+    bool open(const std::vector<const wchar_t*>& lists) {
+        bool opened = true;
+        for (const wchar_t* name : lists) {
+            const bool standardInput = std::wstring_view(name) == L"-";
+            FILE* file = standardInput ? stdin : platform::openFile(name, "rt");
+            if (file == nullptr) {
+                out_.fileError(name, failure("cannot open the list of files"));
+                opened = false;
+                continue;
+            }
+            if (!standardInput) opened_.push_back(file);
+            lists_.push_back({standardInput ? kStandardInput : name, PathList(file)});
+        }
+        return opened;
+    }
+
+    // Whether the command line or a list names any file: the lists are read up to the first line
+    // that is not blank.
+    bool namesAny() { return !named_.empty() || readAhead(); }
+
+    // The lists, as the messages name them.
+    std::string listNames() const {
+        std::string names;
+        for (const List& list : lists_) names += (names.empty() ? "" : ", ") + host::bytesFromWide(list.name);
+        return names;
+    }
+
+    bool next(std::wstring& path) override {
+        if (nextNamed_ < named_.size()) {
+            path = named_[nextNamed_++];
+            return true;
+        }
+        while (readAhead()) {
+            ahead_ = false;
+            const List& list = lists_[current_];
+            switch (aheadEntry_) {
+                case PathList::Entry::Path: path = host::wideFromBytes(aheadPath_); return true;
+                case PathList::Entry::ZeroByte:
+                    listError(list, "zero byte in the line, which no path holds; skipped");
+                    break;
+                case PathList::Entry::TooLong:
+                    listError(list, "line longer than " + std::to_string(PathList::kLongestPath) +
+                                        " bytes, which no path is; skipped");
+                    break;
+                case PathList::Entry::ReadFailed:
+                    errno = list.paths.error();
+                    listError(list, failure(list.paths.line() == 0 ? "cannot read the list"
+                                                                   : "cannot read the list past this line"));
+                    ++current_;
+                    break;
+                case PathList::Entry::End: break;
+            }
+        }
+        return false;
+    }
+
+    bool failed() const override { return failed_; }
+
+private:
+    struct List {
+        const wchar_t* name;
+        PathList paths;
+    };
+
+    // The next entry of the lists that is not their end, kept until next() takes it.
+    bool readAhead() {
+        while (!ahead_ && current_ < lists_.size()) {
+            aheadEntry_ = lists_[current_].paths.next(aheadPath_);
+            if (aheadEntry_ == PathList::Entry::End) {
+                ++current_;
+            } else {
+                ahead_ = true;
+            }
+        }
+        return ahead_;
+    }
+
+    void listError(const List& list, const std::string& text) {
+        out_.lineError(list.name, list.paths.line(), text);
+        failed_ = true;
+    }
+
+    const std::vector<const wchar_t*>& named_;
+    CheckOutput& out_;
+    size_t nextNamed_ = 0;
+    std::vector<List> lists_;
+    std::vector<FILE*> opened_;  // the lists' files but standard input, closed at the end
+    size_t current_ = 0;
+    bool ahead_ = false;
+    PathList::Entry aheadEntry_ = PathList::Entry::End;
+    std::string aheadPath_;
+    bool failed_ = false;
+};
 
 }  // namespace
 
@@ -111,15 +242,18 @@ int runChecker(int argc, const wchar_t* const* argv) {
         return kCheckClean;
     }
     if (!wrong.empty()) return usageError(wrong);
-    if (arguments.files.empty()) {
-        return usageError(arguments.golden != nullptr ? "no unit's file named" : "no data file named");
-    }
-    CheckOutput out(arguments.json);
-    if (arguments.golden != nullptr) return checkFleet(arguments.golden, arguments.files, arguments.withPlan, out);
+    const char* const noFile = arguments.golden != nullptr ? "no unit's file named" : "no data file named";
+    if (arguments.files.empty() && arguments.lists.empty()) return usageError(noFile);
+    CheckOutput out(arguments.json, arguments.quiet);
+    NamedFiles files(arguments.files, out);
+    // Nothing is checked while a list is missing: a part of a fleet is no fleet.
+    if (!files.open(arguments.lists)) return kCheckFailed;
+    if (!files.namesAny()) return runError(std::string(noFile) + " (none in " + files.listNames() + ")");
+    if (arguments.golden != nullptr) return checkFleet(arguments.golden, files, arguments.withPlan, out);
     int status = kCheckClean;
-    for (const wchar_t* file : arguments.files)
-        status = std::max(status, checkSettingsFile(file, arguments.withPlan, out));
-    return status;
+    std::wstring file;
+    while (files.next(file)) status = std::max(status, checkSettingsFile(file.c_str(), arguments.withPlan, out));
+    return files.failed() ? kCheckFailed : status;
 }
 
 int checkSettingsFile(const wchar_t* path, bool withPlan) {
@@ -193,17 +327,23 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
         out.fileError(unit, readFailure + "; not compared", true);
         return false;
     }
+    // A file that R did not write: every setting would be unknown, and the unit would differ in all.
+    if (!read.holdsAlwaysWrittenSection) {
+        out.fileError(unit, "not a unit file (none of the sections that R always writes); not compared", true);
+        return false;
+    }
     changes = 0;
     for (const Difference& d : effect.differences(read.settings)) {
         out.difference(unit, golden, d);
         if (d.kind == Difference::Kind::Change) ++changes;
     }
+    if (changes == 0) out.match(unit, golden);
     return true;
 }
 
 }  // namespace
 
-int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, bool withPlan, CheckOutput& out) {
+int checkFleet(const wchar_t* golden, FileNames& units, bool withPlan, CheckOutput& out) {
     FILE* file = platform::openFile(golden, "rt");
     if (file == nullptr) {
         out.fileError(golden, failure("cannot open the file"));
@@ -220,9 +360,10 @@ int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, 
     // W stops where it cannot read on; no unit is compared with a part of the file.
     if (!summary.wholeFileRead) return kCheckFailed;
     FleetCounts counts;
-    for (const wchar_t* unit : units) {
+    std::wstring unit;
+    while (units.next(unit)) {
         size_t changes = 0;
-        if (!compareUnit(unit, golden, effect, out, changes)) {
+        if (!compareUnit(unit.c_str(), golden, effect, out, changes)) {
             ++counts.unreadable;
             continue;
         }
@@ -231,6 +372,6 @@ int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, 
         counts.settings += changes;
     }
     out.summary(golden, counts);
-    if (counts.unreadable > 0 || !planWhole) return kCheckFailed;
+    if (counts.unreadable > 0 || !planWhole || units.failed()) return kCheckFailed;
     return summary.hasWarning || counts.differing > 0 ? kCheckWarnings : kCheckClean;
 }

@@ -1,7 +1,7 @@
 // FolvaneCheck's main routine: its options, the files to check, and the exit status.
 #pragma once
 
-#include <vector>
+#include <string>
 
 class CheckOutput;
 
@@ -15,14 +15,28 @@ void printCheckerUsage();
 int checkSettingsFile(const wchar_t* path, bool withPlan);
 int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out);
 
+// The files of a run, named one at a time: those on the command line, then those of the lists.
+class FileNames {
+public:
+    // The next file; false after the last.
+    virtual bool next(std::wstring& path) = 0;
+    // Whether a list named a line that is no file's name, or could not be read whole (reported).
+    virtual bool failed() const = 0;
+
+protected:
+    ~FileNames() = default;
+};
+
 // Checks `golden` as a file for a fleet, then prints for each unit's file what W with `golden`
-// would change on that unit, and the summary. kCheckFailed when a file cannot be read, else
-// kCheckWarnings when the golden file has a warning or a unit differs.
-int checkFleet(const wchar_t* golden, const std::vector<const wchar_t*>& units, bool withPlan, CheckOutput& out);
+// would change on that unit (or that it matches), and the summary. kCheckFailed when a file
+// cannot be read or is no unit's, else kCheckWarnings when the golden file has a warning or a
+// unit differs.
+int checkFleet(const wchar_t* golden, FileNames& units, bool withPlan, CheckOutput& out);
 
 // argv[0] is the program's own path. Checks every file named, also after one that fails, and
 // returns 0 when no file has a warning, 1 when one has, and 2 when a file cannot be read or
 // the arguments are wrong; with "--against GOLDEN", compares each unit's file with GOLDEN.
+// "--units-from LIST" names more files, one a line of LIST (standard input for "-").
 int runChecker(int argc, const wchar_t* const* argv);
 
 // Flushes standard output. False, with a line on standard error, when any of what the checker

@@ -106,6 +106,8 @@ std::string summaryAfter(const FleetCounts& c) {
     return after;
 }
 
+const char* const kMatches = "matches ";
+
 std::wstring widened(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 }  // namespace
@@ -131,6 +133,10 @@ std::string differenceLine(std::string_view unit, std::string_view golden, const
            std::to_string(difference.goldenLine) + ")";
 }
 
+std::string matchLine(std::string_view unit, std::string_view golden) {
+    return std::string(unit) + ": " + kMatches + std::string(golden);
+}
+
 std::string summaryLine(std::string_view golden, const FleetCounts& counts) {
     return summaryBefore(counts) + std::string(golden) + summaryAfter(counts);
 }
@@ -151,6 +157,7 @@ void CheckOutput::report(const wchar_t* file, const CheckReport& report, bool wi
 }
 
 void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
+    if (quiet_ && d.kind != Diagnostic::Kind::Error) return;
     if (json_) return toStandardOutput(jsonObject(file, d.line, kindName(d.kind), d.section, d.text).close());
     const std::string where = d.line == 0 ? "" : ":" + std::to_string(d.line);
     const std::string line = bytes(file) + where + ": " + kindName(d.kind) + ": " + d.text;
@@ -159,6 +166,7 @@ void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
 }
 
 void CheckOutput::planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message) {
+    if (quiet_) return;
     if (json_) return toStandardOutput(jsonObject(file, line, "plan", section, message).close());
     toStandardOutput(bytes(file) + ":" + std::to_string(line) + ": " + message);
 }
@@ -170,7 +178,13 @@ void CheckOutput::fileError(const wchar_t* file, const std::string& text, bool u
     toStandardOutput(object.close());
 }
 
+void CheckOutput::lineError(const wchar_t* file, size_t line, const std::string& text) {
+    if (json_) return toStandardOutput(jsonObject(file, line, "error", nullptr, text).close());
+    toStandardError(bytes(file) + (line == 0 ? "" : ":" + std::to_string(line)) + ": error: " + text);
+}
+
 void CheckOutput::difference(const wchar_t* unit, const wchar_t* golden, const Difference& d) {
+    if (quiet_) return;
     if (!json_) return toStandardOutput(differenceLine(host::bytesFromWide(unit), bytes(golden), d));
     const bool note = d.kind == Difference::Kind::PasswordNotCompared;
     JsonObject object =
@@ -178,6 +192,16 @@ void CheckOutput::difference(const wchar_t* unit, const wchar_t* golden, const D
     object.text("unit", unit);
     if (!note) object.value("old", d.oldValue).value("new", d.newValue);
     toStandardOutput(object.close());
+}
+
+void CheckOutput::match(const wchar_t* unit, const wchar_t* golden) {
+    if (quiet_) return;
+    if (!json_) return toStandardOutput(matchLine(host::bytesFromWide(unit), bytes(golden)));
+    // As in the summary, the golden file's name by its characters.
+    const std::wstring message = widened(kMatches) + golden;
+    JsonObject object;
+    object.text("file", golden).line(0).text("kind", "match").section(nullptr).text("message", message.c_str());
+    toStandardOutput(object.text("unit", unit).close());
 }
 
 void CheckOutput::summary(const wchar_t* golden, const FleetCounts& counts) {

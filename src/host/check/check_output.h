@@ -23,7 +23,8 @@ struct FleetCounts {
 
 class CheckOutput {
 public:
-    explicit CheckOutput(bool json) : json_(json) {}
+    // `quiet`: only the errors and the summary are printed.
+    explicit CheckOutput(bool json, bool quiet = false) : json_(json), quiet_(quiet) {}
 
     // Every diagnostic of a file, then its plan when asked.
     void report(const wchar_t* file, const CheckReport& report, bool withPlan);
@@ -32,7 +33,11 @@ public:
     void planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message);
     // A file that cannot be opened or read: the reason, with the file (`unit`: a unit's file).
     void fileError(const wchar_t* file, const std::string& text, bool unit = false);
+    // An error about one line of a file (a list of files).
+    void lineError(const wchar_t* file, size_t line, const std::string& text);
     void difference(const wchar_t* unit, const wchar_t* golden, const Difference& difference);
+    // A unit compared that differs in no setting: "UNIT: matches GOLDEN".
+    void match(const wchar_t* unit, const wchar_t* golden);
     void summary(const wchar_t* golden, const FleetCounts& counts);
 
 private:
@@ -40,6 +45,7 @@ private:
     const std::string& bytes(const wchar_t* file);
 
     bool json_;
+    bool quiet_;
     std::wstring namedFile_;
     std::string namedFileBytes_;
 };
@@ -77,6 +83,9 @@ private:
 // "UNIT: SECTION: OLD -> NEW (GOLDEN:LINE)", or for a password set to a text
 // "UNIT: SECTION: note: ... (GOLDEN:LINE)".
 std::string differenceLine(std::string_view unit, std::string_view golden, const Difference& difference);
+
+// "UNIT: matches GOLDEN", the line of a unit that differs in nothing that GOLDEN sets.
+std::string matchLine(std::string_view unit, std::string_view golden);
 
 // "N of M units differ from GOLDEN (K settings)", "(1 setting)", and "; U could not be read"
 // when some units' files could not be.
