@@ -25,8 +25,6 @@ class CheckOutput {
 public:
     explicit CheckOutput(bool json) : json_(json) {}
 
-    // Every diagnostic of a file, then its plan when asked.
-    void report(const wchar_t* file, const CheckReport& report, bool withPlan);
     void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
     // A plan line: "OPERATION ARGUMENT" of the call on `line`.
     void planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message);
