@@ -5,9 +5,9 @@
 
 #include <stdio.h>
 
+#include "boot_and_wake.h"
 #include "fixed_width.h"
 #include "option_tables.h"
-#include "boot_and_wake.h"
 
 // What makes a line unfit to give a password or an asset tag: a control byte in its text once
 // the line end is removed, or its being a piece of a line longer than one read takes. A file

@@ -2,10 +2,10 @@
 // typed settings operation, each with its own failure message.
 #pragma once
 
+#include "boot_and_wake.h"
 #include "firmware_interface.h"
 #include "fixed_width.h"
 #include "register_block.h"
-#include "boot_and_wake.h"
 
 // Finds the first valid service header in a segment image and stores its offset; false when
 // there is none. A header counts only when its signature and checksum hold and its entry lies
