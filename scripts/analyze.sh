@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Static analysis of the product's code (src/, the host build's sources): clang-tidy
-# with the checked-in .clang-tidy, cppcheck, and clang-format with the checked-in style. Any
-# finding fails.
+# with the checked-in .clang-tidy, cppcheck, clang-format with the checked-in style, and the
+# include graph's layers (scripts/include_graph.sh, also over the device build when it is built).
+# Any finding fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset default >/dev/null
@@ -27,6 +28,8 @@ cppcheck --std=c++17 --language=c++ --enable=warning,style,performance,portabili
 
 echo "clang-format: ${#everything[@]} files"
 clang-format --dry-run --Werror "${everything[@]}" || status=1
+
+bash scripts/include_graph.sh || status=1
 
 [ "$status" -eq 0 ] && echo "analysis: no findings"
 exit "$status"

@@ -26,13 +26,6 @@ case $mode in
     ;;
 esac
 
-# On a kernel without i386 support, wine's 32-bit loader runs under qemu-i386 (scripts/setup.sh
-# registers it). In qemu's default 4 GB guest space each start costs some 40 s: wine probes the
-# space above 2 GB 64 KB at a time for its own, and qemu places every probe elsewhere. A space
-# that ends just above Windows' 2 GB and wine's shared page keeps a start to a few seconds. A
-# kernel that runs i386 programs itself ignores the variable.
-export QEMU_RESERVED_VA=0x82000000
-
 cmake --preset coredll >/dev/null
 cmake --build --preset coredll
 # Exactly the exports of the stand-in SDK's coredll.def, each name at its ordinal, no more and no
@@ -57,29 +50,12 @@ if [ -z "$imported" ] || [ -n "$missing" ]; then
 fi
 cp build/coredll/coredll.dll build/device/coredll.dll
 
-export WINEPREFIX="$PWD/build/coredll/wineprefix"
-export WINEDEBUG=-all
-# No Mono or Gecko install is attempted, and a crash ends the program rather than waiting in
-# wine's debugger.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-unset WINELOADER
-wine=/usr/lib/wine/wine  # the 32-bit loader: the image and the probe are 32-bit programs
-# A prefix counts once it was made whole with wine32 installed (one made before breaks later).
-if [ ! -f "$WINEPREFIX/.made-with-wine32" ]; then
-  rm -rf "$WINEPREFIX"
-  prefix_start=$SECONDS
-  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.made-with-wine32"
-  echo "device-e2e: wine prefix created in $((SECONDS - prefix_start)) s"
-fi
-# One wine server and its services for the whole run, started with their output elsewhere:
-# started per program they cost seconds a launch and hold the program's pipes open.
-wineserver -w
-wineserver -p
+source scripts/wine_setup.sh
+# The 32-bit loader: the image and the probe are 32-bit programs. A crash ends the program rather
+# than waiting in wine's debugger.
+wine_start "$PWD/build/coredll/wineprefix" 32 "winedbg.exe=d" device-e2e
 logs=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$logs"' EXIT
-/usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
+trap 'wine_stop; rm -rf "$logs"' EXIT
 launch_start=$(date +%s%N)
 (cd build/device && "$wine" FolvaneCE.exe /? </dev/null >"$logs/usage" 2>&1) || true
 launch_ms=$((($(date +%s%N) - launch_start) / 1000000))
@@ -102,7 +78,7 @@ startup_check() {
     'FolvaneCE.exe R "fleet "unit.txt' 'echo status %errorlevel%' \
     'FolvaneCE.exe w "a\"b.txt"' 'echo status %errorlevel%' \
     'FolvaneCE.exe R  "two  blanks.txt"  ' 'echo status %errorlevel%' >"$dir/lines.bat"
-  output=$(cd "$dir" && /usr/lib/wine/wine64 cmd /c lines.bat </dev/null 2>&1 | tr -d '\r') || true
+  output=$(cd "$dir" && "$wine64" cmd /c lines.bat </dev/null 2>&1 | tr -d '\r') || true
   expected="status 0
 ***ERROR*** Failed to open input file (a\\b.txt)!
 status 1

@@ -2,13 +2,7 @@
 # Installs what is missing, then builds and tests every preset that runs on this machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-stage() {  # stage NAME COMMAND...: runs a command and says how long it took
-  local name=$1 start=$SECONDS
-  shift
-  "$@"
-  echo "stage $name: $((SECONDS - start)) s"
-}
+source scripts/stage.sh
 
 stage setup bash scripts/setup.sh
 for preset in default asan; do

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check.h"
+#include "test_check_support.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ CheckReport checkText(const std::string& text) {
     return report;
 }
 
-Lines check(const std::string& text, bool withPlan = false) { return reportLines(checkText(text), withPlan); }
+Lines check(const std::string& text, bool withPlan = false) {
+    return check_testing::printedLines(checkText(text), withPlan);
+}
 
 std::string w(size_t line, const std::string& text) { return std::to_string(line) + ": warning: " + text; }
 std::string n(size_t line, const std::string& text) { return std::to_string(line) + ": note: " + text; }

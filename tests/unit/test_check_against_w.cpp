@@ -41,7 +41,7 @@ TEST(CheckAgainstR, FilesOfWellBehavedUnitsHaveNoWarning) {
         const CheckReport report = checkPath(path);
         EXPECT_FALSE(report.hasWarning()) << state << "\n--- file:\n"
                                           << file << "--- report:\n"
-                                          << ::testing::PrintToString(reportLines(report, false));
+                                          << ::testing::PrintToString(printedLines(report, false));
         if (HasFailure()) break;
     }
 }

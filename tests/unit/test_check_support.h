@@ -11,6 +11,7 @@
 
 #include "console_capture.h"
 #include "check.h"
+#include "check_output.h"
 #include "datafile.h"
 #include "option_tables.h"
 #include "sim_scoped_unit.h"
@@ -93,6 +94,30 @@ inline Lines splitLines(const std::string& text) {
         lines.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
         if (end == std::string::npos) break;
         start = end + 1;
+    }
+    return lines;
+}
+
+// A report as FolvaneCheck prints it, through the program's own output: each line without the
+// file's name and its colon ("LINE: warning: TEXT", " warning: TEXT" for the file as a whole),
+// then with the plan "LINE: OPERATION ARGUMENT".
+inline Lines printedLines(const CheckReport& report, bool withPlan) {
+    sim::ConsoleCapture console;
+    CheckOutput out(false);
+    HeldPlan plan;
+    for (const Diagnostic& d : report.diagnostics) {
+        if (d.kind == Diagnostic::Kind::Error) ADD_FAILURE() << "an error goes to standard error: " << d.text;
+        out.diagnostic(L"f", d);
+    }
+    if (withPlan) {
+        for (const PlannedCall& call : report.plan) plan.add(call);
+    }
+    std::string failure;
+    EXPECT_TRUE(plan.print(L"f", out, failure)) << failure;
+    Lines lines;
+    for (const std::string& line : splitLines(console.text())) {
+        EXPECT_EQ(line.rfind("f:", 0), 0u) << line;
+        lines.push_back(line.substr(2));
     }
     return lines;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "check.h"
+#include "test_check_support.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ CheckReport checkText(const std::string& text, const CheckOptions& options = {})
 }
 
 Lines check(const std::string& text, bool withPlan = false, const CheckOptions& options = {}) {
-    return reportLines(checkText(text, options), withPlan);
+    return check_testing::printedLines(checkText(text, options), withPlan);
 }
 
 std::string w(size_t line, const std::string& text) { return std::to_string(line) + ": warning: " + text; }

@@ -111,41 +111,52 @@ uintptr_t checkCallSite(const CONTEXT& context) {
     return returnAddress;
 }
 
+// The registers the firmware takes and answers in, EAX..EDI, as CONTEXT and the block name them.
+struct RegisterPair {
+    DWORD CONTEXT::*context;
+    uint32_t RegisterBlock::*block;
+};
+constexpr RegisterPair kRegisters[] = {
+    {&CONTEXT::Eax, &RegisterBlock::eax}, {&CONTEXT::Ebx, &RegisterBlock::ebx}, {&CONTEXT::Ecx, &RegisterBlock::ecx},
+    {&CONTEXT::Edx, &RegisterBlock::edx}, {&CONTEXT::Esi, &RegisterBlock::esi}, {&CONTEXT::Edi, &RegisterBlock::edi},
+};
+
+// The registers as the program handed them to the entry.
+RegisterBlock registersOf(const CONTEXT& context) {
+    RegisterBlock block;
+    for (const RegisterPair& r : kRegisters) block.*r.block = context.*r.context;
+    return block;
+}
+
+// The firmware's answer in the registers and the carry flag; every other flag as the call left it.
+void answerInto(CONTEXT& context, const RegisterBlock& answer) {
+    for (const RegisterPair& r : kRegisters) context.*r.context = answer.*r.block;
+    context.EFlags = (context.EFlags & ~DWORD{kCarryFlag}) | (answer.eflags & kCarryFlag);
+}
+
 // Each buffer that a function takes through ESI must be the program's own writable memory for
 // the function's whole size (the firmware may touch all of it).
-void checkBuffers(sim::Unit& unit, const CONTEXT& context) {
-    const auto function = static_cast<uint8_t>(context.Ebx & 0xFF);
-    const auto subfunction = static_cast<uint8_t>((context.Ebx >> 8) & 0xFF);
+void checkBuffers(sim::Unit& unit, const RegisterBlock& in) {
+    const auto function = static_cast<uint8_t>(in.ebx & 0xFF);
+    const auto subfunction = static_cast<uint8_t>((in.ebx >> 8) & 0xFF);
     size_t size = 0;
     if (function == kFnBootSequence) size = kBootSequenceSize;
     if (function == kFnWakeOnRtc) size = 2;
     if (function == kFnAssetTag) size = kAssetTagScratchSize;
     if ((function == kFnAdminPassword || function == kFnUserPassword) && subfunction == kSubPasswordSet) {
-        size = context.Ecx & 0xFFFF;
+        size = in.ecx & 0xFFFF;
     }
-    if (size != 0) (void)unit.access(context.Esi, size, "ESI");
+    if (size != 0) (void)unit.access(in.esi, size, "ESI");
 }
 
 void serve(CONTEXT& context) {
     sim::Unit& unit = sim::currentUnit();
     const uintptr_t returnAddress = checkCallSite(context);
-    checkBuffers(unit, context);
-    RegisterBlock in;
-    in.eax = context.Eax;
-    in.ebx = context.Ebx;
-    in.ecx = context.Ecx;
-    in.edx = context.Edx;
-    in.esi = context.Esi;
-    in.edi = context.Edi;
+    const RegisterBlock in = registersOf(context);
+    checkBuffers(unit, in);
     RegisterBlock out;
     unit.serve(in, out);
-    context.Eax = out.eax;
-    context.Ebx = out.ebx;
-    context.Ecx = out.ecx;
-    context.Edx = out.edx;
-    context.Esi = out.esi;
-    context.Edi = out.edi;
-    context.EFlags = (context.EFlags & ~DWORD{kCarryFlag}) | (out.eflags & kCarryFlag);
+    answerInto(context, out);
     // The firmware's near return.
     context.Eip = static_cast<DWORD>(returnAddress);
     context.Esp += 4;

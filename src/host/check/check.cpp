@@ -688,16 +688,3 @@ CheckReport checkDataFile(FILE* file, const CheckOptions& options) {
     report.wholeFileRead = checkDataFile(file, collector, options).wholeFileRead;
     return report;
 }
-
-std::vector<std::string> reportLines(const CheckReport& report, bool withPlan) {
-    std::vector<std::string> lines;
-    for (const Diagnostic& d : report.diagnostics) {
-        const std::string where = d.line == 0 ? "" : std::to_string(d.line) + ":";
-        lines.push_back(where + " " + kindName(d.kind) + ": " + d.text);
-    }
-    if (!withPlan) return lines;
-    for (const PlannedCall& call : report.plan) {
-        lines.push_back(std::to_string(call.line) + ": " + call.operation + " " + call.argument);
-    }
-    return lines;
-}

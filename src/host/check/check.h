@@ -90,8 +90,3 @@ const char* kindName(Diagnostic::Kind kind);
 // "\001\002..." (254 characters).
 constexpr size_t kQuotedWidth = 320;
 std::string quotedStart(std::string_view text);
-
-// The report's output lines, each to follow the file name and a colon: "LINE: warning: TEXT",
-// "LINE: note: TEXT" (" warning: TEXT" and " error: TEXT" for the file as a whole), then,
-// when asked, the plan as "LINE: OPERATION ARGUMENT".
-std::vector<std::string> reportLines(const CheckReport& report, bool withPlan);

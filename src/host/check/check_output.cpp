@@ -149,13 +149,6 @@ const std::string& CheckOutput::bytes(const wchar_t* file) {
     return namedFileBytes_;
 }
 
-void CheckOutput::report(const wchar_t* file, const CheckReport& report, bool withPlan) {
-    for (const Diagnostic& d : report.diagnostics) diagnostic(file, d);
-    if (!withPlan) return;
-    for (const PlannedCall& call : report.plan)
-        planLine(file, call.line, call.section, call.operation + " " + call.argument);
-}
-
 void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
     if (quiet_ && d.kind != Diagnostic::Kind::Error) return;
     if (json_) return toStandardOutput(jsonObject(file, d.line, kindName(d.kind), d.section, d.text).close());

@@ -26,8 +26,6 @@ public:
     // `quiet`: only the errors and the summary are printed.
     explicit CheckOutput(bool json, bool quiet = false) : json_(json), quiet_(quiet) {}
 
-    // Every diagnostic of a file, then its plan when asked.
-    void report(const wchar_t* file, const CheckReport& report, bool withPlan);
     void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
     // A plan line: "OPERATION ARGUMENT" of the call on `line`.
     void planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message);
