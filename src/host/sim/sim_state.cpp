@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <type_traits>
+#include <iterator>
 #include <utility>
 
 namespace sim {
@@ -126,38 +126,40 @@ struct Key {
     Formatter format;
 };
 
-// A number no greater than `max`, saved in decimal or with `hexDigits`; `access` gives its
-// field in the settings, writable or not.
-template <typename Access>
-Key numberKey(const char* name, uint64_t max, int hexDigits, Access access) {
+// A number no greater than `max`, saved in decimal or with `hexDigits`, that `get` reads from
+// the settings and `set` stores there.
+Key numberKey(const char* name, uint64_t max, int hexDigits, const std::function<uint64_t(const Settings&)>& get,
+              const std::function<void(Settings&, uint64_t)>& set) {
     return {name, false,
-            [access, max](std::string_view v, State& st, std::string& err) {
+            [set, max](std::string_view v, State& st, std::string& err) {
                 uint64_t n = 0;
                 if (!oneWord(v, err)) return false;
                 if (!parseNumber(v, max, n)) {
                     err = "value out of range (0 to " + std::to_string(max) + ")";
                     return false;
                 }
-                auto& field = access(st.settings);
-                field = static_cast<std::remove_reference_t<decltype(field)>>(n);
+                set(st.settings, n);
                 return true;
             },
-            [access, hexDigits](const State& st) {
-                const auto n = static_cast<uint64_t>(access(st.settings));
+            [get, hexDigits](const State& st) {
+                const uint64_t n = get(st.settings);
                 return hexDigits > 0 ? hexText(n, hexDigits) : std::to_string(n);
             }};
 }
 
 Key settingNumber(const char* name, uint8_t Settings::*member, int hexDigits = 0) {
-    const auto field = [member](auto& settings) -> auto& { return settings.*member; };
-    return numberKey(name, 0xFF, hexDigits, field);
+    return numberKey(
+        name, 0xFF, hexDigits, [member](const Settings& s) { return s.*member; },
+        [member](Settings& s, uint64_t n) { s.*member = static_cast<uint8_t>(n); });
 }
 
 // A setting held as one value: a byte saved in decimal, or a word saved as 0xHHHH.
 Key settingChoice(const ChoiceRow& row) {
     const bool word = row.width == 2;
-    const auto field = [function = row.function](auto& settings) -> auto& { return settings.choice(function); };
-    return numberKey(row.key, word ? 0xFFFF : 0xFF, word ? 4 : 0, field);
+    const uint8_t function = row.function;
+    return numberKey(
+        row.key, word ? 0xFFFF : 0xFF, word ? 4 : 0, [function](const Settings& s) { return s.choice(function); },
+        [function](Settings& s, uint64_t n) { s.choice(function) = static_cast<uint16_t>(n); });
 }
 
 Key settingText(const char* name, std::string Settings::*member, size_t maxLength) {
@@ -368,9 +370,11 @@ const std::vector<Key>& keys() {
         for (const ChoiceRow& row : choiceRows()) settings.emplace_back(row.function, settingChoice(row));
         std::stable_sort(settings.begin(), settings.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<Key> faults = faultKeys();
         std::vector<Key> all;
+        all.reserve(settings.size() + faults.size());
         for (auto& setting : settings) all.push_back(std::move(setting.second));
-        for (Key& fault : faultKeys()) all.push_back(std::move(fault));
+        std::move(faults.begin(), faults.end(), std::back_inserter(all));
         return all;
     }();
     return table;
