@@ -30,11 +30,7 @@ struct Received {
 
 // Reads what the model will read, as the model reads it, and leaves the answer to the model.
 bool observe(sim::Unit& unit, const RegisterBlock& in, std::vector<Received>& received) {
-    Received r{static_cast<uint8_t>(in.ebx),
-               static_cast<uint8_t>(in.ebx >> 8),
-               in.ecx,
-               {},
-               false,
+    Received r{static_cast<uint8_t>(in.ebx), static_cast<uint8_t>(in.ebx >> 8), in.ecx, {}, false,
                unit.state().settings.choice(kFnParallelMode)};
     if ((r.function == kFnAdminPassword || r.function == kFnUserPassword) && r.subfunction == kSubPasswordSet) {
         const uint32_t length = in.ecx & 0xFFFF;
