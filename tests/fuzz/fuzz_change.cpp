@@ -10,6 +10,7 @@
 #include "bios_service.h"
 #include "data_file_oracle.h"
 #include "datafile.h"
+#include "firmware_interface.h"
 #include "fuzz_support.h"
 #include "sim_scoped_unit.h"
 #include "console_capture.h"
@@ -30,7 +31,7 @@ struct Received {
 // Reads what the model will read, as the model reads it, and leaves the answer to the model.
 bool observe(sim::Unit& unit, const RegisterBlock& in, std::vector<Received>& received) {
     Received r{static_cast<uint8_t>(in.ebx), static_cast<uint8_t>(in.ebx >> 8), in.ecx, {}, false,
-               unit.state().settings.parallelMode};
+               unit.state().settings.choice(kFnParallelMode)};
     if ((r.function == kFnAdminPassword || r.function == kFnUserPassword) && r.subfunction == kSubPasswordSet) {
         const uint32_t length = in.ecx & 0xFFFF;
         r.bytes.assign(reinterpret_cast<const char*>(unit.access(in.esi, length, "ESI")), length);

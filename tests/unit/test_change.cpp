@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "datafile.h"
+#include "firmware_interface.h"
 #include "sim_scoped_unit.h"
 #include "console_capture.h"
 #include "sim_unit.h"
@@ -116,7 +118,7 @@ TEST(Change, EveryFailedSetPrintsBothLines) {
         EXPECT_EQ(out.status, 0) << c.fail;
         EXPECT_EQ(out.console.substr(0, std::string(c.console).size()), c.console) << c.fail << " " << c.file;
         if (std::string(c.fail) != "setNumlock") {
-            EXPECT_EQ(out.settings.numlock, 0) << c.fail;
+            EXPECT_EQ(out.settings.choice(kFnNumlock), 0) << c.fail;
         }
     }
 }
@@ -168,17 +170,17 @@ TEST(Change, DamagedLinesChangeNoPasswordAndNoTag) {
         EXPECT_EQ(out.settings.assetTag, c.tag) << c.name;
     }
     // Numlock, after the refused sections, is set all the same.
-    EXPECT_EQ(change(unit, headerAtPiece + "\tpassword\r\nNumlock\n\t*On\n").settings.numlock, 1);
+    EXPECT_EQ(change(unit, headerAtPiece + "\tpassword\r\nNumlock\n\t*On\n").settings.choice(kFnNumlock), 1);
 }
 
 TEST(Change, EcpDmaBeforeAndAfterPrinterMode) {
     // "Printer Mode" writes the DMA byte as 0, so only a DMA choice after it survives.
-    EXPECT_EQ(change("", "Printer Mode\n\t*ECP\nECP Mode Use DMA\n\t*DMA3\n").settings.parallelMode, 0x0102);
-    EXPECT_EQ(change("", "ECP Mode Use DMA\n\t*DMA3\nPrinter Mode\n\t*ECP\n").settings.parallelMode, 0x0002);
+    EXPECT_EQ(change("", "Printer Mode\n\t*ECP\nECP Mode Use DMA\n\t*DMA3\n").settings.choice(kFnParallelMode), 0x0102);
+    EXPECT_EQ(change("", "ECP Mode Use DMA\n\t*DMA3\nPrinter Mode\n\t*ECP\n").settings.choice(kFnParallelMode), 0x0002);
     const Outcome epp = change("parallel_mode = 0x0001", "ECP Mode Use DMA\n\t*DMA3\n");
-    EXPECT_EQ(epp.settings.parallelMode, 0x0001);
+    EXPECT_EQ(epp.settings.choice(kFnParallelMode), 0x0001);
     EXPECT_EQ(epp.console, "");
-    EXPECT_EQ(change("parallel_mode = 0x0003", "ECP Mode Use DMA\n\t*DMA3\n").settings.parallelMode, 0x0103);
+    EXPECT_EQ(change("parallel_mode = 0x0003", "ECP Mode Use DMA\n\t*DMA3\n").settings.choice(kFnParallelMode), 0x0103);
 }
 
 TEST(Change, CarriageReturnFileGivesTheSameUnit) {
@@ -267,23 +269,22 @@ sim::Settings expectedAfterRoundTrip(const sim::Settings& first, const sim::Sett
                                          });
     const size_t lead = first.assetTag.find_first_not_of(" \t");
     e.assetTag = !tagCarried || lead == std::string::npos ? second.assetTag : first.assetTag.substr(lead);
-    const auto keepIfUnnamed = [](uint8_t value, size_t count, uint8_t old) { return value < count ? value : old; };
-    e.serialPort = keepIfUnnamed(first.serialPort, 5, second.serialPort);
-    e.parallelPort = keepIfUnnamed(first.parallelPort, 4, second.parallelPort);
-    e.eppType = keepIfUnnamed(first.eppType, 2, second.eppType);
-    e.ps2Port = keepIfUnnamed(first.ps2Port, 2, second.ps2Port);
-    e.powerOnAfterFail = keepIfUnnamed(first.powerOnAfterFail, 3, second.powerOnAfterFail);
-    e.usbController = keepIfUnnamed(first.usbController, 2, second.usbController);
-    e.numlock = keepIfUnnamed(first.numlock, 2, second.numlock);
-    e.s3Support = keepIfUnnamed(first.s3Support, 2, second.s3Support);
+    // A value beyond the section's options is unnamed in the file, so the second unit keeps its own.
+    const std::pair<uint8_t, uint16_t> optionCounts[] = {
+        {kFnSerialPort, 5},       {kFnParallelPort, 4},  {kFnEppType, 2}, {kFnPs2Port, 2},
+        {kFnPowerOnAfterFail, 3}, {kFnUsbController, 2}, {kFnNumlock, 2}, {kFnS3Support, 2},
+    };
+    for (const auto& [function, count] : optionCounts) {
+        e.choice(function) = first.choice(function) < count ? first.choice(function) : second.choice(function);
+    }
     // "Printer Mode" applies a named mode with DMA 0; a marked DMA (R marks one whenever the
     // low byte is 2 or more) then applies when the unit's mode by then is an ECP one.
-    const uint8_t printer = static_cast<uint8_t>(first.parallelMode & 0xFF);
-    const uint8_t dma = static_cast<uint8_t>(first.parallelMode >> 8);
-    uint16_t mode = second.parallelMode;
+    const uint8_t printer = static_cast<uint8_t>(first.choice(kFnParallelMode) & 0xFF);
+    const uint8_t dma = static_cast<uint8_t>(first.choice(kFnParallelMode) >> 8);
+    uint16_t mode = second.choice(kFnParallelMode);
     if (printer < 4) mode = printer;
     if (printer >= 2 && dma < 2 && (mode & 0xFF) >= 2) mode = static_cast<uint16_t>(dma << 8 | (mode & 0xFF));
-    e.parallelMode = mode;
+    e.choice(kFnParallelMode) = mode;
     // Boot codes 8-14 and above 15 read back as 7; the first 15 of 16 codes are kept.
     e.bootSequence.clear();
     for (uint8_t code : first.bootSequence) {
@@ -341,7 +342,7 @@ TEST(RoundTrip, FailedReadsLeaveWhatTheFileStillSays) {
                             [](const std::string& line) { return line.rfind("fn=9 ", 0) == 0 || line.rfind("fn=13 ", 0) == 0; }),
               0);
     EXPECT_EQ(second.settings().adminPassword, "");  // no entry line clears it
-    EXPECT_EQ(second.settings().serialPort, 4);      // unmarked: left as it was
+    EXPECT_EQ(second.settings().choice(kFnSerialPort), 4);  // unmarked: left as it was
     EXPECT_EQ(second.settings().assetTag, "KEEP");   // no line: left as it was
 }
 

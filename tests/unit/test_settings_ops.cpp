@@ -6,6 +6,7 @@
 #include <string>
 
 #include "bios_service.h"
+#include "firmware_interface.h"
 #include "sim_scoped_unit.h"
 #include "console_capture.h"
 #include "sim_unit.h"
@@ -112,7 +113,7 @@ TEST(ParallelMode, GetReturnsTheWholeWordAndSetPassesSixteenBits) {
     EXPECT_TRUE(f.service->setParallelMode(0xFFFF0103));
     EXPECT_EQ(f.lastCall().in.ebx, 0x106u);
     EXPECT_EQ(f.lastCall().in.ecx, 0x0103u);
-    EXPECT_EQ(f.unit.settings().parallelMode, 0x0103);
+    EXPECT_EQ(f.unit.settings().choice(kFnParallelMode), 0x0103);
 }
 
 TEST(ParallelMode, FailureMessages) {

@@ -4,11 +4,14 @@
 #include <algorithm>
 
 #include "bios_service.h"
+#include "firmware_interface.h"
 #include "platform.h"
+#include "sim_model.h"
 #include "sim_state.h"
 #include "sim_scoped_unit.h"
 #include "console_capture.h"
 #include "sim_unit.h"
+#include "text_format.h"
 
 namespace {
 
@@ -35,8 +38,8 @@ TEST(StateFile, ValuesAndTheirForms) {
         << error;
     EXPECT_EQ(state.settings.assetTag, "bare text");
     EXPECT_EQ(state.settings.adminPassword, "a\\b\"c\t\n\r\x80\xff");
-    EXPECT_EQ(state.settings.parallelMode, 0x0203);
-    EXPECT_EQ(state.settings.serialPort, 4);
+    EXPECT_EQ(state.settings.choice(kFnParallelMode), 0x0203);
+    EXPECT_EQ(state.settings.choice(kFnSerialPort), 4);
     EXPECT_TRUE(state.settings.bootSequence.empty());
     EXPECT_EQ(state.faults.versionMajor, 0x0A);
     EXPECT_EQ(state.faults.versionMinor, 0x05);
@@ -80,11 +83,11 @@ TEST(StateFile, ErrorsNameTheLine) {
     };
     for (const Case& c : cases) {
         sim::State state;
-        state.settings.numlock = 77;
+        state.settings.choice(kFnNumlock) = 77;
         std::string error;
         EXPECT_FALSE(sim::parseState(c.text, state, error)) << c.text;
         EXPECT_EQ(error, c.error) << c.text;
-        EXPECT_EQ(state.settings.numlock, 77) << "a failed parse leaves the state as it was";
+        EXPECT_EQ(state.settings.choice(kFnNumlock), 77) << "a failed parse leaves the state as it was";
     }
     sim::State state;
     std::string error;
@@ -127,8 +130,8 @@ TEST(StateFile, MergedSaveKeepsCommentsAndRewritesOnlyWhatChanged) {
     sim::State state;
     std::string error;
     ASSERT_TRUE(sim::parseState(text, state, error)) << error;
-    state.settings.numlock = 0;
-    state.settings.eppType = 1;
+    state.settings.choice(kFnNumlock) = 0;
+    state.settings.choice(kFnEppType) = 1;
     const std::string merged = sim::mergeState(text, state);
     EXPECT_EQ(merged,
               "# the unit on the bench\r\n"
@@ -143,9 +146,72 @@ TEST(StateFile, MergedSaveKeepsCommentsAndRewritesOnlyWhatChanged) {
     ASSERT_TRUE(sim::parseState(merged, again, error)) << error;
     EXPECT_TRUE(again == state);
     // A changed line that ended in CR LF keeps its CR; nothing to merge into gives the whole state.
-    state.settings.serialPort = 3;
+    state.settings.choice(kFnSerialPort) = 3;
     EXPECT_NE(sim::mergeState(text, state).find("serial_port = 3\r\n"), std::string::npos);
     EXPECT_EQ(sim::mergeState("", state), sim::formatState(state));
+}
+
+TEST(StateFile, SavedDefaultUnitKeepsItsKeysFormsAndOrder) {
+    EXPECT_EQ(sim::formatState(sim::State{}),
+              "# FolvaneCE simulated unit\nadmin_password = \"admin\"\nuser_password = \"\"\nasset_tag = \"ROOM-7\"\n"
+              "serial_port = 1\nparallel_port = 2\nparallel_mode = 0x0102\nepp_type = 0\nboot_sequence = 2 5 6\n"
+              "ps2_port = 0\npower_on_after_fail = 2\nusb_controller = 1\nwake_days = 0x3E\nwake_hour = 6\n"
+              "wake_minute = 5\nnumlock = 1\ns3_support = 0\n");
+}
+
+// Every setting held as one value reaches its own value alone: through its state file key, and
+// through its get and set in CL (CX for a word), which its own `fail` names make fail.
+TEST(ChoiceRows, EachKeyAndCallReachesItsOwnValue) {
+    const auto marker = [](const sim::ChoiceRow& row) {
+        return row.width == 2 ? 0xA500u + row.function : 0x80u + row.function;
+    };
+    const auto stored = [&](const sim::ChoiceRow& row) {
+        return (marker(row) ^ 0x5A5A) & (row.width == 2 ? 0xFFFF : 0xFF);
+    };
+    std::string text;
+    for (const sim::ChoiceRow& row : sim::choiceRows())
+        text += std::string(row.key) + " = " + std::to_string(marker(row)) + "\n";
+    sim::State state;
+    std::string error;
+    ASSERT_TRUE(sim::parseState(text, state, error)) << error;
+    const std::string saved = sim::formatState(state);
+    sim::Unit unit(state);
+    unit.recordCalls();
+    for (const sim::ChoiceRow& row : sim::choiceRows()) {
+        const bool word = row.width == 2;
+        const std::string fn = "fn=" + std::to_string(row.function);
+        const std::string reg = word ? " cx=" : " cl=";
+        EXPECT_EQ(state.settings.choice(row.function), marker(row)) << row.key;
+        const std::string line =
+            std::string(row.key) + " = " + (word ? hexText(marker(row), 4) : std::to_string(marker(row)));
+        EXPECT_NE(saved.find("\n" + line + "\n"), std::string::npos) << saved;
+
+        RegisterBlock in;
+        RegisterBlock out;
+        in.eax = kServiceSelector;
+        in.ebx = row.function;
+        unit.serve(in, out);
+        EXPECT_EQ(out.ecx & (word ? 0xFFFFu : 0xFFu), marker(row)) << row.key;
+        in.ebx = row.function | kSubWrite << 8;
+        in.ecx = 0xFFFF0000 | (marker(row) ^ 0x5A5A);
+        unit.serve(in, out);
+        EXPECT_EQ(unit.state().settings.choice(row.function), stored(row)) << row.key;
+        const auto& log = unit.callLog();
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log[log.size() - 2], fn + " sub=00 cf=0" + reg + hexDigits(marker(row), word ? 4 : 2));
+        EXPECT_EQ(log.back(), fn + " sub=01 cf=0" + reg + hexDigits(stored(row), word ? 4 : 2));
+
+        unit.state().faults.fail = {row.getName, row.setName};
+        for (const uint8_t sub : {kSubRead, kSubWrite}) {
+            in.ebx = row.function | static_cast<uint32_t>(sub) << 8;
+            unit.serve(in, out);
+            EXPECT_EQ(out.eflags & kCarryFlag, kCarryFlag) << row.key;
+        }
+        unit.state().faults.fail.clear();
+    }
+    // Each row changed its own value and no other's; the failing sets changed nothing.
+    for (const sim::ChoiceRow& row : sim::choiceRows())
+        EXPECT_EQ(unit.state().settings.choice(row.function), stored(row)) << row.key;
 }
 
 using ProgramFaults = ::testing::Test;
@@ -284,7 +350,7 @@ TEST(StateFile, TruncatedAtEveryByteEitherLoadsWholeOrNamesTheCutLine) {
     for (size_t cut = 0; cut <= text.size(); ++cut) {
         const std::string prefix = text.substr(0, cut);
         sim::State state;
-        state.settings.serialPort = 99;  // a marker: a failed parse must leave it
+        state.settings.choice(kFnSerialPort) = 99;  // a marker: a failed parse must leave it
         std::string error;
         if (sim::parseState(prefix, state, error)) {
             ++loaded;
@@ -294,7 +360,7 @@ TEST(StateFile, TruncatedAtEveryByteEitherLoadsWholeOrNamesTheCutLine) {
             EXPECT_TRUE(again == state) << cut;
             continue;
         }
-        EXPECT_EQ(state.settings.serialPort, 99) << "half-loaded at " << cut;
+        EXPECT_EQ(state.settings.choice(kFnSerialPort), 99) << "half-loaded at " << cut;
         const size_t cutLine = static_cast<size_t>(std::count(prefix.begin(), prefix.end(), '\n')) + 1;
         EXPECT_EQ(error.substr(0, error.find(':')), std::to_string(cutLine)) << cut << ": " << error;
     }

@@ -1,5 +1,6 @@
 // The firmware settings service of the simulated unit: answers functions 0-7 and 9-15 from the
-// unit's state through the register conventions of the real service, one handler per function.
+// unit's state through the register conventions of the real service, one handler per kind of
+// setting.
 #include <algorithm>
 #include <cstring>
 
@@ -50,8 +51,8 @@ struct FunctionRow {
     const char* setName;
     std::vector<uint8_t> subfunctions;  // every one the function knows
     Handler answer;
-    uint8_t Settings::*byte;          // a choice held in CL; null for the others
-    std::string Settings::*password;  // null but for the passwords
+    std::string Settings::*password = nullptr;  // null but for the passwords
+    const ChoiceRow* choice = nullptr;          // null but for a value in CL or CX
 };
 
 std::string answerSupport(const FunctionRow&, Call& c) {
@@ -88,17 +89,6 @@ std::string answerAssetTag(const FunctionRow&, Call& c) {
     tag = zeroEndedText(c.unit, c.in.esi);
     c.stored = true;
     return " tag=" + stateFileText(tag);
-}
-
-std::string answerParallelMode(const FunctionRow&, Call& c) {
-    uint16_t& mode = c.unit.state().settings.parallelMode;
-    if (c.read) {
-        c.out.ecx = kJunkAboveWord | mode;
-    } else {
-        mode = static_cast<uint16_t>(c.in.ecx & 0xFFFF);
-        c.stored = true;
-    }
-    return field("cx", mode, 4);
 }
 
 std::string answerBootSequence(const FunctionRow&, Call& c) {
@@ -139,85 +129,76 @@ std::string answerWakeOnRtc(const FunctionRow&, Call& c) {
     return field("days", s.wakeDays, 2) + field("hour", s.wakeHour, 2) + field("minute", s.wakeMinute, 2);
 }
 
-// A choice: the byte in CL, as the row's setting holds it.
-std::string answerByte(const FunctionRow& row, Call& c) {
-    uint8_t& setting = c.unit.state().settings.*row.byte;
+// A value in CL, or in CX for a word: the get returns it with junk above, the set stores
+// what it is given.
+std::string answerChoice(const FunctionRow& row, Call& c) {
+    const bool word = row.choice->width == 2;
+    uint16_t& setting = c.unit.state().settings.choice(row.function);
     if (c.read) {
-        c.out.ecx = kJunkAboveByte | setting;
+        c.out.ecx = (word ? kJunkAboveWord : kJunkAboveByte) | setting;
     } else {
-        setting = static_cast<uint8_t>(c.in.ecx & 0xFF);
+        setting = static_cast<uint16_t>(c.in.ecx & (word ? 0xFFFF : 0xFF));
         c.stored = true;
     }
-    return field("cl", setting, 2);
+    return word ? field("cx", setting, 4) : field("cl", setting, 2);
 }
 
-// One row per function of the service (8 has none).
-#define CHOICE_ROW(fn, name, member) \
-    { (fn), kSubRead, "get" #name, "set" #name, {kSubRead, kSubWrite}, answerByte, &Settings::member, nullptr }
-
-const FunctionRow kFunctions[] = {
-    {kFnSupport, kSubRead, "checkSupport", "checkSupport", {kSubRead}, answerSupport, nullptr, nullptr},
-    {kFnAdminPassword,
-     kSubPasswordState,
-     "getAdminPasswordState",
-     "setAdminPassword",
-     {kSubPasswordClear, kSubPasswordState, kSubPasswordSet},
-     answerPassword,
-     nullptr,
-     &Settings::adminPassword},
-    {kFnUserPassword,
-     kSubPasswordState,
-     "getUserPasswordState",
-     "setUserPassword",
-     {kSubPasswordClear, kSubPasswordState, kSubPasswordSet},
-     answerPassword,
-     nullptr,
-     &Settings::userPassword},
-    {kFnAssetTag,
-     kSubAssetTagRead,
-     "getAssetTag",
-     "setAssetTag",
-     {kSubAssetTagRead, kSubAssetTagWrite},
-     answerAssetTag,
-     nullptr,
-     nullptr},
-    CHOICE_ROW(kFnSerialPort, SerialPort, serialPort),
-    CHOICE_ROW(kFnParallelPort, ParallelPort, parallelPort),
-    {kFnParallelMode,
-     kSubRead,
-     "getParallelMode",
-     "setParallelMode",
-     {kSubRead, kSubWrite},
-     answerParallelMode,
-     nullptr,
-     nullptr},
-    CHOICE_ROW(kFnEppType, EppType, eppType),
-    {kFnBootSequence,
-     kSubRead,
-     "getBootSequence",
-     "setBootSequence",
-     {kSubRead, kSubWrite},
-     answerBootSequence,
-     nullptr,
-     nullptr},
-    CHOICE_ROW(kFnPs2Port, Ps2Port, ps2Port),
-    CHOICE_ROW(kFnPowerOnAfterFail, PowerOnAfterFail, powerOnAfterFail),
-    CHOICE_ROW(kFnUsbController, UsbController, usbController),
-    {kFnWakeOnRtc, kSubRead, "getWakeOnRtc", "setWakeOnRtc", {kSubRead, kSubWrite}, answerWakeOnRtc, nullptr, nullptr},
-    CHOICE_ROW(kFnNumlock, Numlock, numlock),
-    CHOICE_ROW(kFnS3Support, S3Support, s3Support),
-};
-
-#undef CHOICE_ROW
+// One row per function of the service (8 has none): the settings with their own answers, and
+// one for each value in CL or CX, in function order.
+const std::vector<FunctionRow>& functions() {
+    static const std::vector<FunctionRow> rows = [] {
+        const std::vector<uint8_t> readWrite = {kSubRead, kSubWrite};
+        const std::vector<uint8_t> password = {kSubPasswordClear, kSubPasswordState, kSubPasswordSet};
+        std::vector<FunctionRow> all = {
+            {kFnSupport, kSubRead, "checkSupport", "checkSupport", {kSubRead}, answerSupport},
+            {kFnAdminPassword, kSubPasswordState, "getAdminPasswordState", "setAdminPassword", password, answerPassword,
+             &Settings::adminPassword},
+            {kFnUserPassword, kSubPasswordState, "getUserPasswordState", "setUserPassword", password, answerPassword,
+             &Settings::userPassword},
+            {kFnAssetTag,
+             kSubAssetTagRead,
+             "getAssetTag",
+             "setAssetTag",
+             {kSubAssetTagRead, kSubAssetTagWrite},
+             answerAssetTag},
+            {kFnBootSequence, kSubRead, "getBootSequence", "setBootSequence", readWrite, answerBootSequence},
+            {kFnWakeOnRtc, kSubRead, "getWakeOnRtc", "setWakeOnRtc", readWrite, answerWakeOnRtc},
+        };
+        for (const ChoiceRow& choice : choiceRows()) {
+            all.push_back(
+                {choice.function, kSubRead, choice.getName, choice.setName, readWrite, answerChoice, nullptr, &choice});
+        }
+        std::stable_sort(all.begin(), all.end(),
+                         [](const FunctionRow& a, const FunctionRow& b) { return a.function < b.function; });
+        return all;
+    }();
+    return rows;
+}
 
 const FunctionRow* rowOf(uint8_t function) {
-    for (const FunctionRow& row : kFunctions) {
+    for (const FunctionRow& row : functions()) {
         if (row.function == function) return &row;
     }
     return nullptr;
 }
 
 }  // namespace
+
+// The settings held as one value, one row each.
+const std::vector<ChoiceRow>& choiceRows() {
+    static const std::vector<ChoiceRow> rows = {
+        {kFnSerialPort, "getSerialPort", "setSerialPort", "serial_port", 1, 1},
+        {kFnParallelPort, "getParallelPort", "setParallelPort", "parallel_port", 2, 1},
+        {kFnParallelMode, "getParallelMode", "setParallelMode", "parallel_mode", 0x0102, 2},
+        {kFnEppType, "getEppType", "setEppType", "epp_type", 0, 1},
+        {kFnPs2Port, "getPs2Port", "setPs2Port", "ps2_port", 0, 1},
+        {kFnPowerOnAfterFail, "getPowerOnAfterFail", "setPowerOnAfterFail", "power_on_after_fail", 2, 1},
+        {kFnUsbController, "getUsbController", "setUsbController", "usb_controller", 1, 1},
+        {kFnNumlock, "getNumlock", "setNumlock", "numlock", 1, 1},
+        {kFnS3Support, "getS3Support", "setS3Support", "s3_support", 0, 1},
+    };
+    return rows;
+}
 
 const char* operationName(uint8_t function, bool read) {
     const FunctionRow* row = rowOf(function);
@@ -228,7 +209,7 @@ const char* operationName(uint8_t function, bool read) {
 const std::vector<std::string_view>& operationNames() {
     static const std::vector<std::string_view> names = [] {
         std::vector<std::string_view> all;
-        for (const FunctionRow& row : kFunctions) {
+        for (const FunctionRow& row : functions()) {
             for (const char* name : {row.getName, row.setName}) {
                 if (std::find(all.begin(), all.end(), name) == all.end()) all.emplace_back(name);
             }

@@ -13,6 +13,20 @@ namespace sim {
 
 class Unit;
 
+// A setting that the firmware holds as one value, by its function number: a byte that a get
+// returns in CL and a set takes from CL, or a word in CX. It has its own line in the state file.
+struct ChoiceRow {
+    uint8_t function;
+    const char* getName;  // the operation names that `fail` takes
+    const char* setName;
+    const char* key;        // its state file key
+    uint16_t defaultValue;  // the default unit's
+    uint8_t width;          // 1: a byte in CL, saved in decimal; 2: a word in CX, saved as 0xHHHH
+};
+
+// Every such setting, in function order.
+const std::vector<ChoiceRow>& choiceRows();
+
 // The names that the `fail` key accepts, one per firmware operation.
 const std::vector<std::string_view>& operationNames();
 // The name of a function's read or write operation; null for a function the service lacks.

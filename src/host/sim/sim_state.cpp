@@ -1,6 +1,7 @@
 // Parsing and saving the simulated unit's state file: `key = value` lines, `#` comments.
 #include "sim_state.h"
 
+#include "firmware_interface.h"
 #include "sim_model.h"
 
 #include "text_format.h"
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <iterator>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -123,23 +126,40 @@ struct Key {
     Formatter format;
 };
 
-template <typename T>
-Key settingNumber(const char* name, T Settings::*member, uint64_t max, int hexDigits = 0) {
+// A number no greater than `max`, saved in decimal or with `hexDigits`, that `get` reads from
+// the settings and `set` stores there.
+Key numberKey(const char* name, uint64_t max, int hexDigits, const std::function<uint64_t(const Settings&)>& get,
+              const std::function<void(Settings&, uint64_t)>& set) {
     return {name, false,
-            [member, max](std::string_view v, State& st, std::string& err) {
+            [set, max](std::string_view v, State& st, std::string& err) {
                 uint64_t n = 0;
                 if (!oneWord(v, err)) return false;
                 if (!parseNumber(v, max, n)) {
                     err = "value out of range (0 to " + std::to_string(max) + ")";
                     return false;
                 }
-                st.settings.*member = static_cast<T>(n);
+                set(st.settings, n);
                 return true;
             },
-            [member, hexDigits](const State& st) {
-                const auto n = static_cast<uint64_t>(st.settings.*member);
+            [get, hexDigits](const State& st) {
+                const uint64_t n = get(st.settings);
                 return hexDigits > 0 ? hexText(n, hexDigits) : std::to_string(n);
             }};
+}
+
+Key settingNumber(const char* name, uint8_t Settings::*member, int hexDigits = 0) {
+    return numberKey(
+        name, 0xFF, hexDigits, [member](const Settings& s) { return s.*member; },
+        [member](Settings& s, uint64_t n) { s.*member = static_cast<uint8_t>(n); });
+}
+
+// A setting held as one value: a byte saved in decimal, or a word saved as 0xHHHH.
+Key settingChoice(const ChoiceRow& row) {
+    const bool word = row.width == 2;
+    const uint8_t function = row.function;
+    return numberKey(
+        row.key, word ? 0xFFFF : 0xFF, word ? 4 : 0, [function](const Settings& s) { return s.choice(function); },
+        [function](Settings& s, uint64_t n) { s.choice(function) = static_cast<uint16_t>(n); });
 }
 
 Key settingText(const char* name, std::string Settings::*member, size_t maxLength) {
@@ -298,24 +318,8 @@ std::string formatFail(const State& st) {
     return out;
 }
 
-const std::vector<Key>& keys() {
-    static const std::vector<Key> table = {
-        settingText("admin_password", &Settings::adminPassword, 0xFFFF),
-        settingText("user_password", &Settings::userPassword, 0xFFFF),
-        settingText("asset_tag", &Settings::assetTag, 0xFFFF),
-        settingNumber("serial_port", &Settings::serialPort, 0xFF),
-        settingNumber("parallel_port", &Settings::parallelPort, 0xFF),
-        settingNumber("parallel_mode", &Settings::parallelMode, 0xFFFF, 4),
-        settingNumber("epp_type", &Settings::eppType, 0xFF),
-        {"boot_sequence", false, parseBootSequence, formatBootSequence},
-        settingNumber("ps2_port", &Settings::ps2Port, 0xFF),
-        settingNumber("power_on_after_fail", &Settings::powerOnAfterFail, 0xFF),
-        settingNumber("usb_controller", &Settings::usbController, 0xFF),
-        settingNumber("wake_days", &Settings::wakeDays, 0xFF, 2),
-        settingNumber("wake_hour", &Settings::wakeHour, 0xFF),
-        settingNumber("wake_minute", &Settings::wakeMinute, 0xFF),
-        settingNumber("numlock", &Settings::numlock, 0xFF),
-        settingNumber("s3_support", &Settings::s3Support, 0xFF),
+std::vector<Key> faultKeys() {
+    return {
         {"spec_version", true, parseVersion, formatVersion},
         faultFlag("support_signature", &Faults::signatureValid, "valid", "invalid"),
         faultNumber("header_offset", &Faults::headerOffset, 0xFFF3, 4),
@@ -348,6 +352,31 @@ const std::vector<Key>& keys() {
          },
          [](const State& st) { return std::to_string(st.faults.ceVersion); }},
     };
+}
+
+// The settings' keys in function order (a function's own keys in the order given here), then
+// the faults' keys.
+const std::vector<Key>& keys() {
+    static const std::vector<Key> table = [] {
+        std::vector<std::pair<uint8_t, Key>> settings = {
+            {kFnAdminPassword, settingText("admin_password", &Settings::adminPassword, 0xFFFF)},
+            {kFnUserPassword, settingText("user_password", &Settings::userPassword, 0xFFFF)},
+            {kFnAssetTag, settingText("asset_tag", &Settings::assetTag, 0xFFFF)},
+            {kFnBootSequence, {"boot_sequence", false, parseBootSequence, formatBootSequence}},
+            {kFnWakeOnRtc, settingNumber("wake_days", &Settings::wakeDays, 2)},
+            {kFnWakeOnRtc, settingNumber("wake_hour", &Settings::wakeHour)},
+            {kFnWakeOnRtc, settingNumber("wake_minute", &Settings::wakeMinute)},
+        };
+        for (const ChoiceRow& row : choiceRows()) settings.emplace_back(row.function, settingChoice(row));
+        std::stable_sort(settings.begin(), settings.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<Key> faults = faultKeys();
+        std::vector<Key> all;
+        all.reserve(settings.size() + faults.size());
+        for (auto& setting : settings) all.push_back(std::move(setting.second));
+        std::move(faults.begin(), faults.end(), std::back_inserter(all));
+        return all;
+    }();
     return table;
 }
 
@@ -363,12 +392,16 @@ const std::vector<std::string_view>& deviceManagerSteps() {
     return steps;
 }
 
+std::map<uint8_t, uint16_t> defaultChoices() {
+    std::map<uint8_t, uint16_t> choices;
+    for (const ChoiceRow& row : choiceRows()) choices[row.function] = row.defaultValue;
+    return choices;
+}
+
 bool Settings::operator==(const Settings& o) const {
     return adminPassword == o.adminPassword && userPassword == o.userPassword && assetTag == o.assetTag &&
-           serialPort == o.serialPort && parallelPort == o.parallelPort && parallelMode == o.parallelMode &&
-           eppType == o.eppType && bootSequence == o.bootSequence && ps2Port == o.ps2Port &&
-           powerOnAfterFail == o.powerOnAfterFail && usbController == o.usbController && wakeDays == o.wakeDays &&
-           wakeHour == o.wakeHour && wakeMinute == o.wakeMinute && numlock == o.numlock && s3Support == o.s3Support;
+           bootSequence == o.bootSequence && wakeDays == o.wakeDays && wakeHour == o.wakeHour &&
+           wakeMinute == o.wakeMinute && choices == o.choices;
 }
 
 bool Faults::operator==(const Faults& o) const {

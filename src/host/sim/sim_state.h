@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,24 +13,22 @@ namespace sim {
 
 // The default unit's boot order: Hard Disk, USB, LAN.
 std::vector<uint8_t> defaultBootSequence();
+// The default unit's settings held as one value (choiceRows()), by function number.
+std::map<uint8_t, uint16_t> defaultChoices();
 
 struct Settings {
     std::string adminPassword = "admin";
     std::string userPassword;
     std::string assetTag = "ROOM-7";
-    uint8_t serialPort = 1;
-    uint8_t parallelPort = 2;
-    uint16_t parallelMode = 0x0102;
-    uint8_t eppType = 0;
     std::vector<uint8_t> bootSequence = defaultBootSequence();
-    uint8_t ps2Port = 0;
-    uint8_t powerOnAfterFail = 2;
-    uint8_t usbController = 1;
     uint8_t wakeDays = 0x3E;
     uint8_t wakeHour = 6;
     uint8_t wakeMinute = 5;
-    uint8_t numlock = 1;
-    uint8_t s3Support = 0;
+    std::map<uint8_t, uint16_t> choices = defaultChoices();
+
+    // A setting held as one value, by its function number; it must have a row.
+    uint16_t& choice(uint8_t function) { return choices.at(function); }
+    const uint16_t& choice(uint8_t function) const { return choices.at(function); }
 
     bool operator==(const Settings& other) const;
     bool operator!=(const Settings& other) const { return !(*this == other); }
