@@ -69,7 +69,8 @@ add_library(coredll SHARED
   ${folvane_root}/src/host/sim/sim_host_memory_win32.cpp
   # The process's loading of the unit, as on the other builds.
   ${folvane_root}/src/host/platform/host_text.cpp
-  ${folvane_root}/src/host/platform/platform_host.cpp)
+  ${folvane_root}/src/host/platform/host_entry.cpp
+  ${folvane_root}/src/host/platform/simulated_platform.cpp)
 set_target_properties(coredll PROPERTIES PREFIX "" OUTPUT_NAME coredll)
 target_include_directories(coredll PRIVATE ${folvane_root}/src/device/include ${folvane_root}/src/host/platform
                                            ${folvane_root}/src/host/sim ${standin}/coredll)

@@ -11,9 +11,9 @@
 
 #include "device_manager.h"
 #include "firmware_interface.h"
-#include "host_entry.h"
 #include "service_entry.h"
 #include "sim_unit.h"
+#include "simulated_platform.h"
 #include "text_format.h"
 
 namespace {
@@ -126,7 +126,7 @@ BOOL __cdecl ce_TerminateProcess(HANDLE process, DWORD status) {
                    "h); the device program ends only its own process (pseudo-handle 00000042h)");
     }
     coredll::checkNothingHeldAtExit();
-    ExitProcess(static_cast<UINT>(host::finishProcess(static_cast<int>(status))));
+    ExitProcess(static_cast<UINT>(host::finishSimulatedRun(static_cast<int>(status))));
 }
 
 }  // extern "C"

@@ -10,7 +10,7 @@
 namespace {
 
 // What the readers ask for, done on the unit, with W's own line after each failed set; each
-// section's row names its operation and its line.
+// section's row names its firmware function and its line.
 // Never deleted through the events: its destructor needs no virtual, which on the device would
 // bring the runtime's operator delete into the image.
 class Applier : public ChangeEvents {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
@@ -19,25 +19,31 @@ public:
 
     void sectionStarted(size_t, const Section&, const char*, size_t) {}
 
-    void setPassword(size_t, const Section& section, const char* text) { setText(section, text); }
-
-    void clearPassword(size_t, const Section& section) {
-        if (!(bios_.*section.setText)("")) platform::consolePrint(section.clearFailure);
+    void setPassword(size_t, const Section& section, const char* text) {
+        if (!bios_.setPassword(section.function, text)) platform::consolePrint(section.setFailure, text);
     }
 
-    void setAssetTag(size_t, const Section& section, const char* text) { setText(section, text); }
+    void clearPassword(size_t, const Section& section) {
+        if (!bios_.setPassword(section.function, "")) platform::consolePrint(section.clearFailure);
+    }
+
+    void setAssetTag(size_t, const Section& section, const char* text) {
+        if (!bios_.setAssetTag(text)) platform::consolePrint(section.setFailure, text);
+    }
 
     void setChoice(size_t, const Section& section, uint32_t index) {
-        if (!(bios_.*section.setValue)(index)) platform::consolePrint(section.setFailure, static_cast<int>(index));
+        if (!bios_.setChoice(section.function, index)) {
+            platform::consolePrint(section.setFailure, static_cast<int>(index));
+        }
     }
 
     bool currentParallelMode(size_t, const Section& section, uint32_t& mode, bool&) {
-        return (bios_.*section.get)(mode);
+        return bios_.getChoice(section.function, mode);
     }
 
     void setEcpDma(size_t, const Section& section, uint32_t dma, const uint32_t* parallelMode) {
         const uint32_t printerMode = parallelMode != 0 ? *parallelMode & 0xFF : 0;
-        if (!(bios_.*section.setValue)(dma * 256 + printerMode)) {
+        if (!bios_.setChoice(section.function, dma * 256 + printerMode)) {
             platform::consolePrint(section.setFailure, static_cast<int>(dma));
         }
     }
@@ -55,10 +61,6 @@ public:
     void refusedText(size_t, const Section& section, LineDamage::Value) { platform::consolePrint(section.invalidText); }
 
 private:
-    void setText(const Section& section, const char* text) {
-        if (!(bios_.*section.setText)(text)) platform::consolePrint(section.setFailure, text);
-    }
-
     BiosService& bios_;
 
     Applier(const Applier&);  // applies to one unit: never copied

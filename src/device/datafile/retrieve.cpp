@@ -63,7 +63,7 @@ void writeChoices(Output& out, const OptionTable& options, uint32_t value) {
 // cppcheck-suppress constParameter ; the state query is a call into the unit, not a const one
 void writePassword(Output& out, BiosService& bios, const Section& section) {
     uint32_t present = 0;
-    const bool read = (bios.*section.get)(present);
+    const bool read = bios.getPasswordState(section.function, present);
     // cppcheck-suppress knownConditionTrueFalse ; the query above sets `present`
     if (read && present != 0) out.entry("");
 }
@@ -126,7 +126,7 @@ void writeSection(Output& out, BiosService& bios, const Section& section, uint32
     if (section.kind == EntryKind::Wake) return writeWake(out, bios, section);
     if (section.omittedWhenUnread) {
         uint32_t value = kUnread;
-        if (!(bios.*section.get)(value)) return;
+        if (!bios.getChoice(section.function, value)) return;
         out.header(section.header);
         writeChoices(out, *section.options, value);
         return;
@@ -137,13 +137,13 @@ void writeSection(Output& out, BiosService& bios, const Section& section, uint32
         case EntryKind::AssetTag: writeAssetTag(out, bios); break;
         case EntryKind::SingleChoice: {
             uint32_t value = kUnread;
-            (bios.*section.get)(value);
+            bios.getChoice(section.function, value);
             writeChoices(out, *section.options, value);
             break;
         }
         case EntryKind::PrinterMode: {
             parallelMode = kUnread;
-            (bios.*section.get)(parallelMode);
+            bios.getChoice(section.function, parallelMode);
             writeChoices(out, *section.options, parallelMode & 0xFF);
             break;
         }

@@ -1,18 +1,17 @@
-// The typed settings operations: one service call each, with its register image and message.
+// The settings operations: one service call each, with its register image and message; the
+// single choices and passwords by function number, the others of their own types.
 #include <string.h>
 
 #include "bios_service.h"
+#include "firmware_settings.h"
 #include "platform.h"
 #include "reserved_region.h"
 #include "scratch_buffer.h"
 
 namespace {
 
-const uint32_t kByte = 0xFF;    // an option index in CL
-const uint32_t kWord = 0xFFFF;  // the parallel mode word in CX
-
-uint32_t low8(uint32_t value) { return value & kByte; }
-uint32_t low16(uint32_t value) { return value & kWord; }
+uint32_t low8(uint32_t value) { return value & 0xFF; }
+uint32_t low16(uint32_t value) { return value & 0xFFFF; }
 
 // The tag the service left in the scratch buffer, measured within the buffer only.
 size_t scratchTagLength(const char* scratch) {
@@ -33,65 +32,69 @@ bool callWithRomWindow(const BiosService& service, RegisterBlock& in, RegisterBl
 
 bool carrySet(const RegisterBlock& out) { return (out.eflags & kCarryFlag) != 0; }
 
+// The line of a failed get or set of `function`, from the firmware's settings table.
+void printFailure(uint8_t function, bool get) {
+    const FirmwareSetting& setting = *firmwareSetting(function);
+    const wchar_t* line = get ? setting.getFailure : setting.setFailure;
+    if (line != 0) platform::consolePrint(line);
+}
+
+bool isPassword(uint8_t function) { return function == kFnAdminPassword || function == kFnUserPassword; }
+
 }  // namespace
 
-bool BiosService::getValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t& value) {
-    if (available == 0) return false;
+bool BiosService::getChoice(uint8_t function, uint32_t& value) {
+    const FirmwareSetting* setting = choiceSetting(function);
+    if (available == 0 || setting == 0) return false;
     RegisterBlock in;
     RegisterBlock out;
     if (!call(function, kSubRead, in, out)) {
-        if (failure != 0) platform::consolePrint(failure);
+        printFailure(function, true);
         return false;
     }
-    value = out.ecx & width;
+    value = out.ecx & setting->width;
     return true;
 }
 
-bool BiosService::setValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t value) {
-    if (available == 0) return false;
+bool BiosService::setChoice(uint8_t function, uint32_t value) {
+    const FirmwareSetting* setting = choiceSetting(function);
+    if (available == 0 || setting == 0) return false;
     RegisterBlock in;
     RegisterBlock out;
-    in.ecx = value & width;
+    in.ecx = value & setting->width;
     if (!call(function, kSubWrite, in, out)) {
-        platform::consolePrint(failure);
+        printFailure(function, false);
         return false;
     }
     return true;
 }
 
-bool BiosService::passwordState(uint8_t function, uint32_t& present) {
-    if (available == 0) return false;
+bool BiosService::getPasswordState(uint8_t function, uint32_t& present) {
+    if (available == 0 || !isPassword(function)) return false;
     RegisterBlock in;
     RegisterBlock out;
     present = call(function, kSubPasswordState, in, out) ? 1 : 0;
     return true;
 }
 
-bool BiosService::setPassword(uint8_t function, const wchar_t* failure, const char* text) {
-    if (available == 0) return false;
+bool BiosService::setPassword(uint8_t function, const char* text) {
+    if (available == 0 || !isPassword(function)) return false;
     const size_t length = strlen(text);
     RegisterBlock in;
     RegisterBlock out;
     in.ecx = low16(static_cast<uint32_t>(length));
     in.esi = platform::flatAddress(text, length);
     if (!call(function, length != 0 ? kSubPasswordSet : kSubPasswordClear, in, out)) {
-        platform::consolePrint(failure);
+        printFailure(function, false);
         return false;
     }
     return true;
 }
 
-bool BiosService::getAdminPasswordState(uint32_t& present) { return passwordState(kFnAdminPassword, present); }
-
-bool BiosService::setAdminPassword(const char* text) {
-    return setPassword(kFnAdminPassword, L"***ERROR*** Failed to set administrator password!\n", text);
-}
-
-bool BiosService::getUserPasswordState(uint32_t& present) { return passwordState(kFnUserPassword, present); }
-
-bool BiosService::setUserPassword(const char* text) {
-    return setPassword(kFnUserPassword, L"***ERROR*** Failed to set user password!\n", text);
-}
+bool BiosService::getAdminPasswordState(uint32_t& present) { return getPasswordState(kFnAdminPassword, present); }
+bool BiosService::setAdminPassword(const char* text) { return setPassword(kFnAdminPassword, text); }
+bool BiosService::getUserPasswordState(uint32_t& present) { return getPasswordState(kFnUserPassword, present); }
+bool BiosService::setUserPassword(const char* text) { return setPassword(kFnUserPassword, text); }
 
 bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
     if (available == 0 || capacity == 0) return false;
@@ -106,7 +109,7 @@ bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
     in.ebx = static_cast<uint32_t>(kSubAssetTagRead) << 8 | kFnAssetTag;
     if (!callWithRomWindow(*this, in, out, scratch.data())) return false;
     if (carrySet(out)) {
-        platform::consolePrint(L"***ERROR*** Failed to get asset tag!\n");
+        printFailure(kFnAssetTag, true);
         return false;
     }
     const size_t length = scratchTagLength(scratch.data());
@@ -138,37 +141,10 @@ bool BiosService::setAssetTag(const char* text) {
     in.ebx = static_cast<uint32_t>(kSubAssetTagWrite) << 8 | kFnAssetTag;
     if (!callWithRomWindow(*this, in, out, scratch.data())) return false;
     if (carrySet(out)) {
-        platform::consolePrint(L"***ERROR*** Failed to set asset tag!\n");
+        printFailure(kFnAssetTag, false);
         return false;
     }
     return true;
-}
-
-bool BiosService::getSerialPort(uint32_t& value) {
-    return getValue(kFnSerialPort, kByte, L"***ERROR*** Failed to get serial port setting!\n", value);
-}
-bool BiosService::setSerialPort(uint32_t value) {
-    return setValue(kFnSerialPort, kByte, L"***ERROR*** Failed to set serial port setting!\n", value);
-}
-bool BiosService::getParallelPort(uint32_t& value) {
-    return getValue(kFnParallelPort, kByte, L"***ERROR*** Failed to get parallel port setting!\n", value);
-}
-bool BiosService::setParallelPort(uint32_t value) {
-    return setValue(kFnParallelPort, kByte, L"***ERROR*** Failed to set parallel port setting!\n", value);
-}
-
-bool BiosService::getParallelMode(uint32_t& value) {
-    return getValue(kFnParallelMode, kWord, L"***ERROR*** Failed to get parallel port mode!\n", value);
-}
-bool BiosService::setParallelMode(uint32_t value) {
-    return setValue(kFnParallelMode, kWord, L"***ERROR*** Failed to set parallel port mode!\n", value);
-}
-
-bool BiosService::getEppType(uint32_t& value) {
-    return getValue(kFnEppType, kByte, L"***ERROR*** Failed to get parallel port EPP type!\n", value);
-}
-bool BiosService::setEppType(uint32_t value) {
-    return setValue(kFnEppType, kByte, L"***ERROR*** Failed to set parallel port EPP type!\n", value);
 }
 
 bool BiosService::getBootSequence(BootSequence& buffer) {
@@ -177,7 +153,7 @@ bool BiosService::getBootSequence(BootSequence& buffer) {
     RegisterBlock out;
     in.esi = platform::flatAddress(buffer.data(), buffer.size());
     if (!call(kFnBootSequence, kSubRead, in, out)) {
-        platform::consolePrint(L"***ERROR*** Failed to get boot sequence!\n");
+        printFailure(kFnBootSequence, true);
         return false;
     }
     return true;
@@ -189,29 +165,10 @@ bool BiosService::setBootSequence(const BootSequence& buffer) {
     RegisterBlock out;
     in.esi = platform::flatAddress(buffer.data(), buffer.size());
     if (!call(kFnBootSequence, kSubWrite, in, out)) {
-        platform::consolePrint(L"***ERROR*** Failed to set boot sequence!\n");
+        printFailure(kFnBootSequence, false);
         return false;
     }
     return true;
-}
-
-bool BiosService::getPs2Port(uint32_t& value) {
-    return getValue(kFnPs2Port, kByte, L"***ERROR*** Failed to get PS2 port setting!\n", value);
-}
-bool BiosService::setPs2Port(uint32_t value) {
-    return setValue(kFnPs2Port, kByte, L"***ERROR*** Failed to set PS2 port setting!\n", value);
-}
-bool BiosService::getPowerOnAfterFail(uint32_t& value) {
-    return getValue(kFnPowerOnAfterFail, kByte, L"***ERROR*** Failed to get PWRON_After_PWRFail setting!\n", value);
-}
-bool BiosService::setPowerOnAfterFail(uint32_t value) {
-    return setValue(kFnPowerOnAfterFail, kByte, L"***ERROR*** Failed to set PWRON_After_PWRFail setting!\n", value);
-}
-bool BiosService::getUsbController(uint32_t& value) {
-    return getValue(kFnUsbController, kByte, L"***ERROR*** Failed to get USB controller setting!\n", value);
-}
-bool BiosService::setUsbController(uint32_t value) {
-    return setValue(kFnUsbController, kByte, L"***ERROR*** Failed to set USB controller setting!\n", value);
 }
 
 bool BiosService::getWakeOnRtc(WakeSetting& value) {
@@ -222,7 +179,7 @@ bool BiosService::getWakeOnRtc(WakeSetting& value) {
     // The service stores the minute and the hour into bytes 2 and 3 of the value.
     in.esi = platform::flatAddress(reinterpret_cast<uint8_t*>(&value) + 2, 2);
     if (!call(kFnWakeOnRtc, kSubRead, in, out)) {
-        platform::consolePrint(L"***ERROR*** Failed to get Wake on RTC setting!\n");
+        printFailure(kFnWakeOnRtc, true);
         return false;
     }
     value = (value & 0xFFFF0000) | low8(out.ecx);
@@ -236,22 +193,28 @@ bool BiosService::setWakeOnRtc(WakeSetting value) {
     in.ecx = wakeDays(value);
     in.esi = platform::flatAddress(reinterpret_cast<const uint8_t*>(&value) + 2, 2);
     if (!call(kFnWakeOnRtc, kSubWrite, in, out)) {
-        platform::consolePrint(L"***ERROR*** Failed to set Wake on RTC setting!\n");
+        printFailure(kFnWakeOnRtc, false);
         return false;
     }
     return true;
 }
 
-bool BiosService::getNumlock(uint32_t& value) {
-    return getValue(kFnNumlock, kByte, L"***ERROR*** Failed to get Numlock setting!\n", value);
-}
-bool BiosService::setNumlock(uint32_t value) {
-    return setValue(kFnNumlock, kByte, L"***ERROR*** Failed to set Numlock setting!\n", value);
-}
-
-// The one get that fails silently: a firmware without the setting simply has no S3 section.
-bool BiosService::getS3Support(uint32_t& value) { return getValue(kFnS3Support, kByte, 0, value); }
-
-bool BiosService::setS3Support(uint32_t value) {
-    return setValue(kFnS3Support, kByte, L"***ERROR*** Failed to set S3 setting!\n", value);
-}
+// The single choices by name.
+bool BiosService::getSerialPort(uint32_t& value) { return getChoice(kFnSerialPort, value); }
+bool BiosService::setSerialPort(uint32_t value) { return setChoice(kFnSerialPort, value); }
+bool BiosService::getParallelPort(uint32_t& value) { return getChoice(kFnParallelPort, value); }
+bool BiosService::setParallelPort(uint32_t value) { return setChoice(kFnParallelPort, value); }
+bool BiosService::getParallelMode(uint32_t& value) { return getChoice(kFnParallelMode, value); }
+bool BiosService::setParallelMode(uint32_t value) { return setChoice(kFnParallelMode, value); }
+bool BiosService::getEppType(uint32_t& value) { return getChoice(kFnEppType, value); }
+bool BiosService::setEppType(uint32_t value) { return setChoice(kFnEppType, value); }
+bool BiosService::getPs2Port(uint32_t& value) { return getChoice(kFnPs2Port, value); }
+bool BiosService::setPs2Port(uint32_t value) { return setChoice(kFnPs2Port, value); }
+bool BiosService::getPowerOnAfterFail(uint32_t& value) { return getChoice(kFnPowerOnAfterFail, value); }
+bool BiosService::setPowerOnAfterFail(uint32_t value) { return setChoice(kFnPowerOnAfterFail, value); }
+bool BiosService::getUsbController(uint32_t& value) { return getChoice(kFnUsbController, value); }
+bool BiosService::setUsbController(uint32_t value) { return setChoice(kFnUsbController, value); }
+bool BiosService::getNumlock(uint32_t& value) { return getChoice(kFnNumlock, value); }
+bool BiosService::setNumlock(uint32_t value) { return setChoice(kFnNumlock, value); }
+bool BiosService::getS3Support(uint32_t& value) { return getChoice(kFnS3Support, value); }
+bool BiosService::setS3Support(uint32_t value) { return setChoice(kFnS3Support, value); }

@@ -34,8 +34,21 @@ public:
     const void* entry;
 
     // Settings operations: true on success. All but the two password-state queries and the
-    // S3 query print their own message on failure. Every one of them returns false at once,
-    // without calling the firmware, while the service is not available.
+    // S3 query print their own message on failure (the firmware's settings table holds them).
+    // Every one of them returns false at once, without calling the firmware, while the service
+    // is not available.
+    //
+    // A single-choice setting by its function number: its value in the low bits of ECX, as
+    // wide as its row in the table says. False, with no call and no message, for a number that
+    // names no single choice.
+    bool getChoice(uint8_t function, uint32_t& value);
+    bool setChoice(uint8_t function, uint32_t value);
+    // A password by its function number (administrator or user): whether one is set, and
+    // setting it; the empty text clears it. False, with no call, for any other number.
+    bool getPasswordState(uint8_t function, uint32_t& present);
+    bool setPassword(uint8_t function, const char* text);
+
+    // Each setting by name, as the firmware's documentation names its operations.
     bool getAdminPasswordState(uint32_t& present);
     bool setAdminPassword(const char* text);
     bool getUserPasswordState(uint32_t& present);
@@ -67,11 +80,6 @@ public:
 
 private:
     bool call(uint8_t function, uint8_t subfunction, RegisterBlock& in, RegisterBlock& out) const;
-    // A value in the low bits of ECX (`width` masks them); a null `failure` prints nothing.
-    bool getValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t& value);
-    bool setValue(uint8_t function, uint32_t width, const wchar_t* failure, uint32_t value);
-    bool setPassword(uint8_t function, const wchar_t* failure, const char* text);
-    bool passwordState(uint8_t function, uint32_t& present);
 
     bool released_;
 

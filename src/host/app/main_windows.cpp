@@ -8,6 +8,7 @@
 #include "argument_vector.h"
 #include "command_line.h"
 #include "host_entry.h"
+#include "simulated_platform.h"
 
 int wmain() {
     host::startSimulatedUnit();
@@ -15,5 +16,5 @@ int wmain() {
     std::vector<const wchar_t*> pointers = argumentVector(arguments);
     if (pointers.empty()) pointers.push_back(L"FolvaneCE");
     const int status = parseCommandLine(static_cast<int>(pointers.size()), pointers.data());
-    return host::finishProcess(status);
+    return host::finishSimulatedRun(status);
 }

@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "change_reader.h"
+#include "firmware_settings.h"
 #include "platform.h"
 #include "spelling.h"
 #include "text_classes.h"
@@ -495,7 +496,7 @@ private:
     PlannedCall planned(size_t line, const Section& section, std::string argument, uint32_t value = 0) const {
         PlannedCall call;
         call.line = line;
-        call.operation = section.setName;
+        call.operation = firmwareSetting(section.function)->setName;
         call.argument = std::move(argument);
         call.section = &section;
         call.value = value;

@@ -4,7 +4,6 @@
 
 #include "argument_vector.h"
 #include "check_command_line.h"
-#include "command_line.h"
 #include "host_entry.h"
 
 int main(int argc, char** argv) {

@@ -3,6 +3,13 @@
 
 #include <string>
 
+namespace host {
+
+// Where the console's output goes instead of standard output; null while nothing captures it.
+extern std::string* consoleCapture;
+
+}  // namespace host
+
 namespace sim {
 
 class ConsoleCapture {

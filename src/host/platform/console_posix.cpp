@@ -15,13 +15,17 @@
 #include "host_text.h"
 #include "platform.h"
 
+namespace host {
+
+std::string* consoleCapture = nullptr;
+
+}  // namespace host
+
 namespace {
 
-std::string* captureSink = nullptr;
-
 void emit(const char* data, size_t length) {
-    if (captureSink != nullptr) {
-        captureSink->append(data, length);
+    if (host::consoleCapture != nullptr) {
+        host::consoleCapture->append(data, length);
         return;
     }
     (void)std::fwrite(data, 1, length, stdout);
@@ -132,7 +136,7 @@ FILE* openFile(const wchar_t* path, const char* mode) {
 }
 
 bool consoleFlushed() {
-    if (captureSink != nullptr) return true;
+    if (host::consoleCapture != nullptr) return true;
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
     // Standard output itself failed, so the word goes to standard error.
     (void)std::fputs("***ERROR*** Failed to write standard output!\n", stderr);
@@ -144,10 +148,3 @@ bool textModeKeepsCarriageReturn() { return true; }
 wchar_t upperCase(wchar_t c) { return static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c))); }
 
 }  // namespace platform
-
-namespace sim {
-
-ConsoleCapture::ConsoleCapture() : previous_(captureSink) { captureSink = &text_; }
-ConsoleCapture::~ConsoleCapture() { captureSink = previous_; }
-
-}  // namespace sim

@@ -1,14 +1,14 @@
-// The platform functions of every machine that is not the device: all of them act on the
-// simulated unit installed for this process.
+// The platform functions that reach the firmware on every machine that is not the device: all
+// of them act on the simulated unit installed for this process, which is loaded here.
+#include "simulated_platform.h"
+
 #include <cerrno>
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "host_entry.h"
 #include "host_file.h"
-#include "host_text.h"
 #include "platform.h"
 #include "sim_unit.h"
 
@@ -69,16 +69,8 @@ void startSimulatedUnit() {
     sim::installUnit(processUnit.get());
 }
 
-std::vector<std::wstring> wideArguments(int argc, char** argv) {
-    (void)std::setlocale(LC_CTYPE, "");
-    std::vector<std::wstring> arguments;
-    arguments.reserve(static_cast<size_t>(argc));
-    for (int i = 0; i < argc; ++i) arguments.push_back(wideFromBytes(argv[i]));
-    return arguments;
-}
-
-int finishProcess(int status) {
-    (void)std::fflush(stdout);
+int finishSimulatedRun(int status) {
+    (void)finishProcess(status);
     if (processUnit && processUnit->regionsHeld()) sim::fault("a region is still reserved at exit");
     return status;
 }
