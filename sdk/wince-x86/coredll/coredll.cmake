@@ -70,10 +70,10 @@ add_library(coredll SHARED
   # The process's loading of the unit, as on the other builds.
   ${folvane_root}/src/host/platform/host_text.cpp
   ${folvane_root}/src/host/platform/host_entry.cpp
-  ${folvane_root}/src/host/platform/simulated_platform.cpp)
+  ${folvane_root}/src/host/unit/simulated_platform.cpp)
 set_target_properties(coredll PROPERTIES PREFIX "" OUTPUT_NAME coredll)
 target_include_directories(coredll PRIVATE ${folvane_root}/src/device/include ${folvane_root}/src/host/platform
-                                           ${folvane_root}/src/host/sim ${standin}/coredll)
+                                           ${folvane_root}/src/host/sim ${folvane_root}/src/host/unit ${standin}/coredll)
 # Nothing to find beside it but the Windows runtime and kernel.
 target_link_options(coredll PRIVATE -static -static-libgcc -static-libstdc++)
 
