@@ -40,19 +40,15 @@ const char* const kUsage =
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
     "cannot be read or is no unit's, or the arguments are wrong.\n";
 
-// A wrong argument: its message and the usage on standard error, so that the right form is at hand.
-int usageError(const std::string& message) {
-    const std::string text = "FolvaneCheck: error: " + message + "\n\n" + kUsage;
-    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+// An error about the run rather than a file, on standard error; `text` ends in its line feed.
+int runError(const std::string& text) {
+    const std::string line = "FolvaneCheck: error: " + text;
+    (void)std::fwrite(line.data(), 1, line.size(), stderr);
     return kCheckFailed;
 }
 
-// Errors about the run rather than a file, with no usage after them.
-int runError(const std::string& message) {
-    const std::string text = "FolvaneCheck: error: " + message + "\n";
-    (void)std::fwrite(text.data(), 1, text.size(), stderr);
-    return kCheckFailed;
-}
+// A wrong argument: its message and the usage, so that the right form is at hand.
+int usageError(const std::string& message) { return runError(message + "\n\n" + kUsage); }
 
 struct Arguments {
     bool withPlan = false;
@@ -221,8 +217,7 @@ private:
 
 bool checkerOutputWritten() {
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
-    const std::string line = failure("FolvaneCheck: error: cannot write standard output") + "\n";
-    (void)std::fwrite(line.data(), 1, line.size(), stderr);
+    (void)runError(failure("cannot write standard output") + "\n");
     return false;
 }
 
@@ -248,7 +243,7 @@ int runChecker(int argc, const wchar_t* const* argv) {
     NamedFiles files(arguments.files, out);
     // Nothing is checked while a list is missing: a part of a fleet is no fleet.
     if (!files.open(arguments.lists)) return kCheckFailed;
-    if (!files.namesAny()) return runError(std::string(noFile) + " (none in " + files.listNames() + ")");
+    if (!files.namesAny()) return runError(std::string(noFile) + " (none in " + files.listNames() + ")\n");
     if (arguments.golden != nullptr) return checkFleet(arguments.golden, files, arguments.withPlan, out);
     int status = kCheckClean;
     std::wstring file;
