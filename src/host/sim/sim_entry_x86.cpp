@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "call_gate.h"
 #include "firmware_interface.h"
@@ -69,18 +70,18 @@ __asm__(
 
 namespace {
 
+// The trampoline's registers in the order it saves them, as the register block names them.
+constexpr uint32_t RegisterBlock::*kSavedRegisters[] = {&RegisterBlock::eax, &RegisterBlock::ebx, &RegisterBlock::ecx,
+                                                        &RegisterBlock::edx, &RegisterBlock::esi, &RegisterBlock::edi};
+
+static_assert(std::size(kSavedRegisters) == sizeof(TrampolineContext::regs) / sizeof(uint32_t));
+
 void serveFromTrampoline(TrampolineContext* context) {
     RegisterBlock in;
-    in.eax = context->regs[0];
-    in.ebx = context->regs[1];
-    in.ecx = context->regs[2];
-    in.edx = context->regs[3];
-    in.esi = context->regs[4];
-    in.edi = context->regs[5];
+    for (size_t i = 0; i < std::size(kSavedRegisters); ++i) in.*kSavedRegisters[i] = context->regs[i];
     RegisterBlock out;
     sim::currentUnit().serve(in, out);
-    const uint32_t answer[6] = {out.eax, out.ebx, out.ecx, out.edx, out.esi, out.edi};
-    std::memcpy(context->regs, answer, sizeof answer);
+    for (size_t i = 0; i < std::size(kSavedRegisters); ++i) context->regs[i] = out.*kSavedRegisters[i];
     context->carry = out.eflags & kCarryFlag;
 }
 

@@ -203,13 +203,8 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
     } else {
         fields = answerCall(*this, in, answer, stored);
     }
-    out.eax = answer.eax;
-    out.ebx = answer.ebx;
-    out.ecx = answer.ecx;
-    out.edx = answer.edx;
-    out.esi = answer.esi;
-    out.edi = answer.edi;
-    out.eflags = answer.eflags;
+    answer.unused = out.unused;  // the one word of the caller's block that no answer touches
+    out = answer;
     registrations_.clear();
     if (recording_) calls_.push_back({in, out});
 
