@@ -19,7 +19,7 @@ packages=(
   libclang-rt-14-dev            # libFuzzer and the sanitizers of clang, for the fuzz preset
   clang-tidy clang-format cppcheck  # the analysis of scripts/analyze.sh
   python3                       # the JSON parser that reads FolvaneCheck's --json in a test
-  groff-base unzip dpkg-dev     # scripts/package.sh: the manual page, the zip's listing, the .deb's dependencies
+  groff-base unzip dpkg-dev file  # scripts/package.sh: the manual page, the zip's listing, the .deb's dependencies (dpkg-shlibdeps, and file, with which CPack finds the programs)
 )
 
 $run_only && packages=(cmake ninja-build g++)
