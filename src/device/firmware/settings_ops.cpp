@@ -19,39 +19,35 @@ size_t scratchTagLength(const char* scratch) {
     return end != 0 ? static_cast<size_t>(static_cast<const char*>(end) - scratch) : kAssetTagScratchSize;
 }
 
-// Runs an asset-tag call with the scratch buffer in ESI and the mapped ROM window in EDI.
-// Prints the mapping's failure messages; false when the window could not be set up.
-bool callWithRomWindow(const BiosService& service, RegisterBlock& in, RegisterBlock& out, char* scratch) {
-    ReservedRegion window(kRomWindowSize);
-    if (!window.held() || !window.mapRom(kRomWindowPhysical)) return false;
-    in.esi = platform::flatAddress(scratch, kAssetTagScratchSize);
-    in.edi = platform::flatAddress(window.address(), kRomWindowSize);
-    service.callService(in, out);
-    return true;
-}
-
-bool carrySet(const RegisterBlock& out) { return (out.eflags & kCarryFlag) != 0; }
-
-// The line of a failed get or set of `function`, from the firmware's settings table.
-void printFailure(uint8_t function, bool get) {
-    const FirmwareSetting& setting = *firmwareSetting(function);
-    const wchar_t* line = get ? setting.getFailure : setting.setFailure;
-    if (line != 0) platform::consolePrint(line);
-}
-
 bool isPassword(uint8_t function) { return function == kFnAdminPassword || function == kFnUserPassword; }
 
 }  // namespace
+
+bool BiosService::callReporting(Operation operation, uint8_t function, uint8_t subfunction, RegisterBlock& in,
+                                RegisterBlock& out) const {
+    if (call(function, subfunction, in, out)) return true;
+    const FirmwareSetting& setting = *firmwareSetting(function);
+    const wchar_t* line = operation == kGet ? setting.getFailure : setting.setFailure;
+    if (line != 0) platform::consolePrint(line);
+    return false;
+}
+
+bool BiosService::callWithRomWindow(Operation operation, uint8_t subfunction, char* scratch) const {
+    ReservedRegion window(kRomWindowSize);
+    if (!window.held() || !window.mapRom(kRomWindowPhysical)) return false;
+    RegisterBlock in;
+    RegisterBlock out;
+    in.esi = platform::flatAddress(scratch, kAssetTagScratchSize);
+    in.edi = platform::flatAddress(window.address(), kRomWindowSize);
+    return callReporting(operation, kFnAssetTag, subfunction, in, out);
+}
 
 bool BiosService::getChoice(uint8_t function, uint32_t& value) {
     const FirmwareSetting* setting = choiceSetting(function);
     if (available == 0 || setting == 0) return false;
     RegisterBlock in;
     RegisterBlock out;
-    if (!call(function, kSubRead, in, out)) {
-        printFailure(function, true);
-        return false;
-    }
+    if (!callReporting(kGet, function, kSubRead, in, out)) return false;
     value = out.ecx & setting->width;
     return true;
 }
@@ -62,11 +58,7 @@ bool BiosService::setChoice(uint8_t function, uint32_t value) {
     RegisterBlock in;
     RegisterBlock out;
     in.ecx = value & setting->width;
-    if (!call(function, kSubWrite, in, out)) {
-        printFailure(function, false);
-        return false;
-    }
-    return true;
+    return callReporting(kSet, function, kSubWrite, in, out);
 }
 
 bool BiosService::getPasswordState(uint8_t function, uint32_t& present) {
@@ -84,11 +76,7 @@ bool BiosService::setPassword(uint8_t function, const char* text) {
     RegisterBlock out;
     in.ecx = low16(static_cast<uint32_t>(length));
     in.esi = platform::flatAddress(text, length);
-    if (!call(function, length != 0 ? kSubPasswordSet : kSubPasswordClear, in, out)) {
-        printFailure(function, false);
-        return false;
-    }
-    return true;
+    return callReporting(kSet, function, length != 0 ? kSubPasswordSet : kSubPasswordClear, in, out);
 }
 
 bool BiosService::getAdminPasswordState(uint32_t& present) { return getPasswordState(kFnAdminPassword, present); }
@@ -103,15 +91,7 @@ bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
         platform::consolePrint(L"***ERROR*** Not enough memory!\n");
         return false;
     }
-    RegisterBlock in;
-    RegisterBlock out;
-    in.eax = kServiceSelector;
-    in.ebx = static_cast<uint32_t>(kSubAssetTagRead) << 8 | kFnAssetTag;
-    if (!callWithRomWindow(*this, in, out, scratch.data())) return false;
-    if (carrySet(out)) {
-        printFailure(kFnAssetTag, true);
-        return false;
-    }
+    if (!callWithRomWindow(kGet, kSubAssetTagRead, scratch.data())) return false;
     const size_t length = scratchTagLength(scratch.data());
     const size_t room = capacity - 1;
     const size_t copied = length < room ? length : room;
@@ -135,16 +115,7 @@ bool BiosService::setAssetTag(const char* text) {
         end != 0 ? static_cast<size_t>(static_cast<const char*>(end) - text) : kAssetTagScratchSize - 1;
     memcpy(scratch.data(), text, length);
     scratch.data()[length] = '\0';
-    RegisterBlock in;
-    RegisterBlock out;
-    in.eax = kServiceSelector;
-    in.ebx = static_cast<uint32_t>(kSubAssetTagWrite) << 8 | kFnAssetTag;
-    if (!callWithRomWindow(*this, in, out, scratch.data())) return false;
-    if (carrySet(out)) {
-        printFailure(kFnAssetTag, false);
-        return false;
-    }
-    return true;
+    return callWithRomWindow(kSet, kSubAssetTagWrite, scratch.data());
 }
 
 bool BiosService::getBootSequence(BootSequence& buffer) {
@@ -152,11 +123,7 @@ bool BiosService::getBootSequence(BootSequence& buffer) {
     RegisterBlock in;
     RegisterBlock out;
     in.esi = platform::flatAddress(buffer.data(), buffer.size());
-    if (!call(kFnBootSequence, kSubRead, in, out)) {
-        printFailure(kFnBootSequence, true);
-        return false;
-    }
-    return true;
+    return callReporting(kGet, kFnBootSequence, kSubRead, in, out);
 }
 
 bool BiosService::setBootSequence(const BootSequence& buffer) {
@@ -164,11 +131,7 @@ bool BiosService::setBootSequence(const BootSequence& buffer) {
     RegisterBlock in;
     RegisterBlock out;
     in.esi = platform::flatAddress(buffer.data(), buffer.size());
-    if (!call(kFnBootSequence, kSubWrite, in, out)) {
-        printFailure(kFnBootSequence, false);
-        return false;
-    }
-    return true;
+    return callReporting(kSet, kFnBootSequence, kSubWrite, in, out);
 }
 
 bool BiosService::getWakeOnRtc(WakeSetting& value) {
@@ -178,10 +141,7 @@ bool BiosService::getWakeOnRtc(WakeSetting& value) {
     RegisterBlock out;
     // The service stores the minute and the hour into bytes 2 and 3 of the value.
     in.esi = platform::flatAddress(reinterpret_cast<uint8_t*>(&value) + 2, 2);
-    if (!call(kFnWakeOnRtc, kSubRead, in, out)) {
-        printFailure(kFnWakeOnRtc, true);
-        return false;
-    }
+    if (!callReporting(kGet, kFnWakeOnRtc, kSubRead, in, out)) return false;
     value = (value & 0xFFFF0000) | low8(out.ecx);
     return true;
 }
@@ -192,11 +152,7 @@ bool BiosService::setWakeOnRtc(WakeSetting value) {
     RegisterBlock out;
     in.ecx = wakeDays(value);
     in.esi = platform::flatAddress(reinterpret_cast<const uint8_t*>(&value) + 2, 2);
-    if (!call(kFnWakeOnRtc, kSubWrite, in, out)) {
-        printFailure(kFnWakeOnRtc, false);
-        return false;
-    }
-    return true;
+    return callReporting(kSet, kFnWakeOnRtc, kSubWrite, in, out);
 }
 
 // The single choices by name.

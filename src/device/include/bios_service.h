@@ -79,7 +79,17 @@ public:
     bool setS3Support(uint32_t value);
 
 private:
+    // Which of a setting's failure lines a failed call prints.
+    enum Operation { kGet, kSet };
+
     bool call(uint8_t function, uint8_t subfunction, RegisterBlock& in, RegisterBlock& out) const;
+    // A call that, when the service fails it, prints the setting's line for a failed get or set
+    // from the firmware's settings table.
+    bool callReporting(Operation operation, uint8_t function, uint8_t subfunction, RegisterBlock& in,
+                       RegisterBlock& out) const;
+    // An asset-tag call with `scratch` in ESI and the mapped ROM window in EDI, reporting as
+    // callReporting does; the mapping prints its own failures.
+    bool callWithRomWindow(Operation operation, uint8_t subfunction, char* scratch) const;
 
     bool released_;
 
