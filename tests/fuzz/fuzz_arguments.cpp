@@ -179,7 +179,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::setlocale(LC_CTYPE, "C.UTF-8");
     FUZZ_CHECK(chdir(fuzz::scratchDirectory().c_str()) == 0, "cannot enter the scratch directory");
     writeSeed();
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     printBanner();
     banner = console.text();
     FUZZ_CHECK(banner.rfind("Norvik Folvane Utility for CE, Version 2.00.004\n", 0) == 0 &&
@@ -199,7 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sim::ScopedUnit unit("");
     Run run{};
     {
-        sim::ConsoleCapture console;
+        host::ConsoleCapture console;
         run.status = parseCommandLine(static_cast<int>(argv.size()), argv.data());
         run.console = console.text();
     }

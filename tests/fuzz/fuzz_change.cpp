@@ -193,7 +193,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unit.unit().setResponder([&](sim::Unit& u, const RegisterBlock& in, RegisterBlock&) {
         return observe(u, in, received);
     });
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     const int status = changeSettings(widePath.c_str());
     FUZZ_CHECK(status == 0, "W failed on a readable file: " + console.text());
     checkConsole(console.text(), std::string_view(reinterpret_cast<const char*>(data), size));

@@ -317,7 +317,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unit.unit().setResponder([&](sim::Unit& u, const RegisterBlock& in, RegisterBlock& out) {
         return firmware.answer(u, in, out);
     });
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     FUZZ_CHECK(retrieveSettings(nullptr) == 0, "R failed: " + console.text());
     FUZZ_CHECK(!unit.unit().regionsHeld(), "R kept a region reserved");
     const std::vector<Answer>& answers = firmware.answers;

@@ -35,7 +35,7 @@ Outcome change(const std::string& state, const std::string& file) {
     testing_support::writeFile(path, file);
     sim::ScopedUnit unit(state);
     EXPECT_TRUE(unit.ok()) << unit.error();
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     const int status = changeSettings(wide(path).c_str());
     EXPECT_FALSE(unit.unit().regionsHeld());
     std::string text = console.text();
@@ -196,7 +196,7 @@ TEST(Change, CarriageReturnFileGivesTheSameUnit) {
 
 TEST(Change, FailuresOfTheRunItself) {
     sim::ScopedUnit unit("");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     EXPECT_EQ(changeSettings(L"/nonexistent-dir/in.txt"), 1);
     EXPECT_EQ(console.text(), "***ERROR*** Failed to open input file (/nonexistent-dir/in.txt)!\n");
     EXPECT_TRUE(unit.unit().calls().empty());
@@ -309,12 +309,12 @@ TEST(RoundTrip, RetrieveOnOneUnitThenChangeOnAnotherCarriesEverySettingItCan) {
         {
             sim::ScopedUnit unit(state);
             ASSERT_TRUE(unit.ok()) << unit.error() << "\n" << state;
-            sim::ConsoleCapture console;
+            host::ConsoleCapture console;
             ASSERT_EQ(retrieveSettings(wide(path).c_str()), 0);
             first = unit.settings();
         }
         sim::ScopedUnit second("");
-        sim::ConsoleCapture console;
+        host::ConsoleCapture console;
         ASSERT_EQ(changeSettings(wide(path).c_str()), 0);
         const sim::Settings expected = expectedAfterRoundTrip(first, sim::Settings{});
         EXPECT_TRUE(second.settings() == expected) << state << "\n--- file:\n" << testing_support::readFile(path);
@@ -327,11 +327,11 @@ TEST(RoundTrip, FailedReadsLeaveWhatTheFileStillSays) {
     const std::string path = dir.file("unit.txt");
     {
         sim::ScopedUnit unit("fail = getBootSequence getWakeOnRtc getAdminPasswordState getSerialPort getAssetTag");
-        sim::ConsoleCapture console;
+        host::ConsoleCapture console;
         ASSERT_EQ(retrieveSettings(wide(path).c_str()), 0);
     }
     sim::ScopedUnit second("serial_port = 4\nasset_tag = KEEP");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     ASSERT_EQ(changeSettings(wide(path).c_str()), 0);
     // R left the boot order and wake sections out, so W changes neither.
     EXPECT_EQ(second.settings().bootSequence, (std::vector<uint8_t>{2, 5, 6}));

@@ -25,7 +25,7 @@ TEST(CheckAgainstR, TheDefaultUnitsFilePassesWithANoteOnly) {
     TempDir dir;
     const std::string path = dir.file("unit.txt");
     retrieve("", path);
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     EXPECT_EQ(checkSettingsFile(wide(path).c_str(), false), kCheckClean);
     EXPECT_EQ(console.text(),
               path + ":3: note: no entry line under \"Power-On Password\"; W clears the power-on password\n");

@@ -409,7 +409,7 @@ struct ChangeThenRetrieve {
 
 ChangeThenRetrieve changeThenRetrieve(const std::string& state, const std::string& golden, const std::string& after) {
     sim::ScopedUnit unit(state);
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     unit.unit().recordCalls();
     EXPECT_EQ(changeSettings(wide(golden).c_str()), 0);
     ChangeThenRetrieve result;

@@ -72,7 +72,7 @@ inline std::string randomUnit(Rng& rng, bool wellBehaved) {
 inline std::string retrieve(const std::string& state, const std::string& path) {
     sim::ScopedUnit unit(state);
     EXPECT_TRUE(unit.ok()) << unit.error() << "\n" << state;
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     EXPECT_EQ(retrieveSettings(wide(path).c_str()), 0);
     return readFile(path);
 }
@@ -102,7 +102,7 @@ inline Lines splitLines(const std::string& text) {
 // file's name and its colon ("LINE: warning: TEXT", " warning: TEXT" for the file as a whole),
 // then with the plan "LINE: OPERATION ARGUMENT".
 inline Lines printedLines(const CheckReport& report, bool withPlan) {
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     CheckOutput out(false);
     HeldPlan plan;
     for (const Diagnostic& d : report.diagnostics) {
@@ -283,7 +283,7 @@ inline std::string asPlanned(const sim::CallRecord& call, const std::string& log
 
 inline Lines setCallsOfW(const std::string& path, const std::string& state) {
     sim::ScopedUnit unit(state);
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     EXPECT_EQ(changeSettings(wide(path).c_str()), 0);
     Lines calls;
     const auto& records = unit.unit().calls();

@@ -95,7 +95,7 @@ TEST(ServiceConstruction, MessagesAndStateForEveryOutcome) {
     for (const Construction& c : cases) {
         sim::ScopedUnit unit(c.state);
         ASSERT_TRUE(unit.ok()) << unit.error();
-        sim::ConsoleCapture console;
+        host::ConsoleCapture console;
         BiosService service;
         EXPECT_EQ(service.available, c.available ? 1 : 0) << c.state;
         EXPECT_EQ(console.text(), c.console) << c.state;
@@ -112,7 +112,7 @@ TEST(ServiceConstruction, MessagesAndStateForEveryOutcome) {
 
 TEST(ServiceConstruction, EntryIsTheHeadersAddressWithinTheView) {
     sim::ScopedUnit unit("entry_address = 0xF1234");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     BiosService service;
     ASSERT_EQ(service.available, 1);
     EXPECT_EQ(static_cast<const uint8_t*>(service.entry), service.segmentView + 0x1234);
@@ -122,7 +122,7 @@ TEST(ServiceConstruction, EntryIsTheHeadersAddressWithinTheView) {
 
 TEST(ServiceConstruction, SupportCheckRegisterImage) {
     sim::ScopedUnit unit("");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     BiosService service;
     ASSERT_EQ(unit.unit().calls().size(), 1u);
     const RegisterBlock& in = unit.unit().calls()[0].in;
@@ -134,7 +134,7 @@ TEST(ServiceConstruction, SupportCheckRegisterImage) {
 
 TEST(ServiceConstruction, AFailedSupportCheckStillLeavesTheServiceUsable) {
     sim::ScopedUnit unit("fail = checkSupport");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     BiosService service;
     uint32_t port = 0;
     EXPECT_TRUE(service.getSerialPort(port));
@@ -143,7 +143,7 @@ TEST(ServiceConstruction, AFailedSupportCheckStillLeavesTheServiceUsable) {
 
 TEST(ServiceRelease, ReleasesTheViewExactlyOnce) {
     sim::ScopedUnit unit("");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     {
         BiosService service;
         service.release();

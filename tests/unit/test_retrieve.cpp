@@ -38,7 +38,7 @@ struct Outcome {
 Outcome retrieveToConsole(const std::string& state) {
     sim::ScopedUnit unit(state);
     EXPECT_TRUE(unit.ok()) << unit.error();
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     const int status = retrieveSettings(nullptr);
     EXPECT_FALSE(unit.unit().regionsHeld());
     return {status, console.text()};
@@ -81,7 +81,7 @@ TEST(Retrieve, DefaultUnitGivesTheExampleFileOnTheConsole) {
 TEST(Retrieve, DefaultUnitGivesTheExampleFileInAFile) {
     testing_support::TempDir dir;
     sim::ScopedUnit unit("");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     const std::string path = dir.file("unit.txt");
     EXPECT_EQ(retrieveSettings(testing_support::wide(path).c_str()), 0);
     EXPECT_EQ(testing_support::readFile(path), exampleFile());
@@ -251,7 +251,7 @@ TEST(Retrieve, UnavailableServiceKeepsTheOldFile) {
     const std::string path = dir.file("out.txt");
     testing_support::writeFile(path, "old contents\n");
     sim::ScopedUnit unit("header_checksum = invalid");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     EXPECT_EQ(retrieveSettings(testing_support::wide(path).c_str()), 1);
     EXPECT_EQ(console.text(),
               "***ERROR*** Failed to locate BIOS Service (DM) header!\n"
@@ -264,7 +264,7 @@ TEST(Retrieve, UnavailableServiceKeepsTheOldFile) {
 
 TEST(Retrieve, OutputThatCannotBeOpenedStopsBeforeTheService) {
     sim::ScopedUnit unit("");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     EXPECT_EQ(retrieveSettings(L"/nonexistent-dir/unit.txt"), 1);
     EXPECT_EQ(console.text(), "***ERROR*** Failed to open output file (/nonexistent-dir/unit.txt)!\n");
     EXPECT_TRUE(unit.unit().calls().empty());
@@ -277,7 +277,7 @@ TEST(Retrieve, OutputThatCannotBeOpenedStopsBeforeTheService) {
 
 TEST(Retrieve, WriteErrorIsReportedNotSuccess) {
     sim::ScopedUnit unit("");
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     EXPECT_EQ(retrieveSettings(L"/dev/full"), 1);
     EXPECT_EQ(console.text(), std::string(kVersion) + "***ERROR*** Failed to write output file (/dev/full)!\n");
     EXPECT_FALSE(unit.unit().regionsHeld());
@@ -342,7 +342,7 @@ TEST(RetrieveReplacement, ReplacesTheFileWholeKeepingItsModeAndItsLink) {
     testing_support::writeFile(target + ".new", "left over by a power loss\n");
     {
         sim::ScopedUnit unit("");
-        sim::ConsoleCapture console;
+        host::ConsoleCapture console;
         EXPECT_EQ(retrieveSettings(testing_support::wide(link).c_str()), 0);
         EXPECT_EQ(console.text(), kVersion);
     }
@@ -370,7 +370,7 @@ TEST(RetrieveReplacement, ALinkAtTheOldFixedNameIsLeftAlone) {
                   0);
         {
             sim::ScopedUnit unit("");
-            sim::ConsoleCapture console;
+            host::ConsoleCapture console;
             EXPECT_EQ(retrieveSettings(testing_support::wide(target).c_str()), 0) << symbolic;
         }
         EXPECT_EQ(testing_support::readFile(other), "Numlock\n\t*On\n") << symbolic;
@@ -390,7 +390,7 @@ TEST(RetrieveReplacement, AReplacedFileKeepsItsOwnerGroupAndMode) {
     ASSERT_EQ(chmod(target.c_str(), 0444), 0);
     {
         sim::ScopedUnit unit("");
-        sim::ConsoleCapture console;
+        host::ConsoleCapture console;
         EXPECT_EQ(retrieveSettings(testing_support::wide(target).c_str()), 0);
     }
     EXPECT_EQ(testing_support::readFile(target), exampleFile());
@@ -414,7 +414,7 @@ TEST(RetrieveReplacement, AWriteErrorPartWayLeavesTheOldFileAndNoNewOne) {
         },
         [&] {
             sim::ScopedUnit unit("");
-            sim::ConsoleCapture console;
+            host::ConsoleCapture console;
             const int status = retrieveSettings(testing_support::wide(path).c_str());
             const bool message =
                 console.text() == std::string(kVersion) + "***ERROR*** Failed to write output file (" + path + ")!\n";

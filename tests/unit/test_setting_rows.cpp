@@ -82,7 +82,7 @@ TEST(SettingRows, OnlyTheSettingsFunctionsHaveRowsAndOnlySingleChoicesAWidth) {
 TEST(SettingRows, ANumberWithoutItsRowMakesNoCall) {
     sim::ScopedUnit unit;
     ASSERT_TRUE(unit.ok()) << unit.error();
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     BiosService service;
     console.clear();
     const size_t before = unit.unit().calls().size();

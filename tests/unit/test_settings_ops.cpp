@@ -29,7 +29,7 @@ struct Fixture {
     size_t callsMade() { return unit.unit().calls().size() - first; }
 
     sim::ScopedUnit unit;
-    sim::ConsoleCapture console;
+    host::ConsoleCapture console;
     std::unique_ptr<BiosService> service;
     size_t first = 0;
 };

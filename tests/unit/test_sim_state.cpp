@@ -220,7 +220,7 @@ TEST(ProgramFaults, DeviceWouldPunishThese) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto inUnit = [](auto action) {
         sim::ScopedUnit unit("");
-        sim::ConsoleCapture console;
+        host::ConsoleCapture console;
         action();
     };
     const auto faulted = ::testing::ExitedWithCode(3);
@@ -310,7 +310,7 @@ TEST(ProgramFaults, ACallBesideTheEntryEndsInAFault) {
         EXPECT_EXIT(
             {
                 sim::ScopedUnit unit("");
-                sim::ConsoleCapture console;
+                host::ConsoleCapture console;
                 BiosService service;
                 RegisterBlock in;
                 RegisterBlock out;

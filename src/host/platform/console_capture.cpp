@@ -1,9 +1,9 @@
 // The host console's capture for tests, apart from the console itself, which programs link alone.
 #include "console_capture.h"
 
-namespace sim {
+namespace host {
 
-ConsoleCapture::ConsoleCapture() : previous_(host::consoleCapture) { host::consoleCapture = &text_; }
-ConsoleCapture::~ConsoleCapture() { host::consoleCapture = previous_; }
+ConsoleCapture::ConsoleCapture() : previous_(consoleCapture) { consoleCapture = &text_; }
+ConsoleCapture::~ConsoleCapture() { consoleCapture = previous_; }
 
-}  // namespace sim
+}  // namespace host

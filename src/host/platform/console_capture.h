@@ -8,10 +8,6 @@ namespace host {
 // Where the console's output goes instead of standard output; null while nothing captures it.
 extern std::string* consoleCapture;
 
-}  // namespace host
-
-namespace sim {
-
 class ConsoleCapture {
 public:
     ConsoleCapture();
@@ -26,4 +22,4 @@ private:
     std::string* previous_;
 };
 
-}  // namespace sim
+}  // namespace host
