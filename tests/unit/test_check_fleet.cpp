@@ -13,6 +13,7 @@
 #include "check_fleet.h"
 #include "check_output.h"
 #include "console_capture.h"
+#include "path_list.h"
 #include "sim_scoped_unit.h"
 #include "test_check_support.h"
 

@@ -15,6 +15,7 @@
 #include "check_fleet.h"
 #include "check_output.h"
 #include "host_text.h"
+#include "path_list.h"
 #include "platform.h"
 
 namespace {

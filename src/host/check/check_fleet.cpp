@@ -3,7 +3,6 @@
 #include "check_fleet.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <string_view>
 
@@ -243,32 +242,6 @@ UnitFile readUnitFile(FILE* file) {
     unit.settings = reader.settings();
     unit.holdsAlwaysWrittenSection = reader.holdsAlwaysWrittenSection();
     return unit;
-}
-
-PathList::Entry PathList::next(std::string& path) {
-    for (;;) {
-        path.clear();
-        bool zeroByte = false;
-        bool anything = false;
-        int c = 0;
-        errno = 0;
-        while ((c = std::getc(file_)) != EOF && c != '\n') {
-            anything = true;
-            if (c == '\0') zeroByte = true;
-            // One byte beyond the longest path and its carriage return tells a line too long.
-            if (path.size() <= kLongestPath + 1) path += static_cast<char>(c);
-        }
-        if (c == EOF && std::ferror(file_) != 0) {
-            error_ = errno != 0 ? errno : EIO;
-            return Entry::ReadFailed;
-        }
-        if (c == EOF && !anything) return Entry::End;
-        ++line_;
-        if (!path.empty() && path.back() == '\r') path.pop_back();
-        if (zeroByte) return Entry::ZeroByte;
-        if (path.size() > kLongestPath) return Entry::TooLong;
-        if (path.find_first_not_of(" \t") != std::string::npos) return Entry::Path;
-    }
 }
 
 std::string Difference::shownOld() const { return shown(*section, oldValue); }
