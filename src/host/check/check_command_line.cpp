@@ -272,14 +272,21 @@ public:
         if (effect_ != nullptr) effect_->apply(call);
     }
 
-    // Reads the open file through the checker, then prints the plan. False when the plan could
-    // not be kept whole (reported).
-    bool check(FILE* file, const CheckOptions& options, CheckSummary& summary) {
+    // Opens the file and reads it through the checker, then prints the plan. False when the
+    // file cannot be opened (reported); `planWhole` false when the plan could not be kept whole
+    // (reported).
+    bool check(const CheckOptions& options, CheckSummary& summary, bool& planWhole) {
+        FILE* file = platform::openFile(path_, "rt");
+        if (file == nullptr) {
+            out_.fileError(path_, failure("cannot open the file"));
+            return false;
+        }
         summary = checkDataFile(file, *this, options);
-        std::string failure;
-        if (plan_.print(path_, out_, failure)) return true;
-        out_.fileError(path_, failure);
-        return false;
+        (void)std::fclose(file);
+        std::string planFailure;
+        planWhole = plan_.print(path_, out_, planFailure);
+        if (!planWhole) out_.fileError(path_, planFailure);
+        return true;
     }
 
 private:
@@ -293,16 +300,10 @@ private:
 }  // namespace
 
 int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out) {
-    FILE* file = platform::openFile(path, "rt");
-    if (file == nullptr) {
-        out.fileError(path, failure("cannot open the file"));
-        return kCheckFailed;
-    }
     FileReport report(path, out, withPlan);
     CheckSummary summary;
-    const bool planWhole = report.check(file, {}, summary);
-    (void)std::fclose(file);
-    if (!summary.wholeFileRead || !planWhole) return kCheckFailed;
+    bool planWhole = false;
+    if (!report.check({}, summary, planWhole) || !summary.wholeFileRead || !planWhole) return kCheckFailed;
     return summary.hasWarning ? kCheckWarnings : kCheckClean;
 }
 
@@ -340,21 +341,15 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
 }  // namespace
 
 int checkFleet(const wchar_t* golden, FileNames& units, bool withPlan, CheckOutput& out) {
-    FILE* file = platform::openFile(golden, "rt");
-    if (file == nullptr) {
-        out.fileError(golden, failure("cannot open the file"));
-        return kCheckFailed;
-    }
     CheckOptions options;
     options.golden = true;
     // Of the golden file, only what it does to a unit is kept: the last call of each setting.
     GoldenEffect effect;
     FileReport report(golden, out, withPlan, &effect);
     CheckSummary summary;
-    const bool planWhole = report.check(file, options, summary);
-    (void)std::fclose(file);
+    bool planWhole = false;
     // W stops where it cannot read on; no unit is compared with a part of the file.
-    if (!summary.wholeFileRead) return kCheckFailed;
+    if (!report.check(options, summary, planWhole) || !summary.wholeFileRead) return kCheckFailed;
     FleetCounts counts;
     std::wstring unit;
     while (units.next(unit)) {
