@@ -1,5 +1,6 @@
 // The owner of a scratch buffer from the platform's heap, which a settings operation hands the
-// firmware; it frees the buffer when it goes.
+// firmware; it frees the buffer when it goes. Like the reserved regions, it says so itself when
+// it cannot be had.
 #pragma once
 
 #include "fixed_width.h"
@@ -7,7 +8,9 @@
 
 class ScratchBuffer {
 public:
-    explicit ScratchBuffer(size_t size) : data_(static_cast<char*>(platform::allocateScratch(size))) {}
+    explicit ScratchBuffer(size_t size) : data_(static_cast<char*>(platform::allocateScratch(size))) {
+        if (data_ == 0) platform::consolePrint(L"***ERROR*** Not enough memory!\n");
+    }
     ~ScratchBuffer() {
         if (data_ != 0) platform::freeScratch(data_);
     }

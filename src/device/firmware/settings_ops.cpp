@@ -87,10 +87,7 @@ bool BiosService::setUserPassword(const char* text) { return setPassword(kFnUser
 bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
     if (available == 0 || capacity == 0) return false;
     ScratchBuffer scratch(kAssetTagScratchSize);
-    if (!scratch.held()) {
-        platform::consolePrint(L"***ERROR*** Not enough memory!\n");
-        return false;
-    }
+    if (!scratch.held()) return false;
     if (!callWithRomWindow(kGet, kSubAssetTagRead, scratch.data())) return false;
     const size_t length = scratchTagLength(scratch.data());
     const size_t room = capacity - 1;
@@ -105,10 +102,7 @@ bool BiosService::getAssetTag(char* buffer, uint32_t& capacity) {
 bool BiosService::setAssetTag(const char* text) {
     if (available == 0) return false;
     ScratchBuffer scratch(kAssetTagScratchSize);
-    if (!scratch.held()) {
-        platform::consolePrint(L"***ERROR*** Not enough memory!\n");
-        return false;
-    }
+    if (!scratch.held()) return false;
     // The buffer holds at most 65535 characters and the terminator.
     const void* end = memchr(text, 0, kAssetTagScratchSize - 1);
     const size_t length =
