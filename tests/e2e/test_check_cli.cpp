@@ -311,6 +311,22 @@ TEST(CheckCommandLine, TheReadmesFleet) {
               "units/desk-c.txt: matches golden.txt\n"
               "2 of 3 units differ from golden.txt (5 settings)\n");
     EXPECT_EQ(before.status, 1);
+    // The README's JSON Lines records of the same run.
+    std::vector<std::string> json = fleet;
+    json.insert(json.begin(), "--json");
+    const std::string records = check(json, dir.file("")).out;
+    for (const char* record :
+         {"{\"file\":\"units/desk-a.txt\",\"line\":null,\"kind\":\"change\",\"section\":\"Boot Order\",\"message\":\"Boot "
+          "Order: LAN, Hard Disk -> Hard Disk, USB, LAN\",\"unit\":\"units/desk-a.txt\",\"golden\":\"golden.txt\","
+          "\"golden_line\":27,\"old\":\"LAN, Hard Disk\",\"new\":\"Hard Disk, USB, LAN\"}\n",
+          "{\"file\":\"units/desk-a.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"differs from "
+          "golden.txt (2 settings)\",\"unit\":\"units/desk-a.txt\",\"golden\":\"golden.txt\",\"status\":\"differs\","
+          "\"settings\":2}\n",
+          "{\"file\":null,\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"2 of 3 units differ from "
+          "golden.txt (5 settings)\",\"format\":2,\"golden\":\"golden.txt\",\"units\":3,\"differing\":2,\"settings\":5,"
+          "\"unreadable\":0}\n"}) {
+        EXPECT_NE(records.find(record), std::string::npos) << record << records;
+    }
 
     for (const auto& [desk, state] : desks) {
         folvane(desk, "W", "golden.txt");
