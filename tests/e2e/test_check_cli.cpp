@@ -209,9 +209,11 @@ TEST(CheckCommandLine, UnitsFromListsAndQuiet) {
         {{"--quiet", "--plan", "clean.txt"}, "", wrong("--plan and --quiet exclude each other"), 2},
         {with({"--quiet", "--json", "same.txt", "missing.txt"}),
          "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
-         "file (No such file or directory)\",\"code\":\"cannot-open\",\"unit\":\"missing.txt\",\"golden\":\"golden.txt\"}\n"
+         "file (No such file or "
+         "directory)\",\"code\":\"cannot-open\",\"unit\":\"missing.txt\",\"golden\":\"golden.txt\"}\n"
          "{\"file\":null,\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"0 of 1 units "
-         "differ from golden.txt (0 settings); 1 could not be read\",\"format\":2,\"golden\":\"golden.txt\",\"units\":1,"
+         "differ from golden.txt (0 settings); 1 could not be "
+         "read\",\"format\":2,\"golden\":\"golden.txt\",\"units\":1,"
          "\"differing\":0,\"settings\":0,\"unreadable\":1}\n",
          "", 2},
     };
@@ -316,7 +318,8 @@ TEST(CheckCommandLine, TheReadmesFleet) {
     json.insert(json.begin(), "--json");
     const std::string records = check(json, dir.file("")).out;
     for (const char* record :
-         {"{\"file\":\"units/desk-a.txt\",\"line\":null,\"kind\":\"change\",\"section\":\"Boot Order\",\"message\":\"Boot "
+         {"{\"file\":\"units/desk-a.txt\",\"line\":null,\"kind\":\"change\",\"section\":\"Boot "
+          "Order\",\"message\":\"Boot "
           "Order: LAN, Hard Disk -> Hard Disk, USB, LAN\",\"unit\":\"units/desk-a.txt\",\"golden\":\"golden.txt\","
           "\"golden_line\":27,\"old\":\"LAN, Hard Disk\",\"new\":\"Hard Disk, USB, LAN\"}\n",
           "{\"file\":\"units/desk-a.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"differs from "
@@ -406,7 +409,8 @@ TEST(CheckCommandLine, BothFormsOfAnOptionsArgument) {
         {{"--against=golden.txt", "--units-from=-", "same.txt"}, wholeFleet, "", 1, "same.txt\noff.txt\n"},
         {{"--against=golden.txt", "--", "--units-from=list.txt"},
          "0 of 0 units differ from golden.txt (0 settings); 1 could not be read\n",
-         "--units-from=list.txt: error: cannot open the file (No such file or directory)\n", 2},
+         "--units-from=list.txt: error: cannot open the file (No such file or directory)\n",
+         2},
     };
     runCases(cases);
 }
@@ -418,17 +422,24 @@ TEST(CheckCommandLine, NullSeparatedLists) {
     const std::string tooLong(4096, 'a');
     const ArgumentCase cases[] = {
         {{"--null", "--against", "golden.txt", "--units-from", "-"},
-         kSame + off + "1 of 2 units differ from golden.txt (1 setting)\n", "", 1,
+         kSame + off + "1 of 2 units differ from golden.txt (1 setting)\n",
+         "",
+         1,
          std::string("\0same.txt\0\0off.txt", 18)},
         {{"-0", "--units-from=-"}, kWarning, "", 1, std::string("clean.txt\0warn.txt\0", 19)},
         // Without --null the same list is one line with zero bytes.
-        {{"--units-from=-", "clean.txt"}, "", "standard input:1: error: zero byte in the line, which no path holds; skipped\n",
-         2, std::string("clean.txt\0warn.txt\0", 19)},
-        {{"-0", "--units-from=-"}, "",
+        {{"--units-from=-", "clean.txt"},
+         "",
+         "standard input:1: error: zero byte in the line, which no path holds; skipped\n",
+         2,
+         std::string("clean.txt\0warn.txt\0", 19)},
+        {{"-0", "--units-from=-"},
+         "",
          "\"same.txt\\r\": error: cannot open the file (No such file or directory)\n"
          "\"same.txt\\n\": error: cannot open the file (No such file or directory)\n"
          "standard input:3: error: path longer than 4095 bytes, which no path is; skipped\n",
-         2, std::string("same.txt\r\0same.txt\n\0", 20) + tooLong},
+         2,
+         std::string("same.txt\r\0same.txt\n\0", 20) + tooLong},
     };
     runCases(cases);
 
@@ -497,47 +508,69 @@ TEST(CheckCommandLine, JsonLinesFormatTwo) {
         {{"--json", "--against", "golden.txt", "same.txt", "off.txt", "missing.txt"},
          "{\"file\":\"same.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"matches golden.txt\","
          "\"unit\":\"same.txt\",\"golden\":\"golden.txt\",\"status\":\"match\",\"settings\":0}\n"
-         "{\"file\":\"off.txt\",\"line\":null,\"kind\":\"change\",\"section\":\"Numlock\",\"message\":\"Numlock: Off -> "
+         "{\"file\":\"off.txt\",\"line\":null,\"kind\":\"change\",\"section\":\"Numlock\",\"message\":\"Numlock: Off "
+         "-> "
          "On\",\"unit\":\"off.txt\",\"golden\":\"golden.txt\",\"golden_line\":2,\"old\":\"Off\",\"new\":\"On\"}\n"
          "{\"file\":\"off.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"differs from golden.txt "
          "(1 setting)\",\"unit\":\"off.txt\",\"golden\":\"golden.txt\",\"status\":\"differs\",\"settings\":1}\n"
-         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the file "
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
          "(No such file or directory)\",\"code\":\"cannot-open\",\"unit\":\"missing.txt\",\"golden\":\"golden.txt\"}\n"
          "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"not compared with "
          "golden.txt\",\"unit\":\"missing.txt\",\"golden\":\"golden.txt\",\"status\":\"unreadable\",\"settings\":0}\n"
-         "{" + summaryKeys + "\"1 of 2 units differ from golden.txt (1 setting); 1 could not be read\",\"format\":2,"
-         "\"golden\":\"golden.txt\",\"units\":2,\"differing\":1,\"settings\":1,\"unreadable\":1}\n",
-         "", 2},
+         "{" +
+             summaryKeys +
+             "\"1 of 2 units differ from golden.txt (1 setting); 1 could not be read\",\"format\":2,"
+             "\"golden\":\"golden.txt\",\"units\":2,\"differing\":1,\"settings\":1,\"unreadable\":1}\n",
+         "",
+         2},
         {{"--json", "clean.txt", "warn.txt", "missing.txt"},
          "{\"file\":\"warn.txt\",\"line\":1,\"kind\":\"warning\",\"section\":null,\"message\":\"header \\\"Numlok\\\" "
          "names no section; W skips it and its entry lines (did you mean \\\"Numlock\\\"?)\"}\n"
-         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the file "
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
          "(No such file or directory)\",\"code\":\"cannot-open\"}\n"
-         "{" + summaryKeys + "\"3 files checked: 1 with warnings, 1 with errors\",\"format\":2,\"files\":3,"
-         "\"with_warnings\":1,\"with_errors\":1}\n",
-         "", 2},
+         "{" +
+             summaryKeys +
+             "\"3 files checked: 1 with warnings, 1 with errors\",\"format\":2,\"files\":3,"
+             "\"with_warnings\":1,\"with_errors\":1}\n",
+         "",
+         2},
         // A run that ends before any file is checked still ends with its summary.
         {{"--json", "--units-from", "missing.txt", "clean.txt"},
-         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the list "
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "list "
          "of files (No such file or directory)\",\"code\":\"list-cannot-open\"}\n"
-         "{" + summaryKeys + "\"0 files checked: 0 with warnings, 0 with errors\",\"format\":2,\"files\":0,"
-         "\"with_warnings\":0,\"with_errors\":0}\n",
-         "", 2},
+         "{" +
+             summaryKeys +
+             "\"0 files checked: 0 with warnings, 0 with errors\",\"format\":2,\"files\":0,"
+             "\"with_warnings\":0,\"with_errors\":0}\n",
+         "",
+         2},
         {{"--json", "--quiet", "--against", "missing.txt", "same.txt"},
-         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the file "
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
          "(No such file or directory)\",\"code\":\"cannot-open\"}\n"
-         "{" + summaryKeys + "\"0 of 0 units differ from missing.txt (0 settings)\",\"format\":2,"
-         "\"golden\":\"missing.txt\",\"units\":0,\"differing\":0,\"settings\":0,\"unreadable\":0}\n",
-         "", 2},
+         "{" +
+             summaryKeys +
+             "\"0 of 0 units differ from missing.txt (0 settings)\",\"format\":2,"
+             "\"golden\":\"missing.txt\",\"units\":0,\"differing\":0,\"settings\":0,\"unreadable\":0}\n",
+         "",
+         2},
         // A name that is not UTF-8: its bytes escaped, and the bytes themselves.
         {{"--json", "-0", "--units-from", "-"},
-         "{\"file\":\"a\\u00e9\\n\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the file "
+         "{\"file\":\"a\\u00e9\\n\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
          "(No such file or directory)\",\"code\":\"cannot-open\",\"file_bytes_hex\":\"61E90A\"}\n"
          "{\"file\":\"standard input\",\"line\":2,\"kind\":\"error\",\"section\":null,\"message\":\"path longer than "
          "4095 bytes, which no path is; skipped\",\"code\":\"list-line\"}\n"
-         "{" + summaryKeys + "\"1 file checked: 0 with warnings, 1 with errors\",\"format\":2,\"files\":1,"
-         "\"with_warnings\":0,\"with_errors\":1}\n",
-         "", 2, std::string("a\xE9\n", 3) + '\0' + std::string(5000, 'x')},
+         "{" +
+             summaryKeys +
+             "\"1 file checked: 0 with warnings, 1 with errors\",\"format\":2,\"files\":1,"
+             "\"with_warnings\":0,\"with_errors\":1}\n",
+         "",
+         2,
+         std::string("a\xE9\n", 3) + '\0' + std::string(5000, 'x')},
     };
     runCases(cases);
 }

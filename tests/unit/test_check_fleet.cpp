@@ -184,7 +184,7 @@ TEST(PathList, ZeroSeparated) {
     const std::string longest(PathList::kLongestPath, 'a');
     const std::pair<std::string, Lines> cases[] = {
         {std::string("a\r\0\0b\nc\0", 8), {"1: a\r", "3: b\nc"}},  // an empty record is passed over
-        {std::string(" \t\0last", 8), {"1:  \t", "2: last"}},       // no zero byte after the last
+        {std::string(" \t\0last", 8), {"1:  \t", "2: last"}},      // no zero byte after the last
         {longest + '\0' + longest + "a", {"1: " + longest, "2: too long"}},
         {std::string("\0\0", 2), {}},
     };
@@ -335,8 +335,8 @@ TEST(CheckOutput, FileNamesAreShownExactly) {
         {"a\tb\nc\rd", "\"a\\tb\\nc\\rd\""},
         {"q\"b\\", "\"q\\\"b\\\\\""},
         {std::string("z\0\x1B\x7F", 4), "\"z\\x00\\x1B\\x7F\""},
-        {"nel\xC2\x85", "\"nel\\xC2\\x85\""},                                   // a control character beyond ASCII
-        {"caf\xE9 \xC3\xA9", "\"caf\\xE9 \xC3\xA9\""},                            // UTF-8 kept beside a stray byte
+        {"nel\xC2\x85", "\"nel\\xC2\\x85\""},           // a control character beyond ASCII
+        {"caf\xE9 \xC3\xA9", "\"caf\\xE9 \xC3\xA9\""},  // UTF-8 kept beside a stray byte
         {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "\"\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80\""},  // no UTF-8
         {"cut\xE2\x82", "\"cut\\xE2\\x82\""},
     };

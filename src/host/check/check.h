@@ -37,7 +37,7 @@ struct Diagnostic {
     size_t line = 0;  // 0 for the file as a whole
     Kind kind = Kind::Warning;
     std::string text;
-    const Section* section = nullptr;  // the section whose lines it is about, if any
+    const Section* section = nullptr;        // the section whose lines it is about, if any
     ErrorCode code = ErrorCode::CannotRead;  // an error's code; each error sets its own
 };
 

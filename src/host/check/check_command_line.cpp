@@ -15,10 +15,10 @@
 #include "check.h"
 #include "check_fleet.h"
 #include "check_output.h"
-#include "spelling.h"
 #include "host_text.h"
 #include "path_list.h"
 #include "platform.h"
+#include "spelling.h"
 
 namespace {
 
@@ -48,8 +48,7 @@ const CheckerOption kOptions[] = {
     {OptionId::UnitsFrom, "--units-from", nullptr, "LIST",
      "takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
      "those on the command line; LIST - is standard input"},
-    {OptionId::Null, "--null", "-0", nullptr,
-     "the paths in each LIST end in a zero byte instead (find -print0)"},
+    {OptionId::Null, "--null", "-0", nullptr, "the paths in each LIST end in a zero byte instead (find -print0)"},
     {OptionId::Quiet, "--quiet", nullptr, nullptr, "prints nothing but errors and, with --against, the summary"},
     {OptionId::Json, "--json", nullptr, nullptr, "prints each line as a JSON object of its own (JSON Lines)"},
     {OptionId::Help, "--help", "-h", nullptr, "prints this text"},

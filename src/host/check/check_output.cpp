@@ -8,8 +8,8 @@
 #include <type_traits>
 
 #include "host_text.h"
-#include "text_format.h"
 #include "platform.h"
+#include "text_format.h"
 
 namespace {
 
@@ -111,9 +111,7 @@ public:
     // A JSON string already escaped, without its quotes.
     JsonObject& escaped(const char* key, const std::string& value) { return member(key, "\"" + value + "\""); }
     JsonObject& number(const char* key, size_t value) { return member(key, std::to_string(value)); }
-    JsonObject& line(const char* key, size_t value) {
-        return member(key, value == 0 ? "null" : std::to_string(value));
-    }
+    JsonObject& line(const char* key, size_t value) { return member(key, value == 0 ? "null" : std::to_string(value)); }
     // A line number; 0, the file as a whole, is null.
     JsonObject& line(size_t value) { return line("line", value); }
     JsonObject& section(const Section* section) {
@@ -311,7 +309,9 @@ void CheckOutput::fileError(const wchar_t* file, ErrorCode code, const std::stri
 }
 
 void CheckOutput::lineError(const wchar_t* file, size_t line, ErrorCode code, const std::string& text) {
-    if (json_) return toStandardOutput(jsonObject(file, line, "error", nullptr, text).text("code", errorCodeName(code)).close());
+    if (json_)
+        return toStandardOutput(
+            jsonObject(file, line, "error", nullptr, text).text("code", errorCodeName(code)).close());
     toStandardError(shown(file) + (line == 0 ? "" : ":" + std::to_string(line)) + ": error: " + text);
 }
 
@@ -328,16 +328,17 @@ void CheckOutput::difference(const wchar_t* unit, const wchar_t* golden, const D
 void CheckOutput::unitDone(const wchar_t* unit, const wchar_t* golden, UnitStatus status, size_t settings) {
     if (quiet_) return;
     if (!json_) {
-        if (status == UnitStatus::Match) toStandardOutput(matchLine(shownFileName(host::bytesFromWide(unit)), shown(golden)));
+        if (status == UnitStatus::Match)
+            toStandardOutput(matchLine(shownFileName(host::bytesFromWide(unit)), shown(golden)));
         return;
     }
     // The golden file's name by its characters, as in "golden".
     const char* const statusName[] = {"match", "differs", "unreadable"};
     const std::string name = jsonNameChars(golden);
-    const std::string message = status == UnitStatus::Match     ? kMatches + name
-                                : status == UnitStatus::Differs ? "differs from " + name + " (" +
-                                                                      settingsText(settings) + ")"
-                                                                : "not compared with " + name;
+    const std::string message = status == UnitStatus::Match ? kMatches + name
+                                : status == UnitStatus::Differs
+                                    ? "differs from " + name + " (" + settingsText(settings) + ")"
+                                    : "not compared with " + name;
     JsonObject object = jsonObjectEscaped(unit, "unit", message);
     object.name("unit", unit).name("golden", golden).text("status", statusName[static_cast<int>(status)]);
     toStandardOutput(object.number("settings", settings).close());
@@ -346,7 +347,8 @@ void CheckOutput::unitDone(const wchar_t* unit, const wchar_t* golden, UnitStatu
 void CheckOutput::summary(const wchar_t* golden, const FleetCounts& counts) {
     if (!json_) return toStandardOutput(summaryLine(shown(golden), counts));
     // The golden file's name by its characters, as in "golden".
-    const std::string message = jsonChars(summaryBefore(counts)) + jsonNameChars(golden) + jsonChars(summaryAfter(counts));
+    const std::string message =
+        jsonChars(summaryBefore(counts)) + jsonNameChars(golden) + jsonChars(summaryAfter(counts));
     JsonObject object = jsonObjectEscaped(nullptr, "summary", message);
     object.number("format", kJsonFormat).name("golden", golden).number("units", counts.units);
     object.number("differing", counts.differing).number("settings", counts.settings);
@@ -360,7 +362,8 @@ void CheckOutput::summary(const FileCounts& counts) {
                                 std::to_string(counts.withErrors) + " with errors";
     JsonObject object = jsonObject(nullptr, 0, "summary", nullptr, message);
     object.number("format", kJsonFormat).number("files", counts.files);
-    toStandardOutput(object.number("with_warnings", counts.withWarnings).number("with_errors", counts.withErrors).close());
+    toStandardOutput(
+        object.number("with_warnings", counts.withWarnings).number("with_errors", counts.withErrors).close());
 }
 
 HeldPlan::~HeldPlan() {

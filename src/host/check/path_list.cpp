@@ -10,7 +10,7 @@ PathList::Entry PathList::next(std::string& path) {
         bool anything = false;
         int c = 0;
         errno = 0;
-        const int end = zeroSeparated_ ? '\0' : '\n';
+        const int end = zeroSeparated_ ? 0x00 : 0x0A;  // the zero byte, or the line feed
         while ((c = std::getc(file_)) != EOF && c != end) {
             anything = true;
             if (c == '\0') zeroByte = true;
