@@ -1,6 +1,5 @@
-// FolvaneCheck's command line: "--plan", "--quiet", "--json", "--against GOLDEN", "--units-from
-// LIST", "--help", "--version", "--" and the data files, in any order; each file opened, checked
-// or compared, and its report printed.
+// FolvaneCheck's command line: the options of one table (which the usage shows too) and the
+// data files, in any order; each file opened, checked or compared, and its report printed.
 #include "check_command_line.h"
 
 #include <algorithm>

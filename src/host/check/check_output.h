@@ -1,5 +1,5 @@
-// FolvaneCheck's output: each diagnostic, plan line, unit's difference and the fleet's summary,
-// as a text line or as a JSON object of its own (JSON Lines). What is about the program's own
+// FolvaneCheck's output: each diagnostic, plan line, unit's difference, unit and summary, as a
+// text line or as a JSON object of its own (JSON Lines, format 2). What is about the program's own
 // run (a file that cannot be read) goes to standard error as text, and with the rest as JSON.
 #pragma once
 
