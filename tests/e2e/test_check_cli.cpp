@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../unit/test_support.h"
@@ -28,13 +29,15 @@ const std::string kUsage =
     "                    GOLDEN, and at the end N of M units differ from GOLDEN (K settings)\n"
     "  --units-from LIST takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
     "                    those on the command line; LIST - is standard input\n"
+    "  --null, -0        the paths in each LIST end in a zero byte instead (find -print0)\n"
     "  --quiet           prints nothing but errors and, with --against, the summary\n"
     "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
-    "  --help            prints this text\n"
+    "  --help, -h        prints this text\n"
     "  --version         prints the version of FolvaneCheck\n"
     "  --                takes every later argument as a file\n\n"
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-    "cannot be read or is no unit's, or the arguments are wrong.\n";
+    "cannot be read or is no unit's, a list of files fails, no file is named, or the arguments\n"
+    "are wrong.\n";
 
 const std::string kSetsNothing = "empty.txt: warning: no section that W knows; W sets nothing from this file\n";
 const std::string kMissing = "missing.txt: error: cannot open the file (No such file or directory)\n";
@@ -55,7 +58,10 @@ struct ArgumentCase {
     std::string input = "";  // standard input
 };
 
-std::string wrong(const std::string& message) { return "FolvaneCheck: error: " + message + "\n\n" + kUsage; }
+// A wrong argument: two lines on standard error, whatever it is.
+std::string wrong(const std::string& problem) {
+    return "FolvaneCheck: " + problem + "\nTry 'FolvaneCheck --help' for more information.\n";
+}
 
 const std::string kSame = "same.txt: matches golden.txt\n";
 std::string noUnit(const std::string& file) {
@@ -66,8 +72,8 @@ std::string noUnit(const std::string& file) {
 const char* const kUnitNumlockOff = "Numlock\n\t*Off\n\tOn\n";
 
 // Runs each case with its standard input, in a folder of small data files and lists.
-template <size_t N>
-void runCases(const ArgumentCase (&cases)[N]) {
+template <typename Cases>
+void runCases(const Cases& cases) {
     for (const ArgumentCase& c : cases) {
         TempDir dir;
         writeFile(dir.file("clean.txt"), "Numlock\n\t*On\n");
@@ -100,7 +106,7 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
         {{"--against", "--help"}, "", wrong("no unit's file named"), 2},  // the golden file "--help"
         {{}, "", wrong("no data file named"), 2},
         {{"--plan"}, "", wrong("no data file named"), 2},
-        {{"--bogus", "clean.txt"}, "", wrong("unknown option (--bogus)"), 2},
+        {{"--bogus", "clean.txt"}, "", wrong("unknown option '--bogus'"), 2},
         {{"clean.txt"}, "", "", 0},
         {{"clean.txt", "warn.txt"}, kWarning, "", 1},
         // Every file is checked, also after one that cannot be read; the worst status wins.
@@ -178,10 +184,10 @@ TEST(CheckCommandLine, UnitsFromListsAndQuiet) {
         // Without --against, the lists name files to check.
         {{"--units-from", "-"}, kWarning, "", 1, "clean.txt\r\nwarn.txt\r\n"},
         // A list that names nothing: a script's empty fleet must not pass.
-        {with({"--units-from", "blank.txt"}), "", "FolvaneCheck: error: no unit's file named (none in blank.txt)\n", 2},
+        {with({"--units-from", "blank.txt"}), "", wrong("no unit's file named (none in blank.txt)"), 2},
         {{"--units-from", "-", "--units-from", "blank.txt"},
          "",
-         "FolvaneCheck: error: no data file named (none in standard input, blank.txt)\n",
+         wrong("no data file named (none in standard input, blank.txt)"),
          2},
         {with({"--units-from", "blank.txt", "same.txt"}), kSame + "0 of 1 units differ from golden.txt (0 settings)\n",
          "", 0},
@@ -203,10 +209,12 @@ TEST(CheckCommandLine, UnitsFromListsAndQuiet) {
         {{"--quiet", "--plan", "clean.txt"}, "", wrong("--plan and --quiet exclude each other"), 2},
         {with({"--quiet", "--json", "same.txt", "missing.txt"}),
          "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
-         "file (No such file or directory)\",\"unit\":\"missing.txt\"}\n"
-         "{\"file\":\"golden.txt\",\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"0 of 1 units "
-         "differ from golden.txt (0 settings); 1 could not be read\",\"units\":1,\"differing\":0,\"settings\":0,"
-         "\"unreadable\":1}\n",
+         "file (No such file or "
+         "directory)\",\"code\":\"cannot-open\",\"unit\":\"missing.txt\",\"golden\":\"golden.txt\"}\n"
+         "{\"file\":null,\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"0 of 1 units "
+         "differ from golden.txt (0 settings); 1 could not be "
+         "read\",\"format\":2,\"golden\":\"golden.txt\",\"units\":1,"
+         "\"differing\":0,\"settings\":0,\"unreadable\":1}\n",
          "", 2},
     };
     runCases(cases);
@@ -305,6 +313,23 @@ TEST(CheckCommandLine, TheReadmesFleet) {
               "units/desk-c.txt: matches golden.txt\n"
               "2 of 3 units differ from golden.txt (5 settings)\n");
     EXPECT_EQ(before.status, 1);
+    // The README's JSON Lines records of the same run.
+    std::vector<std::string> json = fleet;
+    json.insert(json.begin(), "--json");
+    const std::string records = check(json, dir.file("")).out;
+    for (const char* record :
+         {"{\"file\":\"units/desk-a.txt\",\"line\":null,\"kind\":\"change\",\"section\":\"Boot "
+          "Order\",\"message\":\"Boot "
+          "Order: LAN, Hard Disk -> Hard Disk, USB, LAN\",\"unit\":\"units/desk-a.txt\",\"golden\":\"golden.txt\","
+          "\"golden_line\":27,\"old\":\"LAN, Hard Disk\",\"new\":\"Hard Disk, USB, LAN\"}\n",
+          "{\"file\":\"units/desk-a.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"differs from "
+          "golden.txt (2 settings)\",\"unit\":\"units/desk-a.txt\",\"golden\":\"golden.txt\",\"status\":\"differs\","
+          "\"settings\":2}\n",
+          "{\"file\":null,\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"2 of 3 units differ from "
+          "golden.txt (5 settings)\",\"format\":2,\"golden\":\"golden.txt\",\"units\":3,\"differing\":2,\"settings\":5,"
+          "\"unreadable\":0}\n"}) {
+        EXPECT_NE(records.find(record), std::string::npos) << record << records;
+    }
 
     for (const auto& [desk, state] : desks) {
         folvane(desk, "W", "golden.txt");
@@ -337,6 +362,217 @@ TEST(CheckCommandLine, APlanTooLongToHoldInMemoryComesWholeAfterTheDiagnostics) 
     EXPECT_EQ(r.out.substr(r.out.size() - plan.size() - last.size()), last + plan);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A wrong argument of each kind: two lines on standard error, nothing else, status 2; JSON Lines
+// or not.
+TEST(CheckCommandLine, EveryArgumentErrorIsTwoLines) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--agianst", "golden.txt", "same.txt"}, "unknown option '--agianst' (did you mean --against?)"},
+        {{"--json", "--jsno", "clean.txt"}, "unknown option '--jsno' (did you mean --json?)"},
+        {{"--agianst=golden.txt", "same.txt"}, "unknown option '--agianst' (did you mean --against?)"},
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"-x", "clean.txt"}, "unknown option '-x'"},
+        {{"--a\tb\n", "clean.txt"}, "unknown option \"--a\\tb\\n\""},
+        {{"--plan=yes", "clean.txt"}, "option '--plan' takes no argument"},
+        {{"--null=", "clean.txt"}, "option '--null' takes no argument"},
+        {{"--against=", "same.txt"}, "no golden file after --against"},
+        {{"same.txt", "--against"}, "no golden file after --against"},
+        {{"--units-from="}, "no list of files after --units-from"},
+        {{"--against=golden.txt", "--against", "golden.txt", "same.txt"}, "more than one golden file (--against)"},
+        {{"--units-from=-", "--units-from", "-"}, "standard input named twice (--units-from -)"},
+        {{"--quiet", "--plan", "clean.txt"}, "--plan and --quiet exclude each other"},
+        {{"--json"}, "no data file named"},
+        {{"--against", "golden.txt", "--quiet"}, "no unit's file named"},
+        {{"--units-from", "blank.txt"}, "no data file named (none in blank.txt)"},
+        {{"-0", "--against", "golden.txt", "--units-from", "-"}, "no unit's file named (none in standard input)"},
+    };
+    std::vector<ArgumentCase> table;
+    for (const auto& [args, problem] : cases) table.push_back({args, "", wrong(problem), 2, std::string(3, '\0')});
+    runCases(table);
+}
+
+// GNU's forms: an option's argument as the next word or after "=", and "--" before files that
+// look like options.
+TEST(CheckCommandLine, BothFormsOfAnOptionsArgument) {
+    const std::string off = "off.txt: Numlock: Off -> On (golden.txt:2)\n";
+    const std::string summary = "1 of 3 units differ from golden.txt (1 setting)\n";
+    const std::string wholeFleet = kSame + kSame + off + summary;
+    const ArgumentCase cases[] = {
+        {{"--against", "golden.txt", "--units-from", "list.txt", "same.txt"}, wholeFleet, "", 1},
+        {{"--against=golden.txt", "--units-from=list.txt", "same.txt"}, wholeFleet, "", 1},
+        {{"--units-from=list.txt", "--against", "golden.txt", "same.txt"}, wholeFleet, "", 1},
+        {{"--against=golden.txt", "--units-from=-", "same.txt"}, wholeFleet, "", 1, "same.txt\noff.txt\n"},
+        {{"--against=golden.txt", "--", "--units-from=list.txt"},
+         "0 of 0 units differ from golden.txt (0 settings); 1 could not be read\n",
+         "--units-from=list.txt: error: cannot open the file (No such file or directory)\n",
+         2},
+    };
+    runCases(cases);
+}
+
+// Paths separated by zero bytes: a line feed, a carriage return and blanks are part of a name;
+// empty records are passed over, the last record needs no zero byte, and the limit stays.
+TEST(CheckCommandLine, NullSeparatedLists) {
+    const std::string off = "off.txt: Numlock: Off -> On (golden.txt:2)\n";
+    const std::string tooLong(4096, 'a');
+    const ArgumentCase cases[] = {
+        {{"--null", "--against", "golden.txt", "--units-from", "-"},
+         kSame + off + "1 of 2 units differ from golden.txt (1 setting)\n",
+         "",
+         1,
+         std::string("\0same.txt\0\0off.txt", 18)},
+        {{"-0", "--units-from=-"}, kWarning, "", 1, std::string("clean.txt\0warn.txt\0", 19)},
+        // Without --null the same list is one line with zero bytes.
+        {{"--units-from=-", "clean.txt"},
+         "",
+         "standard input:1: error: zero byte in the line, which no path holds; skipped\n",
+         2,
+         std::string("clean.txt\0warn.txt\0", 19)},
+        {{"-0", "--units-from=-"},
+         "",
+         "\"same.txt\\r\": error: cannot open the file (No such file or directory)\n"
+         "\"same.txt\\n\": error: cannot open the file (No such file or directory)\n"
+         "standard input:3: error: path longer than 4095 bytes, which no path is; skipped\n",
+         2,
+         std::string("same.txt\r\0same.txt\n\0", 20) + tooLong},
+    };
+    runCases(cases);
+
+    // As find writes them.
+    TempDir dir;
+    mkdir(dir.file("units").c_str(), 0700);
+    writeFile(dir.file("golden.txt"), "Numlock\n\t*On\n");
+    writeFile(dir.file("units/a b.txt"), kUnitNumlockOff);
+    writeFile(dir.file("units/line\nfeed.txt"), kUnitNumlockOff);
+    writeFile(dir.file("units/return\r.txt"), "Numlock\n\t*On\n");
+    writeFile(dir.file("units/trailing "), "Numlock\n\t*On\n");
+    const e2e::Result r = e2e::runHostTool(
+        "/bin/sh",
+        {{"-c", "find units -type f -print0 | LC_ALL=C sort -z | \"$0\" --null --against golden.txt --units-from -",
+          FOLVANE_CHECK_PROGRAM},
+         {},
+         dir.file("")});
+    EXPECT_EQ(r.out,
+              "units/a b.txt: Numlock: Off -> On (golden.txt:2)\n"
+              "\"units/line\\nfeed.txt\": Numlock: Off -> On (golden.txt:2)\n"
+              "\"units/return\\r.txt\": matches golden.txt\n"
+              "\"units/trailing \": matches golden.txt\n"
+              "2 of 4 units differ from golden.txt (2 settings)\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 1);
+}
+
+// Every kind of name in each kind of line: quoted where it would not name its file exactly.
+TEST(CheckCommandLine, FileNamesAreShownExactly) {
+    TempDir dir;
+    const std::string warns = "Numlok\n\t*On\nNumlock\n\t*On\n";
+    // The name, as shown, and as shown with ".missing" after it.
+    const std::tuple<std::string, std::string, std::string> names[] = {
+        {"plain.txt", "plain.txt", "plain.txt.missing"},
+        {"in side.txt", "in side.txt", "in side.txt.missing"},
+        {"g\xC3\xA9n\xC3\xA9ral.txt", "g\xC3\xA9n\xC3\xA9ral.txt", "g\xC3\xA9n\xC3\xA9ral.txt.missing"},
+        {" lead.txt", "\" lead.txt\"", "\" lead.txt.missing\""},
+        {"trail.txt ", "\"trail.txt \"", "trail.txt .missing"},
+        {"tab\t.txt", "\"tab\\t.txt\"", "\"tab\\t.txt.missing\""},
+        {"line\nfeed.txt", "\"line\\nfeed.txt\"", "\"line\\nfeed.txt.missing\""},
+        {"quote\".txt", "\"quote\\\".txt\"", "\"quote\\\".txt.missing\""},
+        {"back\\slash.txt", "\"back\\\\slash.txt\"", "\"back\\\\slash.txt.missing\""},
+        {"latin\xE9.txt", "\"latin\\xE9.txt\"", "\"latin\\xE9.txt.missing\""},
+        {"bell\x07.txt", "\"bell\\x07.txt\"", "\"bell\\x07.txt.missing\""},
+    };
+    for (const auto& [name, shown, missing] : names) {
+        writeFile(dir.file(name), warns);
+        const std::string warning = shown +
+                                    ":1: warning: header \"Numlok\" names no section; W skips it and its entry lines "
+                                    "(did you mean \"Numlock\"?)\n";
+        const e2e::Result plain = check({"--plan", name}, dir.file(""));
+        EXPECT_EQ(plain.out, warning + shown + ":4: setNumlock 1\n") << name;
+        const e2e::Result fleet = check({"--against", name, name, name + ".missing"}, dir.file(""));
+        EXPECT_EQ(fleet.out, warning + shown + ": matches " + shown + "\n0 of 1 units differ from " + shown +
+                                 " (0 settings); 1 could not be read\n")
+            << name;
+        EXPECT_EQ(fleet.err, missing + ": error: cannot open the file (No such file or directory)\n") << name;
+    }
+}
+
+// The JSON records of a comparison with a matching, a differing and an unreadable unit, and of
+// a plain check.
+TEST(CheckCommandLine, JsonLinesFormatTwo) {
+    const std::string summaryKeys = "\"file\":null,\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":";
+    const ArgumentCase cases[] = {
+        {{"--json", "--against", "golden.txt", "same.txt", "off.txt", "missing.txt"},
+         "{\"file\":\"same.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"matches golden.txt\","
+         "\"unit\":\"same.txt\",\"golden\":\"golden.txt\",\"status\":\"match\",\"settings\":0}\n"
+         "{\"file\":\"off.txt\",\"line\":null,\"kind\":\"change\",\"section\":\"Numlock\",\"message\":\"Numlock: Off "
+         "-> "
+         "On\",\"unit\":\"off.txt\",\"golden\":\"golden.txt\",\"golden_line\":2,\"old\":\"Off\",\"new\":\"On\"}\n"
+         "{\"file\":\"off.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"differs from golden.txt "
+         "(1 setting)\",\"unit\":\"off.txt\",\"golden\":\"golden.txt\",\"status\":\"differs\",\"settings\":1}\n"
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
+         "(No such file or directory)\",\"code\":\"cannot-open\",\"unit\":\"missing.txt\",\"golden\":\"golden.txt\"}\n"
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"unit\",\"section\":null,\"message\":\"not compared with "
+         "golden.txt\",\"unit\":\"missing.txt\",\"golden\":\"golden.txt\",\"status\":\"unreadable\",\"settings\":0}\n"
+         "{" +
+             summaryKeys +
+             "\"1 of 2 units differ from golden.txt (1 setting); 1 could not be read\",\"format\":2,"
+             "\"golden\":\"golden.txt\",\"units\":2,\"differing\":1,\"settings\":1,\"unreadable\":1}\n",
+         "",
+         2},
+        {{"--json", "clean.txt", "warn.txt", "missing.txt"},
+         "{\"file\":\"warn.txt\",\"line\":1,\"kind\":\"warning\",\"section\":null,\"message\":\"header \\\"Numlok\\\" "
+         "names no section; W skips it and its entry lines (did you mean \\\"Numlock\\\"?)\"}\n"
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
+         "(No such file or directory)\",\"code\":\"cannot-open\"}\n"
+         "{" +
+             summaryKeys +
+             "\"3 files checked: 1 with warnings, 1 with errors\",\"format\":2,\"files\":3,"
+             "\"with_warnings\":1,\"with_errors\":1}\n",
+         "",
+         2},
+        // A run that ends before any file is checked still ends with its summary.
+        {{"--json", "--units-from", "missing.txt", "clean.txt"},
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "list "
+         "of files (No such file or directory)\",\"code\":\"list-cannot-open\"}\n"
+         "{" +
+             summaryKeys +
+             "\"0 files checked: 0 with warnings, 0 with errors\",\"format\":2,\"files\":0,"
+             "\"with_warnings\":0,\"with_errors\":0}\n",
+         "",
+         2},
+        {{"--json", "--quiet", "--against", "missing.txt", "same.txt"},
+         "{\"file\":\"missing.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
+         "(No such file or directory)\",\"code\":\"cannot-open\"}\n"
+         "{" +
+             summaryKeys +
+             "\"0 of 0 units differ from missing.txt (0 settings)\",\"format\":2,"
+             "\"golden\":\"missing.txt\",\"units\":0,\"differing\":0,\"settings\":0,\"unreadable\":0}\n",
+         "",
+         2},
+        // A name that is not UTF-8: its bytes escaped, and the bytes themselves.
+        {{"--json", "-0", "--units-from", "-"},
+         "{\"file\":\"a\\u00e9\\n\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
+         "file "
+         "(No such file or directory)\",\"code\":\"cannot-open\",\"file_bytes_hex\":\"61E90A\"}\n"
+         "{\"file\":\"standard input\",\"line\":2,\"kind\":\"error\",\"section\":null,\"message\":\"path longer than "
+         "4095 bytes, which no path is; skipped\",\"code\":\"list-line\"}\n"
+         "{" +
+             summaryKeys +
+             "\"1 file checked: 0 with warnings, 1 with errors\",\"format\":2,\"files\":1,"
+             "\"with_warnings\":0,\"with_errors\":1}\n",
+         "",
+         2,
+         std::string("a\xE9\n", 3) + '\0' + std::string(5000, 'x')},
+    };
+    runCases(cases);
 }
 
 }  // namespace

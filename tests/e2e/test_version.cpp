@@ -34,11 +34,11 @@ TEST(Version, TheDeviceBannerShowsTheBuildsVersion) {
 
 TEST(Version, FolvaneCheckPrintsItWhateverFollowsAsWithHelp) {
     const std::string version = std::string("FolvaneCheck ") + FOLVANE_VERSION + "\n";
-    const std::string wrong = "FolvaneCheck: error: ";
+    const std::string wrong = "FolvaneCheck: ";
     struct Case {
         std::vector<std::string> args;
         std::string out;
-        std::string errorLine;  // the first line on standard error (the usage follows a wrong argument)
+        std::string errorLine;  // the first line on standard error (a pointer to --help follows a wrong argument)
         int status;
     };
     const Case cases[] = {
@@ -46,8 +46,9 @@ TEST(Version, FolvaneCheckPrintsItWhateverFollowsAsWithHelp) {
         {{"--version", "--bogus", "missing.txt"}, version, "", 0},
         {{"--plan", "--json", "--version"}, version, "", 0},
         {{"--against", "missing.txt", "--version", "unit.txt"}, version, "", 0},
-        {{"--bogus", "--version"}, "", wrong + "unknown option (--bogus)\n", 2},
-        {{"--version=2"}, "", wrong + "unknown option (--version=2)\n", 2},
+        {{"--bogus", "--version"}, "", wrong + "unknown option '--bogus'\n", 2},
+        {{"--version=2"}, "", wrong + "option '--version' takes no argument\n", 2},
+        {{"--versoin"}, "", wrong + "unknown option '--versoin' (did you mean --version?)\n", 2},
         {{"--against", "--version"}, "", wrong + "no unit's file named\n", 2},  // the golden file "--version"
         {{"--", "--version"}, "", "--version: error: cannot open the file (No such file or directory)\n", 2},
     };

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "check.h"
@@ -149,9 +150,9 @@ TEST(UnitFile, HoldsASectionThatRAlwaysWrites) {
 
 // ---- a list of files (its errors' messages: the command line's tests)
 
-Lines listed(FILE* file) {
+Lines listed(FILE* file, bool zeroSeparated = false) {
     const char* const problems[] = {"", "zero byte", "too long"};
-    PathList list(file);
+    PathList list(file, zeroSeparated);
     Lines entries;
     std::string path;
     for (PathList::Entry e; (e = list.next(path)) < PathList::Entry::End;) {
@@ -177,6 +178,21 @@ TEST(PathList, OnePathALine) {
     FILE* unreadable = std::fopen(dir.file("list.txt").c_str(), "w");
     EXPECT_EQ(listed(unreadable), Lines{"Bad file descriptor"});
     std::fclose(unreadable);
+}
+
+TEST(PathList, ZeroSeparated) {
+    const std::string longest(PathList::kLongestPath, 'a');
+    const std::pair<std::string, Lines> cases[] = {
+        {std::string("a\r\0\0b\nc\0", 8), {"1: a\r", "3: b\nc"}},  // an empty record is passed over
+        {std::string(" \t\0last", 8), {"1:  \t", "2: last"}},      // no zero byte after the last
+        {longest + '\0' + longest + "a", {"1: " + longest, "2: too long"}},
+        {std::string("\0\0", 2), {}},
+    };
+    for (const auto& [text, entries] : cases) {
+        FILE* file = openText(text);
+        EXPECT_EQ(listed(file, true), entries) << text.substr(0, 40);
+        std::fclose(file);
+    }
 }
 
 // ---- what a golden file changes
@@ -306,6 +322,48 @@ TEST(CheckJson, TextsAreEscapedToAscii) {
         {std::wstring(L"x") + wchar_t(0xDC41), "\"x\\udc41\""},  // no such byte: the character itself
     };
     for (const auto& [text, json] : wide) EXPECT_EQ(jsonText(std::wstring_view(text)), json);
+}
+
+TEST(CheckOutput, FileNamesAreShownExactly) {
+    const std::pair<std::string, std::string> names[] = {
+        {"units/desk-a.txt", "units/desk-a.txt"},
+        {"in side", "in side"},
+        {"g\xC3\xA9n\xC3\xA9ral \xE2\x82\xAC \xF0\x9F\x98\x80", "g\xC3\xA9n\xC3\xA9ral \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"", "\"\""},
+        {" lead", "\" lead\""},
+        {"trail ", "\"trail \""},
+        {"a\tb\nc\rd", "\"a\\tb\\nc\\rd\""},
+        {"q\"b\\", "\"q\\\"b\\\\\""},
+        {std::string("z\0\x1B\x7F", 4), "\"z\\x00\\x1B\\x7F\""},
+        {"nel\xC2\x85", "\"nel\\xC2\\x85\""},           // a control character beyond ASCII
+        {"caf\xE9 \xC3\xA9", "\"caf\\xE9 \xC3\xA9\""},  // UTF-8 kept beside a stray byte
+        {"\xC0\xAF \xED\xA0\x80 \xF4\x90\x80\x80", "\"\\xC0\\xAF \\xED\\xA0\\x80 \\xF4\\x90\\x80\\x80\""},  // no UTF-8
+        {"cut\xE2\x82", "\"cut\\xE2\\x82\""},
+    };
+    for (const auto& [name, shown] : names) EXPECT_EQ(shownFileName(name), shown) << name;
+}
+
+TEST(CheckJson, FileNamesAreReadAsUtf8) {
+    const std::tuple<std::string, std::string, bool> names[] = {
+        {"desk.txt", "desk.txt", true},
+        {"g\xC3\xA9n \xF0\x9F\x98\x80", "g\\u00e9n \\ud83d\\ude00", true},
+        {"a\nb\"", "a\\nb\\\"", true},
+        {"g\xE9n", "g\\u00e9n", false},
+        {"\xED\xA0\x80", "\\u00ed\\u00a0\\u0080", false},
+    };
+    for (const auto& [name, json, isUtf8] : names) {
+        bool utf8 = true;
+        EXPECT_EQ(jsonFileName(name, utf8), json) << name;
+        EXPECT_EQ(utf8, isUtf8) << name;
+    }
+}
+
+TEST(CheckJson, ErrorCodes) {
+    std::vector<std::string> names;
+    for (size_t i = 0; i < kErrorCodeCount; ++i) names.emplace_back(errorCodeName(static_cast<ErrorCode>(i)));
+    EXPECT_EQ(names, (std::vector<std::string>{"cannot-open", "cannot-read", "not-a-regular-file", "not-a-unit-file",
+                                               "utf-16", "cr-line-ends", "no-section", "list-cannot-open",
+                                               "list-cannot-read", "list-line", "output-failed"}));
 }
 
 // ---- the truth: W with the golden file on a simulated unit holding the unit file's values, then R

@@ -450,7 +450,7 @@ public:
                          lastLine == 0 ? "cannot read the file (" + reason + ")"
                                        : "cannot read the file past this line (" + reason +
                                              "); W stops here and applies nothing after it",
-                         nullptr});
+                         nullptr, ErrorCode::CannotRead});
             queue_.releaseAll();
         }
         return {wholeFileRead, queue_.passedWarning()};
@@ -655,6 +655,13 @@ private:
 
 std::string wakeTimeText(uint8_t hour, uint8_t minute) {
     return std::to_string(hour) + (minute < 10 ? ":0" : ":") + std::to_string(minute);
+}
+
+const char* errorCodeName(ErrorCode code) {
+    static const char* const kNames[kErrorCodeCount] = {
+        "cannot-open", "cannot-read",      "not-a-regular-file", "not-a-unit-file", "utf-16",       "cr-line-ends",
+        "no-section",  "list-cannot-open", "list-cannot-read",   "list-line",       "output-failed"};
+    return kNames[static_cast<size_t>(code)];
 }
 
 const char* kindName(Diagnostic::Kind kind) {

@@ -12,12 +12,33 @@
 #include "option_tables.h"
 #include "text_format.h"
 
+// What an error is about, as JSON Lines names it ("code"): a stable word a script can test,
+// whatever the message says. The manual page lists them all; a new error gets a new code.
+enum class ErrorCode {
+    CannotOpen,       // "cannot-open": the file cannot be opened
+    CannotRead,       // "cannot-read": the file cannot be read (on)
+    NotARegularFile,  // "not-a-regular-file": a device, a FIFO, a folder
+    NotAUnitFile,     // "not-a-unit-file": none of the sections that R always writes
+    Utf16,            // "utf-16": UTF-16 text, which W refuses
+    CrLineEnds,       // "cr-line-ends": lines ending in a carriage return alone, which W refuses
+    NoSection,        // "no-section": no setting section, which W refuses
+    ListCannotOpen,   // "list-cannot-open": a list of files (--units-from) cannot be opened
+    ListCannotRead,   // "list-cannot-read": a list of files cannot be read (on)
+    ListLine,         // "list-line": a line (record) of a list can name no file
+    OutputFailed,     // "output-failed": part of the output is lost (the plan's temporary file)
+};
+constexpr size_t kErrorCodeCount = static_cast<size_t>(ErrorCode::OutputFailed) + 1;
+
+// The code's word: "cannot-open", ...
+const char* errorCodeName(ErrorCode code);
+
 struct Diagnostic {
     enum class Kind { Warning, Note, Error };
     size_t line = 0;  // 0 for the file as a whole
     Kind kind = Kind::Warning;
     std::string text;
-    const Section* section = nullptr;  // the section whose lines it is about, if any
+    const Section* section = nullptr;        // the section whose lines it is about, if any
+    ErrorCode code = ErrorCode::CannotRead;  // an error's code; each error sets its own
 };
 
 // One settings operation that W would call, as the plan shows it and as a unit would take it.

@@ -1,12 +1,12 @@
-// FolvaneCheck's command line: "--plan", "--quiet", "--json", "--against GOLDEN", "--units-from
-// LIST", "--help", "--version", "--" and the data files, in any order; each file opened, checked
-// or compared, and its report printed.
+// FolvaneCheck's command line: the options of one table (which the usage shows too) and the
+// data files, in any order; each file opened, checked or compared, and its report printed.
 #include "check_command_line.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,29 +17,72 @@
 #include "host_text.h"
 #include "path_list.h"
 #include "platform.h"
+#include "spelling.h"
 
 namespace {
 
-const char* const kUsage =
-    "Usage:  FolvaneCheck [OPTION]... FILE...\n"
-    "        FolvaneCheck [OPTION]... --against GOLDEN UNIT...\n\n"
-    "Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n"
-    "ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n"
-    "  --plan            after each file's diagnostics, lists the settings operations that W\n"
-    "                    would call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n"
-    "  --against GOLDEN  checks GOLDEN as a file for many units; then, for each UNIT (a file\n"
-    "                    that R wrote on a unit), prints every setting that W with GOLDEN would\n"
-    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), or UNIT: matches\n"
-    "                    GOLDEN, and at the end N of M units differ from GOLDEN (K settings)\n"
-    "  --units-from LIST takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
-    "                    those on the command line; LIST - is standard input\n"
-    "  --quiet           prints nothing but errors and, with --against, the summary\n"
-    "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
-    "  --help            prints this text\n"
-    "  --version         prints the version of FolvaneCheck\n"
-    "  --                takes every later argument as a file\n\n"
-    "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-    "cannot be read or is no unit's, or the arguments are wrong.\n";
+int checkFile(const wchar_t* path, bool withPlan, CheckOutput& out, bool& hasWarning);
+
+enum class OptionId { Plan, Against, UnitsFrom, Null, Quiet, Json, Help, Version, EndOfOptions };
+
+// An option as the command line takes it and the usage shows it. An option with an argument
+// takes it as the next word or after "=" ("--against=GOLDEN").
+struct CheckerOption {
+    OptionId id;
+    const char* name;
+    const char* shortName;  // or none
+    const char* argument;   // or none
+    const char* help;       // its lines, each after a line feed but the first
+};
+
+const CheckerOption kOptions[] = {
+    {OptionId::Plan, "--plan", nullptr, nullptr,
+     "after each file's diagnostics, lists the settings operations that W\n"
+     "would call, in W's order, as FILE:LINE: OPERATION ARGUMENT"},
+    {OptionId::Against, "--against", nullptr, "GOLDEN",
+     "checks GOLDEN as a file for many units; then, for each UNIT (a file\n"
+     "that R wrote on a unit), prints every setting that W with GOLDEN would\n"
+     "change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), or UNIT: matches\n"
+     "GOLDEN, and at the end N of M units differ from GOLDEN (K settings)"},
+    {OptionId::UnitsFrom, "--units-from", nullptr, "LIST",
+     "takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
+     "those on the command line; LIST - is standard input"},
+    {OptionId::Null, "--null", "-0", nullptr, "the paths in each LIST end in a zero byte instead (find -print0)"},
+    {OptionId::Quiet, "--quiet", nullptr, nullptr, "prints nothing but errors and, with --against, the summary"},
+    {OptionId::Json, "--json", nullptr, nullptr, "prints each line as a JSON object of its own (JSON Lines)"},
+    {OptionId::Help, "--help", "-h", nullptr, "prints this text"},
+    {OptionId::Version, "--version", nullptr, nullptr, "prints the version of FolvaneCheck"},
+    {OptionId::EndOfOptions, "--", nullptr, nullptr, "takes every later argument as a file"},
+};
+
+// The column where the options' help begins.
+constexpr size_t kHelpColumn = 20;
+
+std::string usageText() {
+    std::string usage =
+        "Usage:  FolvaneCheck [OPTION]... FILE...\n"
+        "        FolvaneCheck [OPTION]... --against GOLDEN UNIT...\n\n"
+        "Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n"
+        "ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n";
+    for (const CheckerOption& option : kOptions) {
+        std::string spelling = std::string("  ") + option.name;
+        if (option.argument != nullptr) spelling += std::string(" ") + option.argument;
+        if (option.shortName != nullptr) spelling += std::string(", ") + option.shortName;
+        spelling.resize(std::max(spelling.size() + 1, kHelpColumn), ' ');
+        usage += spelling;
+        for (const char* help = option.help; *help != '\0';) {
+            const char* const end = std::strchr(help, '\n');
+            const size_t length = end == nullptr ? std::strlen(help) : static_cast<size_t>(end - help);
+            usage.append(help, length).append("\n");
+            help += length;
+            if (*help == '\n') usage.append(kHelpColumn, ' '), ++help;
+        }
+    }
+    return usage +
+           "\nExit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
+           "cannot be read or is no unit's, a list of files fails, no file is named, or the arguments\n"
+           "are wrong.\n";
+}
 
 // An error about the run rather than a file, on standard error; `text` ends in its line feed.
 int runError(const std::string& text) {
@@ -48,13 +91,18 @@ int runError(const std::string& text) {
     return kCheckFailed;
 }
 
-// A wrong argument: its message and the usage, so that the right form is at hand.
-int usageError(const std::string& message) { return runError(message + "\n\n" + kUsage); }
+// A wrong argument: what is wrong, and where to read the right form, two lines.
+int usageError(const std::string& problem) {
+    const std::string text = "FolvaneCheck: " + problem + "\nTry 'FolvaneCheck --help' for more information.\n";
+    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+    return kCheckFailed;
+}
 
 struct Arguments {
     bool withPlan = false;
     bool quiet = false;
     bool json = false;
+    bool zeroSeparated = false;
     bool help = false;
     bool version = false;
     const wchar_t* golden = nullptr;
@@ -62,7 +110,26 @@ struct Arguments {
     std::vector<const wchar_t*> lists;  // in the order given
 };
 
-// The arguments up to "--help", or the message of the first wrong one.
+// An argument as the messages show it: in single quotes, or as a file's name is shown when it
+// holds what would break the line.
+std::string shownArgument(std::wstring_view argument) {
+    const std::string bytes = host::bytesFromWide(std::wstring(argument));
+    const std::string shown = shownFileName(bytes);
+    return shown == bytes ? "'" + bytes + "'" : shown;
+}
+
+std::string unknownOption(std::wstring_view name) {
+    std::vector<std::string> names;
+    for (const CheckerOption& option : kOptions) {
+        names.emplace_back(option.name);
+        if (option.shortName != nullptr) names.emplace_back(option.shortName);
+    }
+    const std::string bytes = host::bytesFromWide(std::wstring(name));
+    const std::optional<std::string_view> near = closestName(bytes, names);
+    return "unknown option " + shownArgument(name) + (near ? " (did you mean " + std::string(*near) + "?)" : "");
+}
+
+// The arguments up to "--help", or the problem of the first wrong one.
 std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& parsed) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -70,33 +137,52 @@ std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& pars
         // A lone "-" is no option; it names a file like any other word.
         if (optionsEnded || argument.size() < 2 || argument[0] != L'-') {
             parsed.files.push_back(argv[i]);
-        } else if (argument == L"--") {
-            optionsEnded = true;
-        } else if (argument == L"--plan") {
-            parsed.withPlan = true;
-        } else if (argument == L"--quiet") {
-            parsed.quiet = true;
-        } else if (argument == L"--json") {
-            parsed.json = true;
-        } else if (argument == L"--help" || argument == L"-h") {
-            parsed.help = true;  // whatever follows
-            return "";
-        } else if (argument == L"--version") {
-            parsed.version = true;  // whatever follows, as --help
-            return "";
-        } else if (argument == L"--against") {
-            if (parsed.golden != nullptr) return "more than one golden file (--against)";
-            if (i + 1 == argc) return "no golden file after --against";
-            parsed.golden = argv[++i];
-        } else if (argument == L"--units-from") {
-            if (i + 1 == argc) return "no list of files after --units-from";
-            const std::wstring_view list = argv[++i];
-            // Standard input can be read once.
-            if (list == L"-" && std::count(parsed.lists.begin(), parsed.lists.end(), list) > 0)
-                return "standard input named twice (--units-from -)";
-            parsed.lists.push_back(argv[i]);
-        } else {
-            return "unknown option (" + host::bytesFromWide(argv[i]) + ")";
+            continue;
+        }
+        // "--name=VALUE" is "--name VALUE".
+        const size_t equals = argument.substr(0, 2) == L"--" ? argument.find(L'=') : std::wstring_view::npos;
+        const std::wstring_view name = argument.substr(0, equals);
+        const CheckerOption* option = nullptr;
+        for (const CheckerOption& o : kOptions) {
+            if (name == host::wideFromBytes(o.name) ||
+                (o.shortName != nullptr && name == host::wideFromBytes(o.shortName)))
+                option = &o;
+        }
+        if (option == nullptr) return unknownOption(name);
+        const std::string optionName = option->name;
+        const wchar_t* value = nullptr;
+        if (option->argument == nullptr && equals != std::wstring_view::npos) {
+            return "option '" + optionName + "' takes no argument";
+        }
+        if (option->argument != nullptr) {
+            if (equals != std::wstring_view::npos) {
+                value = argv[i] + equals + 1;
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            }
+        }
+        switch (option->id) {
+            case OptionId::EndOfOptions: optionsEnded = true; break;
+            case OptionId::Plan: parsed.withPlan = true; break;
+            case OptionId::Quiet: parsed.quiet = true; break;
+            case OptionId::Json: parsed.json = true; break;
+            case OptionId::Null: parsed.zeroSeparated = true; break;
+            case OptionId::Help: parsed.help = true; return "";        // whatever follows
+            case OptionId::Version: parsed.version = true; return "";  // whatever follows, as --help
+            case OptionId::Against:
+                if (parsed.golden != nullptr) return "more than one golden file (--against)";
+                if (value == nullptr || *value == L'\0') return "no golden file after --against";
+                parsed.golden = value;
+                break;
+            case OptionId::UnitsFrom:
+                if (value == nullptr || *value == L'\0') return "no list of files after --units-from";
+                // Standard input can be read once.
+                if (std::wstring_view(value) == L"-" &&
+                    std::count_if(parsed.lists.begin(), parsed.lists.end(),
+                                  [](const wchar_t* list) { return std::wstring_view(list) == L"-"; }) > 0)
+                    return "standard input named twice (--units-from -)";
+                parsed.lists.push_back(value);
+                break;
         }
     }
     if (parsed.withPlan && parsed.quiet) return "--plan and --quiet exclude each other";
@@ -112,7 +198,8 @@ const wchar_t* const kStandardInput = L"standard input";
 // as errors of the list and passed over.
 class NamedFiles final : public FileNames {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    NamedFiles(const std::vector<const wchar_t*>& named, CheckOutput& out) : named_(named), out_(out) {}
+    NamedFiles(const std::vector<const wchar_t*>& named, bool zeroSeparated, CheckOutput& out)
+        : named_(named), zeroSeparated_(zeroSeparated), out_(out) {}
     ~NamedFiles() {
         for (FILE* file : opened_) (void)std::fclose(file);
     }
@@ -124,14 +211,15 @@ public:
         bool opened = true;
         for (const wchar_t* name : lists) {
             const bool standardInput = std::wstring_view(name) == L"-";
-            FILE* file = standardInput ? stdin : platform::openFile(name, "rt");
+            // Zero-separated paths are bytes, whatever the text mode would make of them.
+            FILE* file = standardInput ? stdin : platform::openFile(name, zeroSeparated_ ? "rb" : "rt");
             if (file == nullptr) {
-                out_.fileError(name, failure("cannot open the list of files"));
+                out_.fileError(name, ErrorCode::ListCannotOpen, failure("cannot open the list of files"));
                 opened = false;
                 continue;
             }
             if (!standardInput) opened_.push_back(file);
-            lists_.push_back({standardInput ? kStandardInput : name, PathList(file)});
+            lists_.push_back({standardInput ? kStandardInput : name, PathList(file, zeroSeparated_)});
         }
         return opened;
     }
@@ -143,7 +231,10 @@ public:
     // The lists, as the messages name them.
     std::string listNames() const {
         std::string names;
-        for (const List& list : lists_) names += (names.empty() ? "" : ", ") + host::bytesFromWide(list.name);
+        for (const List& list : lists_) {
+            const std::string name = host::bytesFromWide(list.name);
+            names += (names.empty() ? "" : ", ") + (list.name == kStandardInput ? name : shownFileName(name));
+        }
         return names;
     }
 
@@ -158,16 +249,19 @@ public:
             switch (aheadEntry_) {
                 case PathList::Entry::Path: path = host::wideFromBytes(aheadPath_); return true;
                 case PathList::Entry::ZeroByte:
-                    listError(list, "zero byte in the line, which no path holds; skipped");
+                    listError(list, ErrorCode::ListLine, "zero byte in the line, which no path holds; skipped");
                     break;
                 case PathList::Entry::TooLong:
-                    listError(list, "line longer than " + std::to_string(PathList::kLongestPath) +
-                                        " bytes, which no path is; skipped");
+                    listError(list, ErrorCode::ListLine,
+                              std::string(zeroSeparated_ ? "path" : "line") + " longer than " +
+                                  std::to_string(PathList::kLongestPath) + " bytes, which no path is; skipped");
                     break;
                 case PathList::Entry::ReadFailed:
                     errno = list.paths.error();
-                    listError(list, failure(list.paths.line() == 0 ? "cannot read the list"
-                                                                   : "cannot read the list past this line"));
+                    listError(list, ErrorCode::ListCannotRead,
+                              failure(list.paths.line() == 0 ? "cannot read the list"
+                                      : zeroSeparated_       ? "cannot read the list past this path"
+                                                             : "cannot read the list past this line"));
                     ++current_;
                     break;
                 case PathList::Entry::End: break;
@@ -197,12 +291,13 @@ private:
         return ahead_;
     }
 
-    void listError(const List& list, const std::string& text) {
-        out_.lineError(list.name, list.paths.line(), text);
+    void listError(const List& list, ErrorCode code, const std::string& text) {
+        out_.lineError(list.name, list.paths.line(), code, text);
         failed_ = true;
     }
 
     const std::vector<const wchar_t*>& named_;
+    bool zeroSeparated_;
     CheckOutput& out_;
     size_t nextNamed_ = 0;
     std::vector<List> lists_;
@@ -222,7 +317,10 @@ bool checkerOutputWritten() {
     return false;
 }
 
-void printCheckerUsage() { platform::consoleWrite(kUsage, std::strlen(kUsage)); }
+void printCheckerUsage() {
+    const std::string usage = usageText();
+    platform::consoleWrite(usage.data(), usage.size());
+}
 
 int runChecker(int argc, const wchar_t* const* argv) {
     Arguments arguments;
@@ -241,14 +339,32 @@ int runChecker(int argc, const wchar_t* const* argv) {
     const char* const noFile = arguments.golden != nullptr ? "no unit's file named" : "no data file named";
     if (arguments.files.empty() && arguments.lists.empty()) return usageError(noFile);
     CheckOutput out(arguments.json, arguments.quiet);
-    NamedFiles files(arguments.files, out);
+    NamedFiles files(arguments.files, arguments.zeroSeparated, out);
     // Nothing is checked while a list is missing: a part of a fleet is no fleet.
-    if (!files.open(arguments.lists)) return kCheckFailed;
-    if (!files.namesAny()) return runError(std::string(noFile) + " (none in " + files.listNames() + ")\n");
+    if (!files.open(arguments.lists)) {
+        // A script reads the end of the run from the last record.
+        if (!arguments.json) return kCheckFailed;
+        if (arguments.golden != nullptr) {
+            out.summary(arguments.golden, FleetCounts{});
+        } else {
+            out.summary(FileCounts{});
+        }
+        return kCheckFailed;
+    }
+    if (!files.namesAny()) return usageError(std::string(noFile) + " (none in " + files.listNames() + ")");
     if (arguments.golden != nullptr) return checkFleet(arguments.golden, files, arguments.withPlan, out);
     int status = kCheckClean;
+    FileCounts counts;
     std::wstring file;
-    while (files.next(file)) status = std::max(status, checkSettingsFile(file.c_str(), arguments.withPlan, out));
+    while (files.next(file)) {
+        bool hasWarning = false;
+        const int fileStatus = checkFile(file.c_str(), arguments.withPlan, out, hasWarning);
+        ++counts.files;
+        if (hasWarning) ++counts.withWarnings;
+        if (fileStatus == kCheckFailed) ++counts.withErrors;
+        status = std::max(status, fileStatus);
+    }
+    out.summary(counts);
     return files.failed() ? kCheckFailed : status;
 }
 
@@ -278,14 +394,14 @@ public:
     bool check(const CheckOptions& options, CheckSummary& summary, bool& planWhole) {
         FILE* file = platform::openFile(path_, "rt");
         if (file == nullptr) {
-            out_.fileError(path_, failure("cannot open the file"));
+            out_.fileError(path_, ErrorCode::CannotOpen, failure("cannot open the file"));
             return false;
         }
         summary = checkDataFile(file, *this, options);
         (void)std::fclose(file);
         std::string planFailure;
         planWhole = plan_.print(path_, out_, planFailure);
-        if (!planWhole) out_.fileError(path_, planFailure);
+        if (!planWhole) out_.fileError(path_, ErrorCode::OutputFailed, planFailure);
         return true;
     }
 
@@ -297,14 +413,22 @@ private:
     HeldPlan plan_;
 };
 
-}  // namespace
-
-int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out) {
+// A file checked alone: its status, and whether it has a warning (also when it has an error).
+int checkFile(const wchar_t* path, bool withPlan, CheckOutput& out, bool& hasWarning) {
     FileReport report(path, out, withPlan);
     CheckSummary summary;
     bool planWhole = false;
-    if (!report.check({}, summary, planWhole) || !summary.wholeFileRead || !planWhole) return kCheckFailed;
+    const bool opened = report.check({}, summary, planWhole);
+    hasWarning = opened && summary.hasWarning;
+    if (!opened || !summary.wholeFileRead || !planWhole) return kCheckFailed;
     return summary.hasWarning ? kCheckWarnings : kCheckClean;
+}
+
+}  // namespace
+
+int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out) {
+    bool hasWarning = false;
+    return checkFile(path, withPlan, out, hasWarning);
 }
 
 namespace {
@@ -314,19 +438,20 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
                  size_t& changes) {
     FILE* file = platform::openFile(unit, "rt");
     if (file == nullptr) {
-        out.fileError(unit, failure("cannot open the file"), true);
+        out.fileError(unit, ErrorCode::CannotOpen, failure("cannot open the file"), golden);
         return false;
     }
     const UnitFile read = readUnitFile(file);
     const std::string readFailure = failure("cannot read the file");
     (void)std::fclose(file);
     if (!read.wholeFileRead) {
-        out.fileError(unit, readFailure + "; not compared", true);
+        out.fileError(unit, ErrorCode::CannotRead, readFailure + "; not compared", golden);
         return false;
     }
     // A file that R did not write: every setting would be unknown, and the unit would differ in all.
     if (!read.holdsAlwaysWrittenSection) {
-        out.fileError(unit, "not a unit file (none of the sections that R always writes); not compared", true);
+        out.fileError(unit, ErrorCode::NotAUnitFile,
+                      "not a unit file (none of the sections that R always writes); not compared", golden);
         return false;
     }
     changes = 0;
@@ -334,7 +459,6 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
         out.difference(unit, golden, d);
         if (d.kind == Difference::Kind::Change) ++changes;
     }
-    if (changes == 0) out.match(unit, golden);
     return true;
 }
 
@@ -349,15 +473,20 @@ int checkFleet(const wchar_t* golden, FileNames& units, bool withPlan, CheckOutp
     CheckSummary summary;
     bool planWhole = false;
     // W stops where it cannot read on; no unit is compared with a part of the file.
-    if (!report.check(options, summary, planWhole) || !summary.wholeFileRead) return kCheckFailed;
+    if (!report.check(options, summary, planWhole) || !summary.wholeFileRead) {
+        if (out.json()) out.summary(golden, FleetCounts{});  // the run's end, for a script
+        return kCheckFailed;
+    }
     FleetCounts counts;
     std::wstring unit;
     while (units.next(unit)) {
         size_t changes = 0;
         if (!compareUnit(unit.c_str(), golden, effect, out, changes)) {
+            out.unitDone(unit.c_str(), golden, UnitStatus::Unreadable, 0);
             ++counts.unreadable;
             continue;
         }
+        out.unitDone(unit.c_str(), golden, changes == 0 ? UnitStatus::Match : UnitStatus::Differs, changes);
         ++counts.units;
         if (changes > 0) ++counts.differing;
         counts.settings += changes;

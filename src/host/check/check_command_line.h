@@ -36,7 +36,8 @@ int checkFleet(const wchar_t* golden, FileNames& units, bool withPlan, CheckOutp
 // argv[0] is the program's own path. Checks every file named, also after one that fails, and
 // returns 0 when no file has a warning, 1 when one has, and 2 when a file cannot be read or
 // the arguments are wrong; with "--against GOLDEN", compares each unit's file with GOLDEN.
-// "--units-from LIST" names more files, one a line of LIST (standard input for "-").
+// "--units-from LIST" names more files, one a line of LIST (standard input for "-"), or with
+// "--null" one before each zero byte. A wrong argument is two lines on standard error.
 int runChecker(int argc, const wchar_t* const* argv);
 
 // Flushes standard output. False, with a line on standard error, when any of what the checker

@@ -1,5 +1,5 @@
-// FolvaneCheck's output: each diagnostic, plan line, unit's difference and the fleet's summary,
-// as a text line or as a JSON object of its own (JSON Lines). What is about the program's own
+// FolvaneCheck's output: each diagnostic, plan line, unit's difference, unit and summary, as a
+// text line or as a JSON object of its own (JSON Lines, format 2). What is about the program's own
 // run (a file that cannot be read) goes to standard error as text, and with the rest as JSON.
 #pragma once
 
@@ -21,6 +21,20 @@ struct FleetCounts {
     size_t unreadable = 0;
 };
 
+// The counts of a run without --against: the files named, those with a warning, those with an
+// error (a file may be in both).
+struct FileCounts {
+    size_t files = 0;
+    size_t withWarnings = 0;
+    size_t withErrors = 0;
+};
+
+// What became of a unit's file in a comparison.
+enum class UnitStatus { Match, Differs, Unreadable };
+
+// The version of the JSON Lines that FolvaneCheck writes, in every run's summary.
+constexpr int kJsonFormat = 2;
+
 class CheckOutput {
 public:
     // `quiet`: only the errors and the summary are printed.
@@ -29,23 +43,29 @@ public:
     void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
     // A plan line: "OPERATION ARGUMENT" of the call on `line`.
     void planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message);
-    // A file that cannot be opened or read: the reason, with the file (`unit`: a unit's file).
-    void fileError(const wchar_t* file, const std::string& text, bool unit = false);
+    // A file that cannot be opened or read, or is refused: the reason, with the file; `golden`, for
+    // a unit's file, the golden file it was to be compared with.
+    void fileError(const wchar_t* file, ErrorCode code, const std::string& text, const wchar_t* golden = nullptr);
     // An error about one line of a file (a list of files).
-    void lineError(const wchar_t* file, size_t line, const std::string& text);
+    void lineError(const wchar_t* file, size_t line, ErrorCode code, const std::string& text);
     void difference(const wchar_t* unit, const wchar_t* golden, const Difference& difference);
-    // A unit compared that differs in no setting: "UNIT: matches GOLDEN".
-    void match(const wchar_t* unit, const wchar_t* golden);
+    // A unit's outcome, after its differences: "UNIT: matches GOLDEN" for a match; with JSON, a
+    // record for every unit.
+    void unitDone(const wchar_t* unit, const wchar_t* golden, UnitStatus status, size_t settings);
+    // The summary of a comparison, and of a run without --against (a JSON record only).
     void summary(const wchar_t* golden, const FleetCounts& counts);
+    void summary(const FileCounts& counts);
+
+    bool json() const { return json_; }
 
 private:
-    // The file's name in the bytes that the text lines show, converted once per file.
-    const std::string& bytes(const wchar_t* file);
+    // The file's name as the text lines show it, converted once per file.
+    const std::string& shown(const wchar_t* file);
 
     bool json_;
     bool quiet_;
     std::wstring namedFile_;
-    std::string namedFileBytes_;
+    std::string namedFileShown_;
 };
 
 // A file's plan lines, kept until its diagnostics are printed: the first kPlanLinesHeld in
@@ -83,11 +103,21 @@ private:
 std::string differenceLine(std::string_view unit, std::string_view golden, const Difference& difference);
 
 // "UNIT: matches GOLDEN", the line of a unit that differs in nothing that GOLDEN sets.
+// The names in these lines are as shownFileName() shows them.
 std::string matchLine(std::string_view unit, std::string_view golden);
 
 // "N of M units differ from GOLDEN (K settings)", "(1 setting)", and "; U could not be read"
 // when some units' files could not be.
 std::string summaryLine(std::string_view golden, const FleetCounts& counts);
+
+// A file's name in a text line: as it is, or, when it holds a blank at either end, a control
+// character, a double quote, a backslash or a byte that is not part of UTF-8 (or is empty), in
+// double quotes with C escapes (\t, \n, \r, \", \\, \xHH), so that a line names its file exactly.
+std::string shownFileName(std::string_view name);
+
+// A file's name in JSON, without the quotes: its bytes read as UTF-8, each byte that is not
+// part of UTF-8 as \u00HH; `utf8` false when there was one.
+std::string jsonFileName(std::string_view name, bool& utf8);
 
 // A JSON string: the text's bytes as characters 00h-FFh (80h-FFh as \u0080-\u00ff).
 std::string jsonText(std::string_view text);

@@ -1,4 +1,4 @@
-// FolvaneCheck's lists of files, read a line at a time.
+// FolvaneCheck's lists of files, read a line (or a record) at a time.
 #include "path_list.h"
 
 #include <cerrno>
@@ -10,7 +10,8 @@ PathList::Entry PathList::next(std::string& path) {
         bool anything = false;
         int c = 0;
         errno = 0;
-        while ((c = std::getc(file_)) != EOF && c != '\n') {
+        const int end = zeroSeparated_ ? 0x00 : 0x0A;  // the zero byte, or the line feed
+        while ((c = std::getc(file_)) != EOF && c != end) {
             anything = true;
             if (c == '\0') zeroByte = true;
             // One byte beyond the longest path and its carriage return tells a line too long.
@@ -22,6 +23,11 @@ PathList::Entry PathList::next(std::string& path) {
         }
         if (c == EOF && !anything) return Entry::End;
         ++line_;
+        if (zeroSeparated_) {
+            if (path.size() > kLongestPath) return Entry::TooLong;
+            if (!path.empty()) return Entry::Path;
+            continue;
+        }
         if (!path.empty() && path.back() == '\r') path.pop_back();
         if (zeroByte) return Entry::ZeroByte;
         if (path.size() > kLongestPath) return Entry::TooLong;

@@ -1,4 +1,5 @@
-// FolvaneCheck's lists of files (--units-from): the paths in a text file, one a line.
+// FolvaneCheck's lists of files (--units-from): the paths in a text file, one a line, or
+// separated by zero bytes (--null).
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,9 @@
 // The paths in a list of files, one a line, read as they are asked for, so that a list of any
 // length takes no more memory than its longest line: a line feed ends a line, a carriage return
 // before it is dropped, and lines that are empty or hold only blanks and tabs are passed over.
+// Separated by zero bytes (as find -print0 writes them), each record is a path byte for byte,
+// line feeds and carriage returns included; only empty records are passed over, and the last
+// record needs no zero byte after it. line() then counts the records.
 class PathList {
 public:
     // The longest path taken, in bytes (the system's limit, less the zero byte). A longer line,
@@ -16,7 +20,7 @@ public:
 
     enum class Entry { Path, ZeroByte, TooLong, End, ReadFailed };
 
-    explicit PathList(FILE* file) : file_(file) {}
+    explicit PathList(FILE* file, bool zeroSeparated = false) : file_(file), zeroSeparated_(zeroSeparated) {}
 
     // The next line that is not blank, `path` its bytes; ReadFailed when the file cannot be read
     // past line(), with error() the reason.
@@ -26,6 +30,7 @@ public:
 
 private:
     FILE* file_;
+    bool zeroSeparated_;
     size_t line_ = 0;
     int error_ = 0;
 };
