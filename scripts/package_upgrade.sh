@@ -42,7 +42,7 @@ run() {
 
 # version_of BUILD_DIR: the version CPack gave that build's packages.
 version_of() {
-  sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$1/CPackConfig.cmake" 2>/dev/null
+  sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$1/CPackConfig.cmake" 2>/dev/null || true
 }
 
 # deb_in BUILD_DIR VERSION: the one .deb of that version there.
