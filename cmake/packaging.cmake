@@ -1,13 +1,15 @@
 # What an administrator installs, made by CMake's install() rules and CPack (scripts/package.sh
 # builds both from clean build folders):
-#   - on a workstation, a Debian package of FolvaneCheck with its manual page and the README;
+#   - on a workstation, a Debian package of FolvaneCheck with its manual page, the README, NEWS
+#     and the changelog made from NEWS, laid out as Debian's checker lintian accepts it;
 #     the host FolvaneCE, which only drives the simulated unit, is not in it;
 #   - on a unit, a zip of FolvaneCE.exe, the mapping driver FolvaneMap.dll and a short text on
 #     copying them onto a unit. A real CE SDK's build makes the release zip; the stand-in SDK's
 #     makes the same zip under a name that says it is not for units, only to test the packaging.
 # Every name carries the project's one version, PROJECT_VERSION.
 set(CPACK_PACKAGE_VENDOR "Norvik")
-set(CPACK_PACKAGE_CONTACT "Norvik FolvaneCE team")
+set(folvane_maintainer "FolvaneCE maintainers <maintainers@folvanece.org>")
+set(CPACK_PACKAGE_CONTACT "${folvane_maintainer}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_SOURCE_GENERATOR "")
 set(folvane_docs ${CMAKE_CURRENT_SOURCE_DIR}/docs)
@@ -57,8 +59,16 @@ endif()
 include(GNUInstallDirs)
 set(folvane_package folvanecheck)
 install(TARGETS FolvaneCheck RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Its relocations resolved at start and then read-only, as Debian's hardening asks.
+target_link_options(FolvaneCheck PRIVATE LINKER:-z,relro,-z,now)
 
-# The manual page, with the version filled in and compressed as Debian keeps manual pages.
+# The package's texts, compressed as Debian policy asks (gzip -9n: no name, no time stamp), in
+# a folder of their own: the manual page with the version filled in; the README for the people
+# who use the tools; NEWS under its own name; and the changelog in Debian's format, made from
+# NEWS (cmake/news_to_changelog.cmake). The copyright file stays as it is.
+set(folvane_texts ${CMAKE_CURRENT_BINARY_DIR}/package-texts)
+set(folvane_doc_dir ${CMAKE_INSTALL_DATAROOTDIR}/doc/${folvane_package})
+file(MAKE_DIRECTORY ${folvane_texts})
 set(folvane_man ${CMAKE_CURRENT_BINARY_DIR}/FolvaneCheck.1)
 configure_file(${folvane_docs}/FolvaneCheck.1 ${folvane_man} @ONLY)
 find_program(FOLVANE_GZIP gzip REQUIRED)
@@ -66,19 +76,37 @@ add_custom_command(OUTPUT ${folvane_man}.gz
   COMMAND ${FOLVANE_GZIP} -9 -n -k -f ${folvane_man}
   DEPENDS ${folvane_man}
   COMMENT "Compressing the manual page FolvaneCheck.1" VERBATIM)
-add_custom_target(folvane_man_page ALL DEPENDS ${folvane_man}.gz)
+set(folvane_doc_files)
+foreach(text README.md NEWS)
+  add_custom_command(OUTPUT ${folvane_texts}/${text}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/${text} ${folvane_texts}/${text}
+    COMMAND ${FOLVANE_GZIP} -9 -n -f ${folvane_texts}/${text}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${text}
+    COMMENT "Compressing ${text} for the package" VERBATIM)
+  list(APPEND folvane_doc_files ${folvane_texts}/${text}.gz)
+endforeach()
+add_custom_command(OUTPUT ${folvane_texts}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -DNEWS=${CMAKE_CURRENT_SOURCE_DIR}/NEWS -DPACKAGE=${folvane_package}
+          -DVERSION=${PROJECT_VERSION} -DMAINTAINER=${folvane_maintainer}
+          -DOUTPUT=${folvane_texts}/changelog -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/news_to_changelog.cmake
+  COMMAND ${FOLVANE_GZIP} -9 -n -f ${folvane_texts}/changelog
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/NEWS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/news_to_changelog.cmake
+  COMMENT "Writing the package's changelog from NEWS" VERBATIM)
+list(APPEND folvane_doc_files ${folvane_texts}/changelog.gz)
+add_custom_target(folvane_package_texts ALL DEPENDS ${folvane_man}.gz ${folvane_doc_files})
 install(FILES ${folvane_man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${folvane_package})
-install(FILES ${folvane_docs}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${folvane_package})
+install(FILES ${folvane_doc_files} ${folvane_docs}/copyright DESTINATION ${folvane_doc_dir})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${folvane_package})
+# CPack writes the synopsis (the summary) as the description's first line and the extended
+# description under it, whose lines stay within 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "checks FolvaneCE data files before they reach a unit")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "checks FolvaneCE data files before they reach a unit
-FolvaneCheck reads the data files that FolvaneCE W applies to x86 Windows CE units exactly as
-W reads them, and reports every line that W ignores or reads in a surprising way. With
---against it compares a golden file with the files that FolvaneCE R wrote on each unit of a
-fleet and shows what W would change on each. It needs no unit.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "FolvaneCheck reads the data files that FolvaneCE W applies to x86 Windows
+CE units exactly as W reads them, and reports every line that W ignores or
+reads in a surprising way. With --against it compares a golden file with the
+files that FolvaneCE R wrote on each unit of a fleet and shows what W would
+change on each. It needs no unit.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)  # folvanecheck_VERSION_ARCH.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -1,37 +1,28 @@
 #!/usr/bin/env bash
 # Builds what an administrator installs, each from a clean build folder, and checks it:
-#   build/package-deb/folvanecheck_VERSION_ARCH.deb    FolvaneCheck, its manual page, the README
+#   build/package-deb/folvanecheck_VERSION_ARCH.deb    FolvaneCheck, its manual page, the README,
+#                                   NEWS, the changelog made from NEWS, and the copyright file
 #   build/package-device/FolvaneCE-VERSION-standin-not-for-units.zip
 #                                   the unit's files, over the stand-in CE SDK: only to test the
 #                                   packaging, never for a unit
-# Lists both, renders the manual page with `groff -ww` (any warning fails) and finds every option
-# of FolvaneCheck's usage in it, then installs the .deb with apt and purges it again (also when a
-# step fails, under a trap), checking `FolvaneCheck --version` in between and that none of the
-# package's files is left after. Installs and purges as root (through sudo otherwise).
+# Lists both and checks what each holds; runs Debian's checker lintian on the .deb (an error or
+# a warning fails; its informational tags are shown); unpacks the .deb into a scratch folder
+# and compares its texts with the tree's and its changelog's version with the package's;
+# renders the manual page with `groff -ww` (any warning fails) and finds every option of
+# FolvaneCheck's usage in it. It needs no root and leaves the system as it was: installing,
+# upgrading and purging the package is scripts/package_upgrade.sh's, which CI runs as root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 deb_dir=build/package-deb
 device_dir=build/package-device
 logs=$(mktemp -d)
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 package=folvanecheck
-installed=false
+trap 'rm -rf "$logs"' EXIT
 
 fail() {
   echo "package: $*" >&2
   exit 1
 }
-
-# The package installed by this run goes again, whatever happened after its installation.
-cleanup() {
-  if $installed && ! $sudo apt-get purge -y -q -o DPkg::Lock::Timeout=300 "$package" >"$logs/purge" 2>&1; then
-    echo "package: could not purge $package again: see $logs/purge" >&2
-    return
-  fi
-  rm -rf "$logs"
-}
-trap cleanup EXIT
 
 # run LOG COMMAND...: a step's output into its log, shown when the step fails.
 run() {
@@ -64,10 +55,36 @@ dpkg-deb -c "$deb"
 # not the host FolvaneCE.
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)
 expected="./usr/bin/FolvaneCheck
-./usr/share/doc/$package/README.md
+./usr/share/doc/$package/NEWS.gz
+./usr/share/doc/$package/README.md.gz
+./usr/share/doc/$package/changelog.gz
 ./usr/share/doc/$package/copyright
 ./usr/share/man/man1/FolvaneCheck.1.gz"
 [ "$files" = "$expected" ] || fail "the .deb holds other files than these:"$'\n'"$expected"
+
+# Debian's checker: no error and no warning (informational tags are shown, and pass).
+echo "== lintian $deb"
+lintian_failed=false
+tags=$(lintian --fail-on error,warning --tag-display-limit 0 -I "$deb" 2>&1) || lintian_failed=true
+tags=$(grep -v -x 'running with root privileges is not recommended!' <<<"$tags" || true)
+[ -z "$tags" ] || echo "$tags"
+! $lintian_failed && ! grep -q '^[EW]: ' <<<"$tags" || fail "lintian finds an error or a warning in $deb"
+
+# The texts as the package holds them: the tree's README and NEWS, and a changelog that Debian's
+# parser reads, naming this version and the maintainer.
+unpacked=$logs/unpacked
+dpkg-deb -x "$deb" "$unpacked"
+doc=$unpacked/usr/share/doc/$package
+for text in README.md NEWS; do
+  gzip -d -c "$doc/$text.gz" | cmp -s - "$text" || fail "$text.gz in the .deb is not the tree's $text"
+done
+gzip -d -c "$doc/changelog.gz" >"$logs/changelog"
+changelog_version=$(dpkg-parsechangelog -l "$logs/changelog" -S Version)
+[ "$changelog_version" = "$version" ] || fail "the changelog's newest entry is $changelog_version, not $version"
+changelog_maintainer=$(dpkg-parsechangelog -l "$logs/changelog" -S Maintainer)
+[ "$changelog_maintainer" = "$(dpkg-deb -f "$deb" Maintainer)" ] ||
+  fail "the changelog is signed by $changelog_maintainer, not by the package's maintainer"
+echo "== the .deb's README.md.gz and NEWS.gz are the tree's; its changelog.gz is $package $changelog_version"
 
 echo "== $zip"
 unzip -l "$zip"
@@ -94,28 +111,3 @@ for option in $("$deb_dir/FolvaneCheck" --help | grep -o -E '(^|[ [])--?[a-z][a-
   grep -q -F -- "${option//-/\\-}" "$man_page" || fail "the manual page does not name $option"
 done
 echo "== $man_page: groff -ww renders it without a warning, naming every option of the usage"
-
-# Installed as an administrator installs it, then purged: nothing of it may stay.
-if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed; then
-  fail "$package is installed on this machine already; this run installs and purges it: remove it first"
-fi
-installed=true
-run install $sudo apt-get install -y -q -o DPkg::Lock::Timeout=300 "$PWD/$deb"
-shown=$(FolvaneCheck --version)
-[ "$shown" = "FolvaneCheck $version" ] || fail "the installed FolvaneCheck --version says \"$shown\""
-[ "$(command -v FolvaneCheck)" = /usr/bin/FolvaneCheck ] || fail "FolvaneCheck is not /usr/bin/FolvaneCheck"
-listed=$(dpkg -L "$package")
-grep -q -x -F /usr/share/man/man1/FolvaneCheck.1.gz <<<"$listed" || fail "dpkg does not list the manual page"
-echo "== installed: $shown"
-run purge $sudo apt-get purge -y -q -o DPkg::Lock::Timeout=300 "$package"
-installed=false
-! dpkg-query -W "$package" >/dev/null 2>&1 || fail "dpkg still knows $package after its purge"
-# A folder that another package owns (/usr/bin) stays; nothing else that the package listed.
-left=()
-while read -r path; do
-  [ -e "$path" ] || [ -L "$path" ] || continue
-  [ -d "$path" ] && [ ! -L "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1 && continue
-  left+=("$path")
-done <<<"$listed"
-[ ${#left[@]} -eq 0 ] || fail "left after the purge: ${left[*]}"
-echo "== purged: none of the $(wc -l <<<"$listed") paths the package listed is left but folders of other packages"

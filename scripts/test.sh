@@ -5,6 +5,8 @@ cd "$(dirname "$0")/.."
 source scripts/stage.sh
 
 stage setup bash scripts/setup.sh
+# Every relative link and anchor of README.md, NEWS and docs/*.md.
+stage links python3 scripts/check_links.py
 for preset in default asan; do
   stage "$preset-build" bash -c "cmake --preset $preset >/dev/null && cmake --build --preset $preset"
   stage "$preset-tests" ctest --preset "$preset"
