@@ -132,7 +132,7 @@ void discardReplacement(const wchar_t* path) {
 }
 
 // The console line says it all here.
-void explainReplacementFailure() {}
+void explainFileFailure() {}
 
 bool consoleFlushed() { return fflush(stdout) == 0 && ferror(stdout) == 0; }
 
