@@ -122,6 +122,21 @@ TEST(Replacement, AWriteProtectedGoldenFileIsRefusedWhoeverRunsR) {
     }
 }
 
+// The Windows build refuses a file with the read-only attribute (wine gives it to a file with no
+// write bit) before it writes anything beside it.
+TEST(Replacement, AReadOnlyGoldenFileIsRefusedByTheWindowsBuild) {
+    if (!e2e::windowsRuntime() && !e2e::deviceImage()) GTEST_SKIP() << "the Microsoft runtime's read-only attribute";
+    TempDir dir;
+    const std::string old = "the golden file\n";
+    writeFile(dir.file("golden.txt"), old);
+    ASSERT_EQ(chmod(dir.file("golden.txt").c_str(), 0444), 0);
+    const e2e::Result r = e2e::run({{"R", "golden.txt"}, {}, dir.file("")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, e2e::lines(kBanner + "***ERROR*** Failed to open output file (golden.txt)!\n"));
+    EXPECT_EQ(readFile(dir.file("golden.txt")), old);
+    EXPECT_EQ(dir.names(), Names{"golden.txt"});
+}
+
 // Each run writes a file of its own and renames it over the target, so that every reader, at
 // any moment, finds one unit's whole file; a shared "unit.txt.new" used to mix them.
 TEST(Replacement, ConcurrentRunsOnOneFileEachPutAWholeFileInPlace) {

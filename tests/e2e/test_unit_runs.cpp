@@ -242,7 +242,7 @@ TEST_P(Reasons, OnStandardError) {
     std::vector<std::pair<std::string, std::string>> env;
     if (c.machine) env.emplace_back("FOLVANE_MACHINE", dir.file("unit.state"));
     const e2e::Result r = e2e::run({c.args, env, dir.file("")});
-    const std::string out = c.args[0] == "/?" ? r.out.substr(0, kBanner.size()) : r.out;
+    const std::string out = c.args[0] == "/?" ? r.out.substr(0, lines(kBanner).size()) : r.out;
     EXPECT_EQ(out, lines(kBanner + c.out));
     EXPECT_EQ(r.status, c.status);
     EXPECT_EQ(r.err, lines(c.err));

@@ -104,7 +104,30 @@ wchar_t* replacementName(const wchar_t* path) {
     return name;
 }
 
+// A file that is there but cannot be opened for writing (the read-only attribute of a protected
+// golden file) is never replaced behind its back.
+bool writeProtected(const wchar_t* path) {
+#if defined(FOLVANE_WINDOWS_HOST)
+    // A desktop's administrator may open a read-only file for writing; its attribute still says no.
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return true;
+    }
+#endif
+    FILE* update = _wfopen(path, L"r+");
+    if (update != 0) {
+        (void)fclose(update);
+        return false;
+    }
+    FILE* read = _wfopen(path, L"r");
+    if (read == 0) return false;  // not there: made new
+    (void)fclose(read);
+    return true;
+}
+
 FILE* openReplacement(const wchar_t* path) {
+    if (*path != L'\0' && writeProtected(path)) return 0;
     wchar_t* name = replacementName(path);
     if (name == 0) return 0;
     FILE* file = _wfopen(name, L"wt");
