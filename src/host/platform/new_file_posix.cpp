@@ -67,14 +67,19 @@ FILE* openBeside(const std::string& path, std::string& name, const char* mode) {
     return nullptr;
 }
 
+// Gone and forgotten at once, so that a signal never removes another file that took its name.
 void removeBeside(const std::string& name) {
+    const InterruptsHeld held;
     (void)unlink(name.c_str());
     keepOnInterrupt(name);
 }
 
 bool renameBeside(const std::string& name, const std::string& path) {
+    const InterruptsHeld held;
     const bool moved = std::rename(name.c_str(), path.c_str()) == 0;
+    const int error = errno;
     if (moved) keepOnInterrupt(name);
+    errno = error;
     return moved;
 }
 

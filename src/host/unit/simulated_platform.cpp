@@ -54,7 +54,7 @@ unsigned long numberFrom(const char* variable, unsigned long absent) {
     if (text == nullptr || *text == '\0') return absent;
     unsigned long value = 0;
     for (const char* p = text; *p != '\0'; ++p) {
-        if (*p < '0' || *p > '9' || value > 100000000) stopLoading(std::string(variable) + ": not a number: " + text);
+        if (*p < '0' || *p > '9' || value > 100000) stopLoading(std::string(variable) + ": not a number: " + text);
         value = value * 10 + static_cast<unsigned long>(*p - '0');
     }
     return value;
