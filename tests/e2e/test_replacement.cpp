@@ -137,6 +137,9 @@ TEST(Replacement, AReadOnlyGoldenFileIsRefusedByTheWindowsBuild) {
                                     ? "Zentos Spec Version 1.02\n\n***ERROR*** Failed to write output file (golden.txt)!\n"
                                     : "***ERROR*** Failed to open output file (golden.txt)!\n";
     EXPECT_EQ(r.out, e2e::lines(kBanner + refusal));
+    if (!e2e::deviceImage()) {
+        EXPECT_EQ(r.err, e2e::lines("cannot overwrite golden.txt: read-only; attrib -r golden.txt allows it\n"));
+    }
     EXPECT_EQ(readFile(dir.file("golden.txt")), old);
     EXPECT_EQ(dir.names(), Names{"golden.txt"});
 }

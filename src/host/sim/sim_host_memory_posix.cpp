@@ -47,7 +47,8 @@ namespace {
 unsigned long long nowMs() {
     timespec now {};
     (void)clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<unsigned long long>(now.tv_sec) * 1000u + static_cast<unsigned long long>(now.tv_nsec) / 1000000u;
+    return static_cast<unsigned long long>(now.tv_sec) * 1000u +
+           static_cast<unsigned long long>(now.tv_nsec) / 1000000u;
 }
 
 // A folder that takes no new file takes no new state file either.
