@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <set>
 #include <string>
@@ -60,7 +61,8 @@ TEST(Replacement, ProtectedTargetsAndFoldersAreRefusedAndKept) {
         const char* reason;
     };
     const Case refused[] = {
-        {"open/golden.txt", "cannot overwrite open/golden.txt: Permission denied\n"},
+        {"open/golden.txt",
+         "cannot overwrite open/golden.txt: write-protected (mode 0444); chmod u+w open/golden.txt allows it\n"},
         {"closed/unit.txt", "cannot create a file in closed: Permission denied\n"},
     };
     for (const Case& c : refused) {
@@ -82,6 +84,66 @@ TEST(Replacement, ProtectedTargetsAndFoldersAreRefusedAndKept) {
     EXPECT_EQ(testing_support::folderNames(dir.file("closed")), Names{"unit.txt"});
 }
 
+// A golden file protected with no write bit for its owner stays as it is, whoever runs R: root,
+// to whom a plain write would be allowed, and the file's own user.
+TEST(Replacement, AWriteProtectedGoldenFileIsRefusedWhoeverRunsR) {
+    if (e2e::windowsRuntime() || e2e::deviceImage()) GTEST_SKIP() << "a POSIX host's permission bits";
+    struct Case {
+        const char* who;
+        bool asNobody;
+        mode_t mode;
+    };
+    const Case cases[] = {
+        {"root", false, 0444}, {"root", false, 0400}, {"root", false, 0077},
+        {"nobody", true, 0444}, {"nobody", true, 0555},
+    };
+    if (geteuid() != 0) GTEST_SKIP() << "runs R as root and as the user nobody: needs root";
+    for (const Case& c : cases) {
+        TempDir dir;
+        ASSERT_EQ(chmod(dir.file("").c_str(), 0777), 0);
+        const std::string old = "the golden file\n";
+        writeFile(dir.file("golden.txt"), old);
+        if (c.asNobody) {
+            ASSERT_EQ(chown(dir.file("golden.txt").c_str(), 65534, 65534), 0);
+        }
+        ASSERT_EQ(chmod(dir.file("golden.txt").c_str(), c.mode), 0);
+        const e2e::Result r =
+            c.asNobody ? asNobody({"R", "golden.txt"}, dir.file("")) : e2e::run({{"R", "golden.txt"}, {}, dir.file("")});
+        char mode[8];
+        (void)std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(c.mode));
+        const std::string shown = std::string(c.who) + " " + mode;
+        EXPECT_EQ(r.status, 1) << shown;
+        EXPECT_EQ(r.out, kBanner + "***ERROR*** Failed to open output file (golden.txt)!\n") << shown;
+        EXPECT_EQ(r.err, std::string("cannot overwrite golden.txt: write-protected (mode ") + mode +
+                             "); chmod u+w golden.txt allows it\n")
+            << shown;
+        EXPECT_EQ(readFile(dir.file("golden.txt")), old) << shown;
+        EXPECT_EQ(dir.names(), Names{"golden.txt"}) << shown;
+    }
+}
+
+// The Windows build refuses a file with the read-only attribute (wine gives it to a file with no
+// write bit) before it writes anything beside it. The device image, whose runtime has no way to
+// ask for the attribute, is refused when it would delete the file (wine lets root open it).
+TEST(Replacement, AReadOnlyGoldenFileIsRefusedByTheWindowsBuild) {
+    if (!e2e::windowsRuntime()) GTEST_SKIP() << "the Microsoft runtime's read-only attribute";
+    TempDir dir;
+    const std::string old = "the golden file\n";
+    writeFile(dir.file("golden.txt"), old);
+    ASSERT_EQ(chmod(dir.file("golden.txt").c_str(), 0444), 0);
+    const e2e::Result r = e2e::run({{"R", "golden.txt"}, {}, dir.file("")});
+    EXPECT_EQ(r.status, 1);
+    const std::string refusal = e2e::deviceImage() && geteuid() == 0
+                                    ? "Zentos Spec Version 1.02\n\n***ERROR*** Failed to write output file (golden.txt)!\n"
+                                    : "***ERROR*** Failed to open output file (golden.txt)!\n";
+    EXPECT_EQ(r.out, e2e::lines(kBanner + refusal));
+    if (!e2e::deviceImage()) {
+        EXPECT_EQ(r.err, e2e::lines("cannot overwrite golden.txt: read-only; attrib -r golden.txt allows it\n"));
+    }
+    EXPECT_EQ(readFile(dir.file("golden.txt")), old);
+    EXPECT_EQ(dir.names(), Names{"golden.txt"});
+}
+
 // Each run writes a file of its own and renames it over the target, so that every reader, at
 // any moment, finds one unit's whole file; a shared "unit.txt.new" used to mix them.
 TEST(Replacement, ConcurrentRunsOnOneFileEachPutAWholeFileInPlace) {
@@ -97,6 +159,7 @@ TEST(Replacement, ConcurrentRunsOnOneFileEachPutAWholeFileInPlace) {
         const std::string tag = "Unit-" + std::string(static_cast<size_t>(i), 'x');
         writeFile(dir.file("u" + std::to_string(i) + ".state"), "asset_tag = \"" + tag + "\"\n");
         names.push_back("u" + std::to_string(i) + ".state");
+        names.push_back("u" + std::to_string(i) + ".state.lock");
         std::string text = exampleFile();
         whole.insert(text.replace(text.find("ROOM-7"), 6, tag));
     }
@@ -140,7 +203,7 @@ TEST(Replacement, AStateSaveLeavesALinkAtTheOldFixedNameAlone) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(readFile(dir.file("unit.state")), "numlock = 0\n");
     EXPECT_EQ(readFile(dir.file("other.txt")), "another file\n");
-    EXPECT_EQ(dir.names(), (Names{"in.txt", "other.txt", "unit.state", "unit.state.new"}));
+    EXPECT_EQ(dir.names(), (Names{"in.txt", "other.txt", "unit.state", "unit.state.lock", "unit.state.new"}));
 }
 
 }  // namespace

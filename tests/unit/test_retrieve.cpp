@@ -379,15 +379,14 @@ TEST(RetrieveReplacement, ALinkAtTheOldFixedNameIsLeftAlone) {
     }
 }
 
-// As root, where a plain write of a protected file would succeed, R replaces it; the file keeps
-// its mode, owner and group.
+// As root, a file of another user is replaced and keeps its mode, owner and group.
 TEST(RetrieveReplacement, AReplacedFileKeepsItsOwnerGroupAndMode) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file another owner";
     testing_support::TempDir dir;
     const std::string target = dir.file("unit.txt");
     testing_support::writeFile(target, kOldText);
     ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
-    ASSERT_EQ(chmod(target.c_str(), 0444), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
     {
         sim::ScopedUnit unit("");
         host::ConsoleCapture console;
@@ -398,7 +397,7 @@ TEST(RetrieveReplacement, AReplacedFileKeepsItsOwnerGroupAndMode) {
     ASSERT_EQ(stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, 65534u);
     EXPECT_EQ(info.st_gid, 65534u);
-    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
 
 TEST(RetrieveReplacement, AWriteErrorPartWayLeavesTheOldFileAndNoNewOne) {

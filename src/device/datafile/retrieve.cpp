@@ -168,7 +168,7 @@ int retrieveSettings(const wchar_t* path) {
         file = platform::openReplacement(path);
         if (file == 0) {
             platform::consolePrint(L"***ERROR*** Failed to open output file (%s)!\n", path);
-            platform::explainReplacementFailure();
+            platform::explainFileFailure();
             return kExitFailure;
         }
     }
@@ -184,12 +184,13 @@ int retrieveSettings(const wchar_t* path) {
     uint32_t parallelMode = kUnread;
     for (size_t i = 0; i < kSectionCount; ++i) writeSection(out, bios, kSections[i], parallelMode);
     const bool written = out.close();
+    // Discarded at once, while the runtime still knows why the writing failed.
+    if (path != 0 && !written) platform::discardReplacement(path);
     bios.release();
     if (path == 0) return platform::consoleFlushed() ? kExitSuccess : kExitFailure;
-    if (!written) platform::discardReplacement(path);
     if (!written || !platform::commitReplacement(path)) {
         platform::consolePrint(L"***ERROR*** Failed to write output file (%s)!\n", path);
-        platform::explainReplacementFailure();
+        platform::explainFileFailure();
         return kExitFailure;
     }
     return kExitSuccess;

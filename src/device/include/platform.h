@@ -63,9 +63,10 @@ FILE* openReplacement(const wchar_t* path);
 bool commitReplacement(const wchar_t* path);
 // Removes the new file.
 void discardReplacement(const wchar_t* path);
-// After the console's message of a failed openReplacement or commitReplacement: the reason,
-// where the platform knows more than the message says (a host, on standard error).
-void explainReplacementFailure();
+// After the console's message of a failed openFile, openReplacement, commitReplacement or
+// write: the reason, where the platform knows more than the message says (a host, on standard
+// error).
+void explainFileFailure();
 
 // Flushes the console stream; false when anything written to it may not have reached it.
 bool consoleFlushed();

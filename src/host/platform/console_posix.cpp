@@ -7,17 +7,31 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <string>
 
 #include "console_capture.h"
+#include "host_file.h"
 #include "host_text.h"
 #include "platform.h"
 
 namespace host {
 
 std::string* consoleCapture = nullptr;
+
+namespace {
+
+std::string fileFailure;
+
+}  // namespace
+
+void noteFileFailure(const std::string& what) { fileFailure = what + ": " + std::strerror(errno); }
+
+void noteFileFailure(const std::string& what, const std::string& why) { fileFailure = what + ": " + why; }
+
+void forgetFileFailure() { fileFailure.clear(); }
 
 }  // namespace host
 
@@ -124,15 +138,26 @@ FILE* openFile(const wchar_t* path, const char* mode) {
     for (const char* m = mode; *m != '\0'; ++m) {
         if (*m != 't') narrowMode += *m;
     }
-    FILE* file = std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
+    host::forgetFileFailure();
+    const std::string name = host::bytesFromWide(path);
+    FILE* file = std::fopen(name.c_str(), narrowMode.c_str());
     // A folder opens for reading here, to fail only at the first read; it is no data file.
     struct stat info {};
     if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
         (void)std::fclose(file);
         errno = EISDIR;
-        return nullptr;
+        file = nullptr;
     }
+    if (file == nullptr) host::noteFileFailure("cannot open " + name);
     return file;
+}
+
+void explainFileFailure() {
+    if (host::fileFailure.empty()) return;
+    // After the console's own line, where both reach one terminal.
+    if (host::consoleCapture == nullptr) (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "%s\n", host::fileFailure.c_str());
+    host::forgetFileFailure();
 }
 
 bool consoleFlushed() {

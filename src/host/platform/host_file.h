@@ -30,4 +30,11 @@ inline bool readWholeFile(const std::string& path, std::string& text, int& error
     return std::ferror(file.get()) == 0;
 }
 
+// Why the last file that the program's platform functions opened or wrote failed (WHAT: WHY, or
+// WHAT: the system's reason for errno), said on standard error by platform::explainFileFailure
+// after the console's line. A POSIX host's console keeps it.
+void noteFileFailure(const std::string& what);
+void noteFileFailure(const std::string& what, const std::string& why);
+void forgetFileFailure();
+
 }  // namespace host

@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <vector>
+
+#include "interrupt_posix.h"
 
 namespace host {
 namespace {
@@ -41,8 +44,14 @@ FILE* openBeside(const std::string& path, std::string& name, const char* mode) {
     const std::string pattern = path + ".new-XXXXXX";
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    const int fd = mkostemp(buffer.data(), O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    int fd = -1;
+    {
+        // Made and recorded at once: a run interrupted from here on leaves no new file behind.
+        const InterruptsHeld held;
+        fd = mkostemp(buffer.data(), O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        (void)removeOnInterrupt(buffer.data());
+    }
     name = buffer.data();
     if (replaces) {
         giveOldFileAttributes(fd, old);
@@ -53,9 +62,25 @@ FILE* openBeside(const std::string& path, std::string& name, const char* mode) {
     if (file != nullptr) return file;
     const int error = errno;
     (void)close(fd);
-    (void)unlink(name.c_str());
+    removeBeside(name);
     errno = error;
     return nullptr;
+}
+
+// Gone and forgotten at once, so that a signal never removes another file that took its name.
+void removeBeside(const std::string& name) {
+    const InterruptsHeld held;
+    (void)unlink(name.c_str());
+    keepOnInterrupt(name);
+}
+
+bool renameBeside(const std::string& name, const std::string& path) {
+    const InterruptsHeld held;
+    const bool moved = std::rename(name.c_str(), path.c_str()) == 0;
+    const int error = errno;
+    if (moved) keepOnInterrupt(name);
+    errno = error;
+    return moved;
 }
 
 }  // namespace host

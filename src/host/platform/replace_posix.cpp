@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "host_file.h"
 #include "host_text.h"
 #include "new_file_posix.h"
 #include "platform.h"
@@ -56,10 +57,7 @@ struct Replacement {
 };
 Replacement current;
 
-// Why the last open or commit failed, for standard error.
-std::string failure;
-
-void fail(const std::string& what) { failure = what + ": " + std::strerror(errno); }
+void fail(const std::string& what) { host::noteFileFailure(what); }
 
 void forget() {
     if (current.syncFd >= 0) (void)close(current.syncFd);
@@ -72,7 +70,7 @@ namespace platform {
 
 FILE* openReplacement(const wchar_t* path) {
     forget();
-    failure.clear();
+    host::forgetFileFailure();
     // No name is no file: nothing beside it could be named.
     if (*path == L'\0') {
         errno = ENOENT;
@@ -82,10 +80,19 @@ FILE* openReplacement(const wchar_t* path) {
     if (writtenInPlace(target)) {
         FILE* file = std::fopen(target.c_str(), "w");
         if (file == nullptr) fail("cannot write " + target);
+        if (file != nullptr) current.target = target;
         return file;
     }
-    // A file the caller could not overwrite is not replaced behind its back (a write-protected
-    // golden file); root is refused only where a plain write would be.
+    // A file the caller could not overwrite is not replaced behind its back; a write-protected
+    // golden file (no write bit for its owner) is refused whoever runs R, root included.
+    struct stat existing {};
+    if (stat(target.c_str(), &existing) == 0 && (existing.st_mode & S_IWUSR) == 0) {
+        char mode[8];
+        (void)std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(existing.st_mode & 07777));
+        host::noteFileFailure("cannot overwrite " + target,
+                              std::string("write-protected (mode ") + mode + "); chmod u+w " + target + " allows it");
+        return nullptr;
+    }
     if (access(target.c_str(), F_OK) == 0 && access(target.c_str(), W_OK) != 0) {
         fail("cannot overwrite " + target);
         return nullptr;
@@ -106,24 +113,17 @@ bool commitReplacement(const wchar_t*) {
     if (current.written.empty()) return true;  // written in place
     const bool synced = current.syncFd >= 0 && fsync(current.syncFd) == 0;
     if (!synced) fail("cannot write " + current.written);
-    const bool moved = synced && std::rename(current.written.c_str(), current.target.c_str()) == 0;
+    const bool moved = synced && host::renameBeside(current.written, current.target);
     if (synced && !moved) fail("cannot put " + current.written + " in place of " + current.target);
-    if (!moved) (void)unlink(current.written.c_str());
+    if (!moved) host::removeBeside(current.written);
     forget();
     return moved;
 }
 
 void discardReplacement(const wchar_t*) {
-    if (!current.written.empty()) (void)unlink(current.written.c_str());
+    // Discarded at once after a write failed: the runtime's errno still says why.
+    if (!current.target.empty()) fail("cannot write " + current.target);
+    if (!current.written.empty()) host::removeBeside(current.written);
     forget();
 }
-
-void explainReplacementFailure() {
-    if (failure.empty()) return;
-    // After the console's own line, where both reach one terminal.
-    (void)std::fflush(stdout);
-    (void)std::fprintf(stderr, "%s\n", failure.c_str());
-    failure.clear();
-}
-
 }  // namespace platform

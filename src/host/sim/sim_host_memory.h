@@ -28,4 +28,17 @@ bool syncToDisk(FILE* file);
 // Puts `from` in place of `to`, which may exist, in one step. Empty on success, else why.
 std::string moveOver(const std::string& from, const std::string& to);
 
+// Removes the new file `name` that was not put in place.
+void removeReplacement(const std::string& name);
+
+// Takes the lock file at `path` (created when absent, never removed) for the rest of the
+// process, waiting for another process that holds it at most `waitMs` milliseconds. A folder
+// where the lock file cannot be made is one where no state file can be saved either, so the run
+// goes on without it.
+enum class Lock { Held, Busy, Failed };
+Lock lockForProcess(const std::string& path, unsigned long waitMs, std::string& why);
+
+// Waits `milliseconds`.
+void pause(unsigned long milliseconds);
+
 }  // namespace sim::host_memory

@@ -1,6 +1,9 @@
 // Pages and files on a POSIX host.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,7 +37,57 @@ FILE* createReplacement(const std::string& path, std::string& name) { return hos
 bool syncToDisk(FILE* file) { return fsync(fileno(file)) == 0; }
 
 std::string moveOver(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0 ? std::string() : std::strerror(errno);
+    return host::renameBeside(from, to) ? std::string() : std::strerror(errno);
+}
+
+void removeReplacement(const std::string& name) { host::removeBeside(name); }
+
+namespace {
+
+unsigned long long nowMs() {
+    timespec now {};
+    (void)clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<unsigned long long>(now.tv_sec) * 1000u +
+           static_cast<unsigned long long>(now.tv_nsec) / 1000000u;
+}
+
+// A folder that takes no new file takes no new state file either.
+bool folderRefusesFiles(const std::string& path, int error) {
+    if (error == ENOENT || error == ENOTDIR || error == EROFS) return true;
+    return error == EACCES && access(host::folderOf(path).c_str(), W_OK) != 0;
+}
+
+}  // namespace
+
+Lock lockForProcess(const std::string& path, unsigned long waitMs, std::string& why) {
+    // Held by its descriptor until the process ends, however it ends; never inherited.
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EACCES) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (folderRefusesFiles(path, errno)) return Lock::Held;
+        why = std::strerror(errno);
+        return Lock::Failed;
+    }
+    const unsigned long long until = nowMs() + waitMs;
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            why = std::strerror(errno);
+            (void)close(fd);
+            return Lock::Failed;
+        }
+        if (nowMs() >= until) {
+            (void)close(fd);
+            return Lock::Busy;
+        }
+        pause(20);
+    }
+    return Lock::Held;
+}
+
+void pause(unsigned long milliseconds) {
+    timespec left {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 }
 
 }  // namespace sim::host_memory

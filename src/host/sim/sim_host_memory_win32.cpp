@@ -4,6 +4,8 @@
 
 #include <io.h>
 
+#include <cstdio>
+
 #include <vector>
 
 #include "sim_host_memory.h"
@@ -60,5 +62,30 @@ std::string moveOver(const std::string& from, const std::string& to) {
         MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     return moved != FALSE ? std::string() : windowsError(GetLastError());
 }
+
+void removeReplacement(const std::string& name) { (void)std::remove(name.c_str()); }
+
+Lock lockForProcess(const std::string& path, unsigned long waitMs, std::string& why) {
+    // Opened for no one else (no sharing) until the process ends, however it ends.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const HANDLE lock = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (lock != INVALID_HANDLE_VALUE) return Lock::Held;
+        const DWORD error = GetLastError();
+        // A folder that takes no new file takes no new state file either.
+        if (error == ERROR_PATH_NOT_FOUND || error == ERROR_WRITE_PROTECT || error == ERROR_ACCESS_DENIED) {
+            return Lock::Held;
+        }
+        if (error != ERROR_SHARING_VIOLATION) {
+            why = windowsError(error);
+            return Lock::Failed;
+        }
+        if (GetTickCount() - start >= waitMs) return Lock::Busy;
+        pause(20);
+    }
+}
+
+void pause(unsigned long milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
 }  // namespace sim::host_memory

@@ -13,7 +13,7 @@ namespace {
 
 // Writes `text` beside `path`, forces it to the disk, and puts it in place of `path`, so that a
 // crash at any moment leaves either the old or the new file whole. Empty on success, else why.
-std::string replaceFile(const std::string& path, const std::string& text) {
+std::string replaceFile(const std::string& path, const std::string& text, unsigned long pauseMs) {
     std::string temporary;
     // The state file holds passwords: the new file keeps its permission bits.
     host::File owned(host_memory::createReplacement(path, temporary));
@@ -27,19 +27,20 @@ std::string replaceFile(const std::string& path, const std::string& text) {
     if (!written || !closed) {
         why = std::strerror(written ? errno : writeError);
     } else {
+        if (pauseMs != 0) host_memory::pause(pauseMs);
         why = host_memory::moveOver(temporary, path);
     }
-    if (!why.empty()) (void)std::remove(temporary.c_str());
+    if (!why.empty()) host_memory::removeReplacement(temporary);
     return why;
 }
 
 }  // namespace
 
-std::string saveStateFile(const std::string& path, const State& state) {
+std::string saveStateFile(const std::string& path, const State& state, unsigned long pauseMs) {
     std::string saved;
     int error = 0;
     (void)host::readWholeFile(path, saved, error);  // none yet: the whole state is written
-    return replaceFile(path, mergeState(saved, state));
+    return replaceFile(path, mergeState(saved, state), pauseMs);
 }
 
 }  // namespace sim

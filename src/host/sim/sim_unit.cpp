@@ -55,6 +55,12 @@ Unit::~Unit() {
 }
 
 void* Unit::reserve(uint32_t size, uint32_t protection) {
+    if (sayNothingKept_) {
+        sayNothingKept_ = false;
+        (void)std::fflush(stdout);
+        (void)std::fputs("FolvaneCE: simulated unit without FOLVANE_MACHINE: nothing of this run is kept\n", stderr);
+        (void)std::fflush(stderr);
+    }
     if (size != kSegmentSize && size != kRomWindowSize) {
         fault("reservation of " + hexDigits(size, 8) + "h bytes; the device reserves 10000h or 80000h");
     }
@@ -194,6 +200,7 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
     std::string why;
     if (!knownCall(function, subfunction, why)) fault(why);
 
+    if (pauseMs_ != 0) host_memory::pause(pauseMs_);
     RegisterBlock answer = in;
     answer.unused = 0;
     bool stored = false;
@@ -216,7 +223,7 @@ void Unit::serve(const RegisterBlock& in, RegisterBlock& out) {
 
 void Unit::save() {
     if (statePath_.empty()) return;
-    const std::string why = saveStateFile(statePath_, state_);
+    const std::string why = saveStateFile(statePath_, state_, pauseMs_);
     if (why.empty()) return;
     (void)std::fflush(stdout);
     (void)std::fprintf(stderr, "simulated unit: %s: cannot save: %s\n", statePath_.c_str(), why.c_str());

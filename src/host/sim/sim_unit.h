@@ -83,6 +83,12 @@ public:
     // Saves the state into the state file; a save that fails ends the process (power lost).
     void save();
 
+    // For tests of interrupted runs: a wait of `milliseconds` in every service call and in every
+    // save, while the new state file stands beside the old one.
+    void pauseEachStep(unsigned long milliseconds) { pauseMs_ = milliseconds; }
+    // A unit that keeps nothing says so on standard error, once, when the program first uses it.
+    void sayNothingIsKept() { sayNothingKept_ = true; }
+
 private:
     struct Region {
         uint32_t size = 0;
@@ -105,6 +111,8 @@ private:
     Responder responder_;
     MemoryCheck memoryCheck_ = nullptr;
     bool recording_ = false;
+    unsigned long pauseMs_ = 0;
+    bool sayNothingKept_ = false;
 };
 
 // The exit statuses of the unit itself: a state file or call log it cannot use, or power lost

@@ -12,6 +12,9 @@
 #include <stdlib.h>
 #include <string.h>
 #include <wchar.h>
+#if defined(FOLVANE_WINDOWS_HOST)
+#include <errno.h>  // the Windows build's reasons; CE's runtime has no errno
+#endif
 
 // After the runtime's headers: mingw-w64's <windows.h> included first would route the wide
 // printf family to its own after all.
@@ -20,6 +23,40 @@
 #include "platform.h"
 
 namespace {
+
+#if defined(FOLVANE_WINDOWS_HOST)
+// The Windows build says on standard error why a file failed, as a POSIX host does; on the
+// device the console's line says all there is.
+char fileFailure[1024];
+
+void noteFileFailure(const char* what, const wchar_t* path, const char* why) {
+    (void)_snprintf(fileFailure, sizeof fileFailure - 1, "%s %ls: %s", what, path, why);
+    fileFailure[sizeof fileFailure - 1] = '\0';
+}
+
+void noteReadOnly(const wchar_t* path) {
+    (void)_snprintf(fileFailure, sizeof fileFailure - 1, "cannot overwrite %ls: read-only; attrib -r %ls allows it",
+                    path, path);
+    fileFailure[sizeof fileFailure - 1] = '\0';
+}
+
+const char* runtimeReason() { return strerror(errno); }
+
+const char* systemReason() {
+    static char text[256];
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, 0, GetLastError(),
+                                        0, text, sizeof text, 0);
+    DWORD end = length;
+    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n' || text[end - 1] == '.')) --end;
+    text[end] = '\0';
+    return text;
+}
+#else
+void noteFileFailure(const char*, const wchar_t*, const char*) {}
+void noteReadOnly(const wchar_t*) {}
+const char* runtimeReason() { return ""; }
+const char* systemReason() { return ""; }
+#endif
 
 // Whether the runtime's wide printf reads "%s" as a wide string, as Microsoft's does, rather
 // than as an 8-bit one, as C99's does. Decided by the runtime itself, not by the platform.
@@ -89,7 +126,9 @@ FILE* openFile(const wchar_t* path, const char* mode) {
         wideMode[i] = static_cast<wchar_t>(mode[i]);
     }
     wideMode[i] = L'\0';
-    return _wfopen(path, wideMode);
+    FILE* file = _wfopen(path, wideMode);
+    if (file == 0) noteFileFailure("cannot open", path, runtimeReason());
+    return file;
 }
 
 // "PATH.new" in memory from the heap, or null (no memory, or no name); the caller frees it.
@@ -104,10 +143,37 @@ wchar_t* replacementName(const wchar_t* path) {
     return name;
 }
 
+// A file that is there but cannot be opened for writing (the read-only attribute of a protected
+// golden file) is never replaced behind its back.
+bool writeProtected(const wchar_t* path) {
+#if defined(FOLVANE_WINDOWS_HOST)
+    // A desktop's administrator may open a read-only file for writing; its attribute still says no.
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return true;
+    }
+#endif
+    FILE* update = _wfopen(path, L"r+");
+    if (update != 0) {
+        (void)fclose(update);
+        return false;
+    }
+    FILE* read = _wfopen(path, L"r");
+    if (read == 0) return false;  // not there: made new
+    (void)fclose(read);
+    return true;
+}
+
 FILE* openReplacement(const wchar_t* path) {
+    if (*path != L'\0' && writeProtected(path)) {
+        noteReadOnly(path);
+        return 0;
+    }
     wchar_t* name = replacementName(path);
     if (name == 0) return 0;
     FILE* file = _wfopen(name, L"wt");
+    if (file == 0) noteFileFailure("cannot create", name, runtimeReason());
     free(name);
     return file;
 }
@@ -119,20 +185,29 @@ bool commitReplacement(const wchar_t* path) {
     if (name == 0) return false;
     (void)DeleteFileW(path);  // absent the first time; any other failure makes the move fail
     const bool moved = MoveFileW(name, path) != FALSE;
+    if (!moved) noteFileFailure("cannot replace", path, systemReason());
     if (!moved) (void)DeleteFileW(name);
     free(name);
     return moved;
 }
 
 void discardReplacement(const wchar_t* path) {
+    // Discarded at once after a write failed: the runtime still says why.
+    noteFileFailure("cannot write", path, runtimeReason());
     wchar_t* name = replacementName(path);
     if (name == 0) return;
     (void)DeleteFileW(name);
     free(name);
 }
 
-// The console line says it all here.
-void explainReplacementFailure() {}
+void explainFileFailure() {
+#if defined(FOLVANE_WINDOWS_HOST)
+    if (fileFailure[0] == '\0') return;
+    (void)fflush(stdout);
+    (void)fprintf(stderr, "%s\n", fileFailure);
+    fileFailure[0] = '\0';
+#endif
+}
 
 bool consoleFlushed() { return fflush(stdout) == 0 && ferror(stdout) == 0; }
 
