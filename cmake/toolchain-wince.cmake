@@ -45,6 +45,8 @@ set(CMAKE_SYSTEM_PROCESSOR x86)
 # user-mode VirtualCopy of physical memory: there it stops with "VirtualCopy failed", status 1.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "/SUBSYSTEM:WINDOWSCE,5.00 /MACHINE:X86 /ENTRY:mainWCRTStartup /NODEFAULTLIB")
 # The driver: a DLL entered at the runtime's DLL start-up, subsystem 6.00 since it serves CE 6.0
-# and 7 alone; its exports come from src/device/driver/FolvaneMap.def.
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "/SUBSYSTEM:WINDOWSCE,6.00 /MACHINE:X86 /ENTRY:_DllMainCRTStartup /NODEFAULTLIB")
+# and 7 alone; its exports come from src/device/driver/FolvaneMap.def. It keeps its relocations
+# (/FIXED:NO): CE 7 refuses a kernel DLL without them, CE 6 loads it at another base unfixed.
+set(CMAKE_SHARED_LINKER_FLAGS_INIT
+    "/SUBSYSTEM:WINDOWSCE,6.00 /MACHINE:X86 /ENTRY:_DllMainCRTStartup /NODEFAULTLIB /FIXED:NO")
 set(CMAKE_CXX_STANDARD_LIBRARIES "coredll.lib corelibc.lib" CACHE STRING "Libraries of every device link")

@@ -6,14 +6,17 @@
 # CE's coredll exports it under (sdk/wince-x86/coredll_ordinals.txt) and on
 # sdk/wince-x86/coredll.def, every function there imported by one of them (but the block for a
 # driver's start-up), no static initialisers; the program under 32 KB, the driver a DLL under 16 KB exporting exactly
-# src/device/driver/FolvaneMap.def. Prints both images' imports by ordinal and name, the driver's
+# src/device/driver/FolvaneMap.def and keeping its relocations (a .reloc section, no
+# IMAGE_FILE_RELOCS_STRIPPED): CE 7 refuses a kernel DLL without them, CE 6 loads it unfixed and
+# crashes. Prints both images' imports by ordinal and name, the driver's
 # exports, both sizes and the program's .text size.
 #   --quiet      prints the two sizes alone, in bytes, for the bench's table
 #   --self-test  shows that the build fails on device code with a C++11 feature, a header of
 #                the workstation's code, a standard C++ header, a function the stand-in does
 #                not declare, one coredll does not export, a static initialiser, a name that a
 #                smart-device build's macro takes over, a deprecated runtime function without
-#                the build's defines, or a program of 32 KB or more
+#                the build's defines, a program of 32 KB or more, or a driver stripped of its
+#                relocations (the .reloc section removed, or the flag set)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-}
@@ -86,6 +89,14 @@ check_binary() {
   binary_imports=$imports
 }
 
+# check_relocations DLL: adds a problem when DLL has no .reloc section or is marked
+# IMAGE_FILE_RELOCS_STRIPPED.
+check_relocations() {
+  ! grep -q '^[[:space:]]*relocations stripped$' <<<"$("$objdump" -p "$1" | sed -n '/^Characteristics/,/^$/p')" &&
+    grep -q '^\.reloc$' <<<"$(section_names "$1")" ||
+    problems+=("$1: has no relocation information (.reloc, IMAGE_FILE_RELOCS_STRIPPED): CE 7 would refuse to load it into the kernel, CE 6 would load it unfixed and crash")
+}
+
 # exported_names IMAGE: the names an image exports, one a line, sorted.
 exported_names() {
   "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ { print $NF }' | sort
@@ -103,6 +114,7 @@ check_image() {
   driver_imports=$binary_imports
   "$objdump" -p "$driver" | sed -n '/^Characteristics/,/^$/p' | grep -q '^[[:space:]]*DLL$' ||
     problems+=("$driver: not a DLL")
+  check_relocations "$driver"
   # The driver exports its stream interface and nothing else.
   driver_exports=$(exported_names "$driver")
   expected_exports=$(sed -e 's/;.*//' -e '1,/^EXPORTS/d' src/device/driver/FolvaneMap.def | tr -s ' \t' '\n' | grep -v '^$' | sort)
@@ -175,6 +187,30 @@ int x86::probe() { return 0; }'
   probe_case "a program of 32 KB or more" "bytes, not under 32768" \
     'extern const char probeBulk[12000]; const char probeBulk[12000] = {1};
 const char* probe(); const char* probe() { return probeBulk; }'
+  # The driver with its relocations stripped after the link: the section removed, or the flag
+  # IMAGE_FILE_RELOCS_STRIPPED (1 in the COFF header's characteristics) set.
+  local driver=$dir/FolvaneMap.dll stripped
+  cmake --build "$dir" >/dev/null
+  cp "$driver" "$dir/FolvaneMap.original"
+  for stripped in section flag; do
+    if [ $stripped = section ]; then
+      i686-w64-mingw32-objcopy -R .reloc "$dir/FolvaneMap.original" "$driver"
+    else
+      cp "$dir/FolvaneMap.original" "$driver"
+      perl -e 'open(my $f, "+<:raw", $ARGV[0]) or die; seek($f, 0x3C, 0); read($f, my $pe, 4);
+        my $at = unpack("V", $pe) + 22; seek($f, $at, 0); read($f, my $c, 2);
+        seek($f, $at, 0); print $f pack("v", unpack("v", $c) | 1);' "$driver"
+    fi
+    if output=$(check_image "$dir" 2>&1); then
+      fail "self-test: the build passed a driver without relocations ($stripped)"
+    elif ! grep -q -F -e "has no relocation information" <<<"$output"; then
+      printf '%s\n' "$output" >&2
+      fail "self-test: the build failed on a driver without relocations ($stripped), but without saying so"
+    else
+      echo "device self-test: a driver without relocations ($stripped) fails the build: $(grep -m1 -F -e "relocation" <<<"$output")"
+    fi
+  done
+  cp "$dir/FolvaneMap.original" "$driver"
   probe_case "a deprecated runtime function without the build's defines (_wfopen)" "'_wfopen' is deprecated" \
     '#undef _CRT_SECURE_NO_DEPRECATE
 #undef _CRT_SECURE_NO_WARNINGS

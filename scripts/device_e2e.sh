@@ -12,7 +12,11 @@
 #                whose gate returns with the direction flag set; and the test driver's caller
 #                leaving a registry key, a driver or a handle at exit, or its driver calling
 #                the firmware; and a run that leaves the mapping driver loaded, a driver that
-#                maps into the kernel's space, or one that admits a writable mapping
+#                maps into the kernel's space, one that admits a writable mapping, or one
+#                that admits destinations up to 80000000h
+# CE's device manager takes a driver's path of 63 characters at most: the image runs from a short
+# folder of its own (a copy under the temporary folder, not the checkout, whose depth would push
+# the paths over the limit), and the script stops when a path it needs is still too long.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -56,6 +60,21 @@ source scripts/wine_setup.sh
 wine_start "$PWD/build/coredll/wineprefix" 32 "winedbg.exe=d" device-e2e
 logs=$(mktemp -d)
 trap 'wine_stop; rm -rf "$logs"' EXIT
+
+# short_enough PATH: stops the script when the driver path PATH, as the image under wine sees it
+# (drive Z: and backslashes), has more than the 63 characters CE's device manager takes.
+short_enough() {
+  local seen="Z:${1//\//\\}"
+  if [ ${#seen} -gt 63 ]; then
+    echo "device-e2e: the driver's path $seen has ${#seen} characters, more than the 63 CE's device manager" \
+      "takes; run with TMPDIR set to a shorter folder" >&2
+    exit 1
+  fi
+}
+# The image, its coredll.dll and its driver in a short folder of their own, where the suite runs it.
+mkdir "$logs/image"
+short_enough "$logs/image/FolvaneMap.dll"
+cp build/device/FolvaneCE.exe build/device/coredll.dll build/device/FolvaneMap.dll "$logs/image/"
 launch_start=$(date +%s%N)
 (cd build/device && "$wine" FolvaneCE.exe /? </dev/null >"$logs/usage" 2>&1) || true
 launch_ms=$((($(date +%s%N) - launch_start) / 1000000))
@@ -164,6 +183,7 @@ variant() {
 
 self_test() {
   mkdir "$logs/tree"
+  short_enough "$logs/tree/build/device/FolvaneMap.dll"
   tar --exclude=./build --exclude=./.git -cf - . | tar -C "$logs/tree" -xf -
   (cd "$logs/tree" && cmake --preset device >/dev/null && cmake --build --preset device >/dev/null &&
     cmake --preset coredll >/dev/null)
@@ -195,6 +215,9 @@ self_test() {
   variant "a driver that admits a writable mapping" "mapping with protection 00000604h" \
     src/device/driver/map_request.cpp "if (r.protection != kMapProtection) return false;" \
     "if ((r.protection & 0x600) != 0x600) return false;" map-probe
+  variant "a driver that admits destinations up to 80000000h" "which CE 6 would map over" \
+    src/device/driver/map_request.h "const uint32_t kUserSpaceEnd = 0x40000000u;" \
+    "const uint32_t kUserSpaceEnd = 0x80000000u;" map-probe
   variant "a gate that returns with the direction flag set" "FAIL direction flag clear when the gate returns" \
     src/device/platform/x86/call_gate.cpp "        pop ebp
         cld" "        pop ebp" probe
@@ -226,6 +249,8 @@ cached (402h): refused (87)
 another request code: refused (87)
 a longer request: refused (87)
 an output buffer: refused (87)
+the shared areas (40000000h): refused (87)
+the window ending a page past 40000000h: refused (87)
 the kernel's half: refused (87)
 a region not reserved: refused (87)
 done"
@@ -239,26 +264,41 @@ for generation in 6 7; do
       "$output" >&2
     status=1
   else
-    echo "device-e2e: the mapping driver on a CE $generation unit: the 2 mappings made, 10 other requests" \
+    echo "device-e2e: the mapping driver on a CE $generation unit: the 2 mappings made, 12 other requests" \
       "refused, nothing held at exit"
   fi
 done
 
-# The test driver under the device manager: loaded, opened, mapping the segment into its
-# caller's region, unloaded; the generations' answers to the program's own calls; and every
-# step that can fail, each undone so that nothing is held at exit.
+# The test driver under the device manager: loaded, opened, given its active key's path,
+# mapping the segment into its caller's region, unloaded; the generations' answers to the
+# program's own calls; and every way activation fails on CE 6/7 with the code their device
+# manager gives: the key or its Dll missing or Dll of 64 characters 1610 (63 are taken), the
+# name taken 2404, the DLL missing, no DLL or without relocations on CE 7 2, the entry points no
+# set 1, Init failing 110, a Prefix not of three characters dropped (CreateFileW 2), a driver in
+# user mode (Flags, or a key under Services\) whose VirtualCopyEx fails with 50, and the driver
+# without relocations on CE 6 a fault; each undone so that nothing is held at exit.
 mapped="activated|mapped: 41 21 55 30, 0 bytes returned|echo: 3 bytes, 02 03 00 09; sent 01 02 FF"
-mapped+="|unknown request: error 87|done"
+mapped+="|unknown request: error 87|Init was given Drivers\\Active\\20|done"
 caller_rows=(
   "ce_version = 6;map;0;CE 6.0|$mapped" "ce_version = 7;map;0;CE 7.0|$mapped"
   "ce_version = 5;map;3;simulated unit: fault: GetCallerVMProcessId (ordinal 2603) is not in CE 5.0's coredll; an image that imports it does not load on this unit"
-  "ce_version = 5;direct;3;CE 5.0|VirtualCopy: 1, error 0|simulated unit: fault: VirtualCopyEx (ordinal 2565) is not in CE 5.0's coredll; an image that imports it does not load on this unit"
-  "ce_version = 6;direct;0;VirtualCopy: 0, error 50|VirtualCopyEx: 0, error 50|OpenProcess: 0, error 5|GetCallerVMProcessId: 0"
-  "ce_version = 7;direct;0;VirtualCopy: 0, error 5|VirtualCopyEx: 0, error 5|OpenProcess: 0, error 5|GetCallerVMProcessId: 0"
-  "ce_version = 7;user-mode;1;activated|FAIL DeviceIoControl (5)|done"
-  "ce_version = 6;missing-dll;1;FAIL ActivateDeviceEx (126)|done"
-  "ce_version = 6;missing-entries;1;FAIL ActivateDeviceEx (127)|done"
-  "ce_version = 6;init-fails;1;FAIL ActivateDeviceEx (21)|done"
+  "ce_version = 5;direct;3;CE 5.0|VirtualCopy: 1, error 0|OpenProcess: 0, error 87|simulated unit: fault: VirtualCopyEx (ordinal 2565) is not in CE 5.0's coredll; an image that imports it does not load on this unit"
+  "ce_version = 6;direct;0;VirtualCopy: 0, error 87|OpenProcess: 0, error 87|VirtualCopyEx: 0, error 50|OpenProcess of its own: 1, error 0"
+  "ce_version = 7;direct;0;VirtualCopy: 0, error 87|OpenProcess: 0, error 87|VirtualCopyEx: 0, error 50|OpenProcess of its own: 1, error 0"
+  "ce_version = 6;no-key;1;FAIL ActivateDeviceEx (1610)|done"
+  "ce_version = 7;no-dll;1;FAIL ActivateDeviceEx (1610)|done"
+  "ce_version = 6;dll-64;1;FAIL ActivateDeviceEx (1610)|done"
+  "ce_version = 6;dll-63;1;FAIL ActivateDeviceEx (2)|done"
+  "ce_version = 7;twice;1;activated|FAIL second ActivateDeviceEx (2404)|done"
+  "ce_version = 6;missing-dll;1;FAIL ActivateDeviceEx (2)|done"
+  "ce_version = 7;not-a-dll;1;FAIL ActivateDeviceEx (2)|done"
+  "ce_version = 7;no-relocations;1;FAIL ActivateDeviceEx (2)|done"
+  "ce_version = 6;no-relocations;3;simulated unit: fault: folvane_test_driver_norelocs.dll has no relocation information: CE 6 loads it into the kernel at another base without fixing it up, which would crash the unit"
+  "ce_version = 6;missing-entries;1;FAIL ActivateDeviceEx (1)|done"
+  "ce_version = 6;init-fails;1;FAIL ActivateDeviceEx (110)|done"
+  "ce_version = 7;short-prefix;1;activated|FAIL CreateFileW (2)|done"
+  "ce_version = 7;user-mode;1;activated|FAIL DeviceIoControl (50)|done"
+  "ce_version = 6;services;1;activated|FAIL DeviceIoControl (50)|done"
   "ce_version = 6|segment_map_error = 0x57;map;1;FAIL DeviceIoControl (87)|done"
   "ce_version = 7|fail = RegCreateKeyExW;map;1;FAIL RegCreateKeyExW (31)"
 )
@@ -314,7 +354,7 @@ ce6_subset=(
 )
 filter=$(IFS=:; echo "${subset[*]}")
 ce6_filter=$(IFS=:; echo "${ce6_subset[*]}")
-export FOLVANE_E2E_PROGRAM="$PWD/build/device/FolvaneCE.exe" FOLVANE_E2E_LAUNCHER=$wine FOLVANE_E2E_WINDOWS=1
+export FOLVANE_E2E_PROGRAM="$logs/image/FolvaneCE.exe" FOLVANE_E2E_LAUNCHER=$wine FOLVANE_E2E_WINDOWS=1
 export FOLVANE_E2E_DEVICE=1
 # shard N: the shard's part of both runs, each into a log of its own.
 shard() {

@@ -15,6 +15,7 @@
 #define TST_MAP 0x1             // in: TstMapRequest; maps the physical range into the caller's region
 #define TST_ECHO 0x2            // in: bytes; out: each byte plus one; returns the input's length
 #define TST_CALL_ENTRY 0x3      // in: a DWORD address, which the driver calls
+#define TST_ACTIVE_KEY 0x4      // out: the key path Init was given, with its terminator
 #define TST_INIT_REFUSES 0xBAD  // Init's parameter that makes it fail
 #define TST_INIT_ERROR 21       // ERROR_NOT_READY, the error it fails with
 

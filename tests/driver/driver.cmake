@@ -29,7 +29,15 @@ add_custom_command(OUTPUT ${driver_caller}
   DEPENDS ${driver_tests}/driver_caller.cpp ${driver_tests}/ce_driver_api.h ${driver_tests}/say.h ${standin}/startup.cpp
           ${standin}/command_splitter.cpp ${driver_import}
   COMMENT "The test driver's caller driver_caller.exe" VERBATIM)
-add_custom_target(test_driver ALL DEPENDS ${driver_dll} ${driver_caller})
+# The same driver stripped of its relocation information, which CE 7 refuses to load into the
+# kernel and CE 6 loads there unfixed.
+find_program(FOLVANE_MINGW32_OBJCOPY i686-w64-mingw32-objcopy REQUIRED)
+set(driver_dll_norelocs ${CMAKE_CURRENT_BINARY_DIR}/folvane_test_driver_norelocs.dll)
+add_custom_command(OUTPUT ${driver_dll_norelocs}
+  COMMAND ${FOLVANE_MINGW32_OBJCOPY} -R .reloc ${driver_dll} ${driver_dll_norelocs}
+  DEPENDS ${driver_dll}
+  COMMENT "The test driver without relocations folvane_test_driver_norelocs.dll" VERBATIM)
+add_custom_target(test_driver ALL DEPENDS ${driver_dll} ${driver_dll_norelocs} ${driver_caller})
 
 # The mapping driver's probe: loads build/device/FolvaneMap.dll (copied beside it by
 # scripts/device_e2e.sh) and sends it the program's two mappings and every request it refuses.

@@ -13,6 +13,10 @@ namespace {
 
 const wchar_t kKey[] = L"Drivers\\FolvaneMapProbe";
 const DWORD kPageReadOnly = 0x02;
+// Addresses outside the caller's own space (below 40000000h) that no one reserved: the line
+// itself, the window's base one page too high to end below it, and the kernel's half.
+const DWORD kSharedAreas = 0x40000000u;
+const DWORD kWindowPastTheLine = 0x40000000u - 0x80000 + 0x1000;
 const DWORD kKernelHalf = 0x80000000u;
 
 int failed(const wchar_t* step, DWORD error) {
@@ -20,8 +24,9 @@ int failed(const wchar_t* step, DWORD error) {
     return 1;
 }
 
-// How a request differs from the mapping the program makes of its region.
-enum Destination { Reserved, Released, KernelHalf };
+// How a request differs from the mapping the program makes of its region: a region of its own,
+// one released again, or a fixed address (`regionSize` then holds it).
+enum Destination { Reserved, Released, Fixed };
 
 struct Request {
     const wchar_t* name;
@@ -47,13 +52,15 @@ const Request kRequests[] = {
     {L"another request code", kCode + 4, 0xF00, 0x10000, 0x602, 16, 0, Reserved, 0x10000},
     {L"a longer request", kCode, 0xF00, 0x10000, 0x602, 20, 0, Reserved, 0x10000},
     {L"an output buffer", kCode, 0xF00, 0x10000, 0x602, 16, 4, Reserved, 0x10000},
-    {L"the kernel's half", kCode, 0xF00, 0x10000, 0x602, 16, 0, KernelHalf, 0},
+    {L"the shared areas (40000000h)", kCode, 0xF00, 0x10000, 0x602, 16, 0, Fixed, kSharedAreas},
+    {L"the window ending a page past 40000000h", kCode, 0xFFF800, 0x80000, 0x602, 16, 0, Fixed, kWindowPastTheLine},
+    {L"the kernel's half", kCode, 0xF00, 0x10000, 0x602, 16, 0, Fixed, kKernelHalf},
     {L"a region not reserved", kCode, 0xF00, 0x10000, 0x602, 16, 0, Released, 0x10000},
 };
 
 void send(HANDLE device, const Request& r) {
     LPVOID region = 0;
-    if (r.destination != KernelHalf) {
+    if (r.destination != Fixed) {
         region = VirtualAlloc(0, r.regionSize, MEM_RESERVE, kPageReadOnly);
         if (region == 0) {
             say(L"%ls: FAIL VirtualAlloc (%lu)\n", r.name, GetLastError());
@@ -62,7 +69,7 @@ void send(HANDLE device, const Request& r) {
     }
     if (r.destination == Released) (void)VirtualFree(region, 0, MEM_RELEASE);
     mapdriver::MapRequest request;
-    request.destination = r.destination == KernelHalf ? kKernelHalf : reinterpret_cast<uint32_t>(region);
+    request.destination = r.destination == Fixed ? r.regionSize : reinterpret_cast<uint32_t>(region);
     request.physicalForm = r.form;
     request.size = r.size;
     request.protection = r.protection;

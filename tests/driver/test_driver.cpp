@@ -8,6 +8,8 @@ namespace {
 const DWORD kDeviceContext = 0x7E570001;
 const DWORD kOpenContext = 0x7E570002;
 const DWORD kPhysicalRom = PAGE_PHYSICAL | PAGE_NOCACHE | PAGE_READONLY;
+// The key path Init was given, as far as it fits.
+wchar_t initKey[64];
 
 BOOL failWith(DWORD error) {
     SetLastError(error);
@@ -31,8 +33,11 @@ extern "C" {
 
 BOOL __cdecl DllMain(HANDLE, DWORD, LPVOID) { return TRUE; }
 
-DWORD __cdecl TST_Init(LPCWSTR, const void* parameter) {
+DWORD __cdecl TST_Init(LPCWSTR key, const void* parameter) {
     if (parameter != 0 && *static_cast<const DWORD*>(parameter) == TST_INIT_REFUSES) return failWith(TST_INIT_ERROR);
+    DWORD i = 0;
+    for (; key != 0 && key[i] != 0 && i + 1 < sizeof initKey / sizeof initKey[0]; ++i) initKey[i] = key[i];
+    initKey[i] = 0;
     return kDeviceContext;
 }
 
@@ -51,6 +56,11 @@ BOOL __cdecl TST_IOControl(DWORD open, DWORD code, BYTE* in, DWORD inLength, BYT
     if (code == TST_ECHO && outLength >= inLength) {
         for (DWORD i = 0; i < inLength; ++i) out[i] = static_cast<BYTE>(in[i] + 1);
         *actualOut = inLength;
+        return TRUE;
+    }
+    if (code == TST_ACTIVE_KEY && outLength >= sizeof initKey) {
+        for (DWORD i = 0; i < sizeof initKey; ++i) out[i] = reinterpret_cast<const BYTE*>(initKey)[i];
+        *actualOut = sizeof initKey;
         return TRUE;
     }
     if (code == TST_CALL_ENTRY && inLength == sizeof(DWORD)) {

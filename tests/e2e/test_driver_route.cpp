@@ -3,11 +3,13 @@
 // give what they give on a CE 5.0 unit, byte for byte and call for call; without the driver,
 // or with any step of loading and asking it failing, each run ends with its messages and
 // status and leaves no registry key, loaded driver or handle behind (which the test machine's
-// coredll.dll reports as a fault at exit). Only the device image has this route: elsewhere the
-// tests are skipped.
+// coredll.dll reports as a fault at exit). The driver's path must fit the device manager's 63
+// characters: the image runs from a short folder (scripts/device_e2e.sh sees to it). Only the
+// device image has this route: elsewhere the tests are skipped.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -119,32 +121,79 @@ std::string operationName(const testing::TestParamInfo<bool>& test) { return tes
 
 INSTANTIATE_TEST_SUITE_P(DriverRoute, OnEveryGeneration, testing::Values(true, false), operationName);
 
-// The image copied to a folder of its own with the test machine's coredll.dll and without the
-// driver: the refusal's message, the line naming the driver looked for, status 1, and the unit
-// and the files as they were.
+// The image copied with the test machine's coredll.dll (and `withDriver`, FolvaneMap.dll) into
+// `folder`.
+void copyImage(const std::string& folder, bool withDriver) {
+    const std::string built = folderOf(e2e::programUnderTest());
+    for (const char* name : {"FolvaneCE.exe", "coredll.dll", "FolvaneMap.dll"}) {
+        if (withDriver || std::string(name) != "FolvaneMap.dll") {
+            writeFile(folder + "/" + name, readFile(built + "/" + name));
+        }
+    }
+}
+
+// The image copied to a folder of its own without the driver: the refusal's message, the line
+// naming the driver looked for with the device manager's error, status 1, and the unit and the
+// files as they were.
 TEST(DriverRoute, WithoutTheDriverFileStopsAndNamesIt) {
     if (!e2e::deviceImage()) GTEST_SKIP() << "the driver's route is the device image's";
     TempDir folder;
-    const std::string built = folderOf(e2e::programUnderTest());
-    writeFile(folder.file("FolvaneCE.exe"), readFile(built + "/FolvaneCE.exe"));
-    writeFile(folder.file("coredll.dll"), readFile(built + "/coredll.dll"));
+    copyImage(folder.file(""), false);
     struct Case {
         std::string generation;
-        std::string refusal;
         bool retrieve;
     };
-    const Case cases[] = {{"6", "00000032", true}, {"6", "00000032", false}, {"7", "00000005", true}};
+    const Case cases[] = {{"6", true}, {"6", false}, {"7", true}};
     for (const Case& c : cases) {
         const std::string state = "ce_version = " + c.generation + "\n" + kUnit;
         const Outcome o = runOn(state, c.retrieve, folder.file("FolvaneCE.exe"));
         const std::string folderPath = folder.file("");
-        const Lines expected = {E + "VirtualCopy failed (" + c.refusal + ")!", unavailable({}, c.retrieve).front(),
-                                driverLine(folderPath.substr(0, folderPath.size() - 1), "0000007E")};
+        const Lines expected = {E + "VirtualCopy failed (00000057)!", unavailable({}, c.retrieve).front(),
+                                driverLine(folderPath.substr(0, folderPath.size() - 1), "00000002")};
         EXPECT_EQ(o.errors, expected) << c.generation << (c.retrieve ? " R" : " W");
         EXPECT_EQ(o.result.status, 1);
         EXPECT_EQ(o.result.err, "");
         EXPECT_EQ(o.state, state);
         EXPECT_EQ(o.dataFile, c.retrieve ? "" : exampleFile());
+    }
+}
+
+// The image and its driver in a folder whose driver path, as the image sees it, has 63
+// characters (the most the device manager takes) and 64: R works from the first; from the
+// second it stops before writing any key, with the refusal, the service's line and the path
+// named, status 1.
+TEST(DriverRoute, TheDriverPathHasAtMost63Characters) {
+    if (!e2e::deviceImage()) GTEST_SKIP() << "the driver's route is the device image's";
+    TempDir base;
+    const std::string baseFolder = folderOf(base.file("FolvaneMap.dll"));
+    const size_t pathOfBase = windowsPath(baseFolder, "FolvaneMap.dll").size();
+    ASSERT_LT(pathOfBase + 1, 63U) << "the temporary folder is too deep";
+    const Outcome five = runOn("ce_version = 5\n" + kUnit, true);
+    ASSERT_EQ(five.result.status, 0) << five.result.out;
+    for (const char* generation : {"6", "7"}) {
+        for (const size_t length : {size_t{63}, size_t{64}}) {
+            const std::string name(length - pathOfBase - 1, 'f');
+            const std::string folder = baseFolder + "/" + name;
+            ASSERT_EQ(std::system(("mkdir -p '" + folder + "'").c_str()), 0);
+            copyImage(folder, true);
+            const std::string driver = windowsPath(folder, "FolvaneMap.dll");
+            ASSERT_EQ(driver.size(), length);
+            const std::string state = "ce_version = " + std::string(generation) + "\n" + kUnit;
+            const Outcome o = runOn(state, true, folder + "/FolvaneCE.exe");
+            EXPECT_EQ(o.result.err, "") << length;  // no key, driver or handle left at exit
+            if (length == 63) {                     // what a CE 5.0 unit gives
+                EXPECT_EQ(o.result.status, five.result.status) << generation << o.result.out;
+                EXPECT_EQ(o.errors, five.errors) << generation;
+                EXPECT_EQ(o.dataFile, five.dataFile) << generation;
+                continue;
+            }
+            const Lines expected = {E + "VirtualCopy failed (00000057)!", unavailable({}, true).front(),
+                                    E + "The driver's path has more than 63 characters (" + driver +
+                                        ")! Put FolvaneCE.exe and FolvaneMap.dll into a shorter folder."};
+            EXPECT_EQ(o.errors, expected) << generation;
+            EXPECT_EQ(o.result.status, 1) << generation;
+            EXPECT_EQ(o.state, state) << generation;
+        }
     }
 }
 
@@ -166,7 +215,7 @@ TEST_P(EachStep, FailsCleanly) {
     const std::string state = "ce_version = 6\nfail = " + std::string(step.name) + "\n";
     const Outcome o = runOn(state, retrieve);
     Lines expected =
-        unavailable({E + "VirtualCopy failed (" + (step.loading ? "00000032" : "0000001F") + ")!"}, retrieve);
+        unavailable({E + "VirtualCopy failed (" + (step.loading ? "00000057" : "0000001F") + ")!"}, retrieve);
     if (step.loading) expected.push_back(driverLine(folderOf(e2e::programUnderTest()), "0000001F"));
     EXPECT_EQ(o.errors, expected);
     EXPECT_EQ(o.result.status, 1);

@@ -1,6 +1,6 @@
 // Fuzz target: the mapping driver's request check, fed arbitrary control codes, lengths and
-// bytes. Nothing but the two mappings the program makes, into a page-aligned region of the user
-// half, is ever admitted, and an admitted request is exactly the words it was sent as.
+// bytes. Nothing but the two mappings the program makes, into a page-aligned region wholly below
+// 40000000h, is ever admitted, and an admitted request is exactly the words it was sent as.
 // Input: the code and the output length as two 32-bit words, then the input buffer.
 #include <cstdint>
 #include <cstdio>
@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool window = request.physicalForm == 0xFFF800 && request.size == 0x80000;
     FUZZ_CHECK((segment || window) && request.protection == 0x602, "admitted another mapping: " + described(request));
     const uint64_t end = uint64_t{request.destination} + request.size;
-    FUZZ_CHECK(request.destination != 0 && request.destination % 0x1000 == 0 && end <= 0x80000000u,
-               "admitted a destination outside the user half: " + described(request));
+    FUZZ_CHECK(request.destination != 0 && request.destination % 0x1000 == 0 && end <= 0x40000000u,
+               "admitted a destination outside the caller's own space (below 40000000h): " + described(request));
     return 0;
 }

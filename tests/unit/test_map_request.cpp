@@ -43,7 +43,7 @@ TEST(MapRequest, TheEncodingIsFourLittleEndianWords) {
     EXPECT_EQ(bytesOf(kWindow), expected);
 }
 
-TEST(MapRequest, AdmitsExactlyTheTwoMappingsIntoTheUserHalf) {
+TEST(MapRequest, AdmitsExactlyTheTwoMappingsIntoTheCallersOwnSpace) {
     struct Case {
         const char* what;
         MapRequest request;
@@ -52,7 +52,8 @@ TEST(MapRequest, AdmitsExactlyTheTwoMappingsIntoTheUserHalf) {
     const Case cases[] = {
         {"the segment", kSegment, true},
         {"the ROM window", kWindow, true},
-        {"the window ending at the user half's end", {0x7FF80000, 0xFFF800, 0x80000, 0x602}, true},
+        {"the window ending at 40000000h", {0x40000000 - 0x80000, 0xFFF800, 0x80000, 0x602}, true},
+        {"the segment ending at 40000000h", {0x40000000 - 0x10000, 0xF00, 0x10000, 0x602}, true},
         {"the segment's form with the window's size", {kRegion, 0xF00, 0x80000, 0x602}, false},
         {"the window's form with the segment's size", {kRegion, 0xFFF800, 0x10000, 0x602}, false},
         {"the paragraph after the segment", {kRegion, 0xF01, 0x10000, 0x602}, false},
@@ -65,9 +66,11 @@ TEST(MapRequest, AdmitsExactlyTheTwoMappingsIntoTheUserHalf) {
         {"not physical", {kRegion, 0xF00, 0x10000, 0x202}, false},
         {"no destination", {0, 0xF00, 0x10000, 0x602}, false},
         {"a destination inside a page", {kRegion + 0x10, 0xF00, 0x10000, 0x602}, false},
+        {"the window one page higher", {0x40000000 - 0x80000 + 0x1000, 0xFFF800, 0x80000, 0x602}, false},
+        {"the segment one page higher", {0x40000000 - 0x10000 + 0x1000, 0xF00, 0x10000, 0x602}, false},
+        {"the shared areas at 40000000h", {0x40000000, 0xF00, 0x10000, 0x602}, false},
         {"the kernel's half", {0x80000000, 0xF00, 0x10000, 0x602}, false},
         {"the kernel's half, high", {0xC0000000, 0xFFF800, 0x80000, 0x602}, false},
-        {"a window reaching into the kernel's half", {0x7FFF0000, 0xFFF800, 0x80000, 0x602}, false},
         {"a window whose end wraps round", {0xFFFF0000, 0xFFF800, 0x80000, 0x602}, false},
     };
     for (const Case& c : cases) EXPECT_EQ(admitted(c.request), c.admitted) << c.what;

@@ -1,10 +1,11 @@
 // The CE generation that the test machine's coredll.dll plays (the state file's ce_version):
-// CE 5.0 maps physical memory for the program itself; CE 6.0 refuses a user-mode VirtualCopy of
-// physical memory (ERROR_NOT_SUPPORTED), CE 7 maps for user mode only what a user-mode driver's
-// key declares (none here: ERROR_ACCESS_DENIED). On both, a driver that the device manager
-// loaded into the kernel may map physical memory into a region its calling process reserved,
-// through the kernel-only VirtualCopyEx, OpenProcess and GetCallerVMProcessId. Also the small
-// kernel functions a driver and its start-up use.
+// CE 5.0 maps physical memory for the program itself; CE 6.0 and 7 hand a user-mode VirtualCopy
+// of physical memory to the user-mode driver reflector, which maps only what a user-mode
+// driver's key declares (none here: ERROR_INVALID_PARAMETER). On both, a driver that the device
+// manager loaded into the kernel may map physical memory into a region its calling process
+// reserved, through VirtualCopyEx (kernel only: user mode gets ERROR_NOT_SUPPORTED),
+// OpenProcess and GetCallerVMProcessId. Also the small kernel functions a driver and its
+// start-up use.
 #include <windows.h>
 
 #include <cstdlib>
@@ -21,6 +22,8 @@ namespace {
 constexpr DWORD kCePagePhysical = 0x400;
 constexpr uintptr_t kCurrentProcess = 0x42;  // GetCurrentProcess(): SH_CURPROC + SYS_HANDLE_BASE
 constexpr DWORD kPlatformCe = 3;             // VER_PLATFORM_WIN32_CE
+// Above it lie the shared DLL, shared heap and kernel areas of every process.
+constexpr uintptr_t kProcessSpaceEnd = 0x40000000;
 
 // Each reserved region and whether the process (not the kernel) reserved it.
 std::map<uintptr_t, bool>& reservations() {
@@ -29,8 +32,6 @@ std::map<uintptr_t, bool>& reservations() {
 }
 
 std::string hex8(uintptr_t value) { return hexDigits(value, 8); }
-
-DWORD refusalError() { return ceVersion() == 6 ? ERROR_NOT_SUPPORTED : ERROR_ACCESS_DENIED; }
 
 // The kernel-only functions are not in CE 5.0's coredll: an image importing them does not load.
 void requireKernelFunctions(const char* function, int ordinal) {
@@ -84,7 +85,7 @@ bool refusesPhysicalMapping(const void* returnAddress, DWORD protection) {
     if (ceVersion() < 6 || (protection & kCePagePhysical) == 0 || callerAt(returnAddress) == Caller::Kernel) {
         return false;
     }
-    SetLastError(refusalError());
+    SetLastError(ERROR_INVALID_PARAMETER);
     return true;
 }
 
@@ -122,12 +123,13 @@ extern "C" {
 // CE 6/7, kernel only: maps into a process's address space. A driver in the kernel maps the
 // physical source into a region that its calling process reserved (the handle from
 // OpenProcess), or into its own (GetCurrentProcess()), under the same checks as the program's
-// own VirtualCopy.
+// own VirtualCopy. CE 6 puts no upper bound on a process's destination: one at or above
+// 40000000h would map over the shared areas, which here is a fault.
 BOOL __cdecl ce_VirtualCopyEx(HANDLE destinationProcess, LPVOID destination, HANDLE sourceProcess, LPVOID source,
                               DWORD size, DWORD protection) {
     const void* caller = __builtin_return_address(0);
     coredll::requireKernelFunctions("VirtualCopyEx", 2565);
-    if (callerAt(caller) != Caller::Kernel) return coredll::failing<BOOL>(coredll::refusalError(), FALSE);
+    if (callerAt(caller) != Caller::Kernel) return coredll::failing<BOOL>(ERROR_NOT_SUPPORTED, FALSE);
     if (coredll::failsOnDemand("VirtualCopyEx")) return FALSE;
     bool intoProcess = false;
     if (coredll::isCallerProcessHandle(destinationProcess)) {
@@ -137,6 +139,12 @@ BOOL __cdecl ce_VirtualCopyEx(HANDLE destinationProcess, LPVOID destination, HAN
     }
     if (sourceProcess != nullptr && reinterpret_cast<uintptr_t>(sourceProcess) != coredll::kCurrentProcess) {
         return coredll::failing<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
+    }
+    const auto at = reinterpret_cast<uintptr_t>(destination);
+    if (intoProcess && (at >= coredll::kProcessSpaceEnd || size > coredll::kProcessSpaceEnd - at)) {
+        sim::fault("VirtualCopyEx into " + coredll::hex8(at) + "h, " + coredll::hex8(size) +
+                   "h bytes of the calling process: at or above 40000000h lie the shared DLL, shared heap and "
+                   "kernel areas, which CE 6 would map over");
     }
     // A region the calling process did not reserve is the caller's mistake, not the driver's:
     // the kernel refuses it, and the driver hands the refusal back.
@@ -150,21 +158,19 @@ BOOL __cdecl ce_VirtualCopyEx(HANDLE destinationProcess, LPVOID destination, HAN
     return coredll::failing<BOOL>(unit.lastError(), FALSE);
 }
 
-// CE 6/7, kernel only: a handle to the calling process (the program: the unit runs one).
+// CE 5, 6 and 7, from user mode as from the kernel: a handle to the calling process (the
+// program: the unit runs one); any other id is no process of the unit.
 HANDLE __cdecl ce_OpenProcess(DWORD, BOOL, DWORD processId) {
-    const void* caller = __builtin_return_address(0);
-    coredll::requireKernelFunctions("OpenProcess", 509);
-    if (callerAt(caller) != Caller::Kernel) return coredll::failing<HANDLE>(ERROR_ACCESS_DENIED, nullptr);
     if (coredll::failsOnDemand("OpenProcess")) return nullptr;
     if (processId != GetCurrentProcessId()) return coredll::failing<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     return coredll::openCallerProcess();
 }
 
-// CE 6/7, kernel only: the process on whose behalf the driver runs; 0 for user-mode code.
+// CE 6/7: the process whose address space the caller works in: for a driver, the process on
+// whose behalf it runs; for user-mode code, its own (the program: the unit runs one).
 DWORD __cdecl ce_GetCallerVMProcessId() {
-    const void* caller = __builtin_return_address(0);
     coredll::requireKernelFunctions("GetCallerVMProcessId", 2603);
-    return callerAt(caller) == Caller::Kernel ? GetCurrentProcessId() : 0;
+    return GetCurrentProcessId();
 }
 
 // The generation's version: major 5, 6 or 7, minor 0, on the CE platform.

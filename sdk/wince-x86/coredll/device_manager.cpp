@@ -1,7 +1,8 @@
-// The device manager of the test machine's coredll.dll, as CE's: a registry kept in memory for
-// the run, stream drivers activated from a key (Dll, Prefix, Index, Flags), opened by their
-// name `PFXn:`, asked through IOControl with copies of the caller's buffers, closed and
-// deactivated. Everything the program makes here it must give back before it ends.
+// The device manager of the test machine's coredll.dll, as CE 6/7's: a registry kept in memory
+// for the run, stream drivers activated from a key (Dll, Prefix, Index, Flags) under an active
+// key Drivers\Active\NN, opened by their name `PFXn:`, asked through IOControl with copies of
+// the caller's buffers, closed and deactivated; failing with the codes CE's device manager
+// fails with. Everything the program makes here it must give back before it ends.
 #include <windows.h>
 
 #include <cstring>
@@ -18,8 +19,12 @@ namespace coredll {
 namespace {
 
 constexpr DWORD kLoadAsUserProcess = 0x10;  // DEVFLAGS_LOAD_AS_USERPROC
-constexpr LONG kRegCreatedNewKey = 1;       // REG_CREATED_NEW_KEY
-constexpr LONG kRegOpenedExistingKey = 2;   // REG_OPENED_EXISTING_KEY
+// CE's device manager reads Dll into 64 characters with the terminator.
+constexpr size_t kDllCharacters = 64;
+constexpr DWORD kErrorBadConfiguration = 1610;  // ERROR_BAD_CONFIGURATION
+constexpr DWORD kErrorOpenFailed = 110;         // ERROR_OPEN_FAILED
+constexpr LONG kRegCreatedNewKey = 1;           // REG_CREATED_NEW_KEY
+constexpr LONG kRegOpenedExistingKey = 2;       // REG_OPENED_EXISTING_KEY
 
 std::string narrow(const std::wstring& text) {
     std::string out;
@@ -51,7 +56,8 @@ using EntryIoControl = BOOL(__cdecl*)(DWORD open, DWORD code, BYTE* in, DWORD in
                                       DWORD* actualOut);
 
 struct Device {
-    std::wstring name;  // PFXn:
+    std::wstring name;       // PFXn:, or empty when the key's Prefix was dropped
+    std::wstring activeKey;  // Drivers\Active\NN
     HMODULE module = nullptr;
     bool kernel = false;
     DWORD context = 0;
@@ -74,10 +80,11 @@ struct Manager {
     std::map<uintptr_t, Device> devices;
     std::map<uintptr_t, Handle> handles;
     uintptr_t nextHandle = 0x5EC00004;
+    unsigned nextActive = 20;  // the unit's own drivers hold the active keys below
 
     Manager() {
         // A unit's registry holds the device manager's own keys before any program runs.
-        for (const wchar_t* path : {L"Drivers", L"Drivers\\Active", L"Drivers\\BuiltIn"}) {
+        for (const wchar_t* path : {L"Drivers", L"Drivers\\Active", L"Drivers\\BuiltIn", L"Services"}) {
             keys[folded(path)] = Key{path, {}, true};
         }
     }
@@ -146,6 +153,20 @@ Result failing(DWORD error, Result result) {
 void unload(Device& device) {
     (void)device.deinit(device.context);
     (void)FreeLibrary(device.module);
+    manager().keys.erase(folded(device.activeKey));
+}
+
+// A key under Services\ holds a service, which CE loads in user mode whatever its Flags.
+bool isServicesKey(const std::wstring& path) { return folded(path).compare(0, 9, L"services\\") == 0; }
+
+// The loaded image's headers: a DLL, and whether it kept its relocations.
+bool isDll(HMODULE module, bool& relocatable) {
+    const auto base = reinterpret_cast<const BYTE*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& relocations = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    relocatable = (nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED) == 0 && relocations.Size != 0;
+    return (nt->FileHeader.Characteristics & IMAGE_FILE_DLL) != 0;
 }
 
 }  // namespace
@@ -164,7 +185,9 @@ bool isCallerProcessHandle(HANDLE handle) { return handleOf(handle, Kind::Proces
 void checkNothingHeldAtExit() {
     Manager& m = manager();
     for (const auto& entry : m.devices) {
-        sim::fault("the driver " + narrow(entry.second.name) + " is still active at exit (DeactivateDevice)");
+        const Device& d = entry.second;
+        sim::fault("the driver " + narrow(d.name.empty() ? d.activeKey : d.name) +
+                   " is still active at exit (DeactivateDevice)");
     }
     for (const auto& entry : m.handles) {
         const Handle& h = entry.second;
@@ -251,60 +274,91 @@ LONG __cdecl ce_RegCloseKey(HKEY key) {
 }
 
 // CE: loads the stream driver that the key below HKEY_LOCAL_MACHINE describes and calls its
-// Init with the key's path and the caller's parameter. `registryEntries` would go into the
-// device's active key, which nothing here reads.
+// Init with the path of the active key made for it and the caller's parameter. Only Dll is
+// required; a Prefix that is not three characters is dropped (the device then has no name and
+// its entry points are looked up without one). `registryEntries` would go into the active key,
+// which nothing here reads.
 HANDLE __cdecl ce_ActivateDeviceEx(LPCWSTR deviceKey, const void*, DWORD, LPVOID parameter) {
     if (failsOnDemand("ActivateDeviceEx")) return nullptr;
     const coredll::Key* key = deviceKey != nullptr ? coredll::findKey(deviceKey) : nullptr;
-    if (key == nullptr) return coredll::failing<HANDLE>(ERROR_FILE_NOT_FOUND, nullptr);
     std::wstring dll;
+    if (key == nullptr || !coredll::textValue(*key, L"Dll", dll) || dll.empty() ||
+        dll.size() >= coredll::kDllCharacters) {
+        return coredll::failing<HANDLE>(coredll::kErrorBadConfiguration, nullptr);
+    }
     std::wstring prefix;
+    if (!coredll::textValue(*key, L"Prefix", prefix) || prefix.size() != 3) prefix.clear();
     DWORD index = 1;
     DWORD flags = 0;
+    // Not settled from CE's sources: a malformed Index or Flags is this DLL's 87.
     const bool indexOk = key->values.count(L"index") == 0 || coredll::numberValue(*key, L"Index", index);
     const bool flagsOk = key->values.count(L"flags") == 0 || coredll::numberValue(*key, L"Flags", flags);
-    if (!coredll::textValue(*key, L"Dll", dll) || dll.empty() || !coredll::textValue(*key, L"Prefix", prefix) ||
-        prefix.size() != 3 || !indexOk || index > 9 || !flagsOk) {
-        return coredll::failing<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
-    }
+    if (!indexOk || index > 9 || !flagsOk) return coredll::failing<HANDLE>(ERROR_INVALID_PARAMETER, nullptr);
     Device device;
-    device.name = prefix + static_cast<wchar_t>(L'0' + index) + L":";
+    if (!prefix.empty()) device.name = prefix + static_cast<wchar_t>(L'0' + index) + L":";
     for (const auto& entry : manager().devices) {
-        if (coredll::folded(entry.second.name) == coredll::folded(device.name)) {
+        if (!device.name.empty() && coredll::folded(entry.second.name) == coredll::folded(device.name)) {
             return coredll::failing<HANDLE>(ERROR_DEVICE_IN_USE, nullptr);
         }
     }
+    // On CE 5.0 every driver runs in the device manager's user-mode process; on CE 6 and 7 too
+    // when its Flags or a key under Services\ ask for it.
+    device.kernel =
+        (flags & coredll::kLoadAsUserProcess) == 0 && !coredll::isServicesKey(key->path) && coredll::ceVersion() >= 6;
+    // Any failure to load the DLL is 2, whatever the loader's own reason.
     device.module = LoadLibraryW(dll.c_str());
-    if (device.module == nullptr) return coredll::failing<HANDLE>(ERROR_MOD_NOT_FOUND, nullptr);
-    const std::string stem = coredll::narrow(prefix) + "_";
+    if (device.module == nullptr) return coredll::failing<HANDLE>(ERROR_FILE_NOT_FOUND, nullptr);
+    bool relocatable = false;
+    if (!coredll::isDll(device.module, relocatable) || (device.kernel && !relocatable && coredll::ceVersion() >= 7)) {
+        (void)FreeLibrary(device.module);
+        return coredll::failing<HANDLE>(ERROR_FILE_NOT_FOUND, nullptr);
+    }
+    if (device.kernel && !relocatable) {
+        sim::fault(coredll::narrow(dll) +
+                   " has no relocation information: CE 6 loads it into the kernel at another "
+                   "base without fixing it up, which would crash the unit");
+    }
+    const std::string stem = prefix.empty() ? "" : coredll::narrow(prefix) + "_";
     const auto entry = [&](const char* name, auto& function) {
         const FARPROC found = GetProcAddress(device.module, (stem + name).c_str());
         static_assert(sizeof function == sizeof found);
         std::memcpy(&function, &found, sizeof function);  // the C convention, as CE exports are
     };
     coredll::EntryInit init = nullptr;
+    FARPROC read = nullptr;
+    FARPROC write = nullptr;
+    FARPROC seek = nullptr;
+    FARPROC preDeinit = nullptr;
+    FARPROC preClose = nullptr;
     entry("Init", init);
     entry("Deinit", device.deinit);
     entry("Open", device.open);
     entry("Close", device.close);
     entry("IOControl", device.ioControl);
-    if (init == nullptr || device.deinit == nullptr || device.open == nullptr || device.close == nullptr ||
-        device.ioControl == nullptr) {
+    entry("Read", read);
+    entry("Write", write);
+    entry("Seek", seek);
+    entry("PreDeinit", preDeinit);
+    entry("PreClose", preClose);
+    // Init, Deinit, Open and Close, one way to move data, and PreClose only beside PreDeinit.
+    const bool moves = device.ioControl != nullptr || read != nullptr || write != nullptr || seek != nullptr;
+    if (init == nullptr || device.deinit == nullptr || device.open == nullptr || device.close == nullptr || !moves ||
+        (preClose != nullptr && preDeinit == nullptr)) {
         (void)FreeLibrary(device.module);
-        return coredll::failing<HANDLE>(ERROR_PROC_NOT_FOUND, nullptr);
+        return coredll::failing<HANDLE>(ERROR_INVALID_FUNCTION, nullptr);
     }
-    // On CE 5.0 every driver runs in the device manager's user-mode process.
-    device.kernel = (flags & coredll::kLoadAsUserProcess) == 0 && coredll::ceVersion() >= 6;
+    const unsigned active = manager().nextActive++;
+    device.activeKey = L"Drivers\\Active\\" + std::to_wstring(active / 10) + std::to_wstring(active % 10);
+    manager().keys[coredll::folded(device.activeKey)] = coredll::Key{device.activeKey, {}, true};
     // Init runs as a driver of its kind already: it may map from the kernel.
     const uintptr_t handle = manager().nextHandle;
     manager().devices[handle] = device;
-    SetLastError(0);
-    const DWORD context = init(deviceKey, parameter);
-    const DWORD left = GetLastError();
+    const DWORD context = init(device.activeKey.c_str(), parameter);
     if (context == 0) {
         manager().devices.erase(handle);
+        manager().keys.erase(coredll::folded(device.activeKey));
         (void)FreeLibrary(device.module);
-        return coredll::failing<HANDLE>(coredll::driverError(left), nullptr);
+        return coredll::failing<HANDLE>(coredll::kErrorOpenFailed, nullptr);
     }
     manager().nextHandle += 4;
     manager().devices[handle].context = context;
@@ -355,6 +409,8 @@ BOOL __cdecl ce_DeviceIoControl(HANDLE open, DWORD code, LPVOID in, DWORD inLeng
         return coredll::failing<BOOL>(ERROR_INVALID_PARAMETER, FALSE);
     }
     const Device& device = manager().devices.at(handle->device);
+    // A driver that moves its data by Read, Write or Seek alone takes no requests.
+    if (device.ioControl == nullptr) return coredll::failing<BOOL>(ERROR_INVALID_FUNCTION, FALSE);
     std::vector<BYTE> inCopy(static_cast<BYTE*>(in), static_cast<BYTE*>(in) + inLength);
     std::vector<BYTE> outCopy(static_cast<BYTE*>(out), static_cast<BYTE*>(out) + outLength);
     DWORD actual = 0;

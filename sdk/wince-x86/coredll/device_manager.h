@@ -37,7 +37,7 @@ std::string imageNameAt(const void* address);
 // Drivers loaded without DEVFLAGS_LOAD_AS_USERPROC run in the kernel (on CE 6 and 7).
 bool loadedIntoKernel(HMODULE module);
 
-// Handles to the calling process that OpenProcess gives a driver in the kernel.
+// Handles to the calling process that OpenProcess gives, to a driver or to user-mode code.
 HANDLE openCallerProcess();
 bool isCallerProcessHandle(HANDLE handle);
 

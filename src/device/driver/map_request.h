@@ -37,9 +37,11 @@ const uint32_t kSegmentBytes = 0x10000;
 const uint32_t kWindowForm = 0xFFF800;
 const uint32_t kWindowBytes = 0x80000;
 
-// Where a caller's region may lie: in the user half of a CE 6/7 address space (below 80000000h,
-// the kernel's own half above), page-aligned, and whole below that line.
-const uint32_t kUserSpaceEnd = 0x80000000u;
+// Where a caller's region may lie: in the caller's own process space, below 40000000h,
+// page-aligned, and whole below that line. Above it lie the shared DLL, shared heap and kernel
+// areas, and CE 6's kernel would map into them for any process that asked: the bound is the
+// driver's own. The program's reservations lie below it on every generation.
+const uint32_t kUserSpaceEnd = 0x40000000u;
 const uint32_t kPageBytes = 0x1000;
 
 // Writes `request` into `bytes` (kMapRequestBytes of them), as the program sends it.
@@ -47,7 +49,7 @@ void encodeMapRequest(const MapRequest& request, uint8_t* bytes);
 
 // True when `code` is kMapRequestCode, the input is exactly one request (`inLength` bytes at
 // `in`), no output is asked for, and the request is one of the two mappings into a
-// page-aligned region of the user half; `request` then holds it. Anything else: false, and
+// page-aligned region wholly below kUserSpaceEnd; `request` then holds it. Anything else: false, and
 // `request` is left as it was.
 bool decodeMapRequest(uint32_t code, const uint8_t* in, uint32_t inLength, uint32_t outLength, MapRequest& request);
 

@@ -3,7 +3,8 @@
 // the file beside FolvaneCE.exe, its prefix FVM, a device index and no user-mode flag, so that
 // CE 6.0 and 7 load it into the kernel; ActivateDeviceEx loads it, CreateFileW opens FVMn:, and
 // DeviceIoControl carries each mapping request. The run ends by closing, unloading and removing
-// all of it again.
+// all of it again. The device manager takes a driver's path of 63 characters at most: a longer
+// one is refused before anything is written.
 //
 // Each run takes the first index from 1 to 9 whose device name is free, with the key
 // Drivers\FolvaneMapN. A key that a run killed before its end left behind is replaced when its
@@ -21,9 +22,10 @@ namespace {
 
 const DWORD kFirstIndex = 1;
 const DWORD kLastIndex = 9;
-// The device manager's errors for a device name that is taken.
-const DWORD kErrorAlreadyExists = 183;
+// The device manager's error for a device name that is taken.
 const DWORD kErrorDeviceInUse = 2404;
+// The device manager reads the driver's path into 64 characters with the terminator.
+const size_t kLongestDriverPath = 63;
 // Loaded into the kernel: no DEVFLAGS_LOAD_AS_USERPROC (10h).
 const DWORD kKernelModeFlags = 0;
 
@@ -33,9 +35,10 @@ struct DriverRoute {
     bool tried;       // loading has been attempted
     bool loadFailed;  // ... and failed, for `loadError`
     DWORD loadError;
-    bool keyHeld;   // `key` is this run's and must be removed
-    HANDLE device;  // from ActivateDeviceEx; null when not loaded
-    HANDLE file;    // FVMn: opened; null when not open
+    bool pathTooLong;  // ... before it began: `dll` is longer than the device manager takes
+    bool keyHeld;      // `key` is this run's and must be removed
+    HANDLE device;     // from ActivateDeviceEx; null when not loaded
+    HANDLE file;       // FVMn: opened; null when not open
     wchar_t dll[MAX_PATH];
     wchar_t key[24];
     wchar_t deviceName[8];
@@ -101,6 +104,10 @@ bool loadDriver() {
         route.loadError = GetLastError();
         return false;
     }
+    if (wcslen(route.dll) > kLongestDriverPath) {
+        route.pathTooLong = true;
+        return false;
+    }
     copyText(route.key, L"Drivers\\FolvaneMap0");
     copyText(route.deviceName, FOLVANE_MAP_PREFIX L"0:");
     for (DWORD index = kFirstIndex; index <= kLastIndex; ++index) {
@@ -119,7 +126,7 @@ bool loadDriver() {
         }
         route.device = NULL;
         const DWORD error = GetLastError();
-        const bool taken = error == kErrorDeviceInUse || error == kErrorAlreadyExists;
+        const bool taken = error == kErrorDeviceInUse;
         // A taken index's key that existed is the key of the driver loaded there: left alone.
         if (created || !taken) RegDeleteKeyW(HKEY_LOCAL_MACHINE, route.key);
         if (!taken || index == kLastIndex) {
@@ -175,7 +182,12 @@ bool mapThroughDriver(void* region, uint32_t physicalForm, uint32_t size, uint32
 void endDeviceRun() {
     releaseRoute();
     // After the mapping's own message and what the operation made of it.
-    if (route.loadFailed) {
+    if (route.pathTooLong) {
+        consolePrint(
+            L"***ERROR*** The driver's path has more than 63 characters (%s)! Put FolvaneCE.exe and "
+            L"FolvaneMap.dll into a shorter folder.\n",
+            route.dll);
+    } else if (route.loadFailed) {
         consolePrint(L"***ERROR*** Could not load the driver %s (%08X)!\n", route.dll,
                      static_cast<uint32_t>(route.loadError));
     }

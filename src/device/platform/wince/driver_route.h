@@ -16,7 +16,7 @@ bool mapThroughDriver(void* region, uint32_t physicalForm, uint32_t size, uint32
 
 // The end of the program's run, on every path: closes the driver, unloads it and removes its
 // registry key, if this run loaded it; names the driver file on the console when it could
-// not be loaded.
+// not be loaded, or when its path is longer than the device manager takes.
 void endDeviceRun();
 
 }  // namespace platform
