@@ -90,6 +90,7 @@ int changeSettings(const wchar_t* path) {
     InputFile input(path);
     if (input.get() == 0) {
         platform::consolePrint(L"***ERROR*** Failed to open input file (%s)!\n", path);
+        platform::explainOpenFailure();
         return kExitFailure;
     }
     BiosService bios;

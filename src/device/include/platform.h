@@ -48,8 +48,12 @@ void consolePrint(const wchar_t* format, ...);
 // Writes 8-bit text to the console stream, in order with consolePrint.
 void consoleWrite(const char* text, size_t length);
 
-// Opens a file by its wide name; `mode` is "wt" or "rt" (text mode).
+// Opens a file by its wide name; `mode` is "wt" or "rt" (text mode). For reading, a host
+// refuses what is no regular file and no pipe (a folder, a device), which would never end.
 FILE* openFile(const wchar_t* path, const char* mode);
+// After the console's message of a failed openFile: the reason, where the platform knows more
+// than the message says (a host, on standard error).
+void explainOpenFailure();
 
 // R's output file is written whole beside its target (beside the file that a symbolic link
 // names) and then put in the target's place, so that the target is always either the old file

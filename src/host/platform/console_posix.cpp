@@ -2,16 +2,16 @@
 // program's wide messages itself and writes bytes to a narrow standard output, so that 8-bit
 // texts reach it unchanged in every locale (wide stdio on glibc refuses bytes 80h-FFh in the C
 // locale) and R's file text stays in order with the messages.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <string>
 
 #include "console_capture.h"
+#include "host_input.h"
 #include "host_text.h"
 #include "platform.h"
 
@@ -22,6 +22,9 @@ std::string* consoleCapture = nullptr;
 }  // namespace host
 
 namespace {
+
+// Why the last openFile for reading failed, for standard error.
+std::string openFailure;
 
 void emit(const char* data, size_t length) {
     if (host::consoleCapture != nullptr) {
@@ -119,20 +122,28 @@ void consolePrint(const wchar_t* format, ...) {
 void consoleWrite(const char* text, size_t length) { emit(text, length); }
 
 FILE* openFile(const wchar_t* path, const char* mode) {
+    openFailure.clear();
     // No text mode here: a line feed is a line feed, and a carriage return stays in the text.
     std::string narrowMode;
     for (const char* m = mode; *m != '\0'; ++m) {
         if (*m != 't') narrowMode += *m;
     }
-    FILE* file = std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
-    // A folder opens for reading here, to fail only at the first read; it is no data file.
-    struct stat info {};
-    if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
-        (void)std::fclose(file);
-        errno = EISDIR;
-        return nullptr;
-    }
-    return file;
+    if (narrowMode != "r") return std::fopen(host::bytesFromWide(path).c_str(), narrowMode.c_str());
+    // A folder or a device is no data file (a device would read without end); a pipe is read.
+    const host::Input input = host::openInput(path, true);
+    if (input.file != nullptr) return input.file;
+    const std::string reason = input.notRegular ? "not a regular file" : std::strerror(input.error);
+    openFailure = "cannot read " + host::bytesFromWide(path) + ": " + reason;
+    errno = input.notRegular ? EISDIR : input.error;
+    return nullptr;
+}
+
+void explainOpenFailure() {
+    if (openFailure.empty()) return;
+    // After the console's own line, where both reach one terminal.
+    (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "%s\n", openFailure.c_str());
+    openFailure.clear();
 }
 
 bool consoleFlushed() {

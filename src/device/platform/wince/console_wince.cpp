@@ -92,6 +92,8 @@ FILE* openFile(const wchar_t* path, const char* mode) {
     return _wfopen(path, wideMode);
 }
 
+void explainOpenFailure() {}
+
 // "PATH.new" in memory from the heap, or null (no memory, or no name); the caller frees it.
 wchar_t* replacementName(const wchar_t* path) {
     static const wchar_t kSuffix[] = L".new";
