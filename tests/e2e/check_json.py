@@ -186,6 +186,31 @@ def main():
                == [("match", "g\u00e9n\u00e9ral.txt", None), ("error", "units.txt", 2)], f"a list: {objects}")
         expect(result.returncode == 2, f"status {result.returncode}")
         compare_with_text(program, listed, folder, objects)
+
+        # Files that W refuses: a unit's converted file, one error with its unit; a golden file
+        # that W refuses, one error and no unit compared; a file checked alone, its error after
+        # its warnings.
+        write(folder, b"utf16.txt", b"\xff\xfeN\x00u\x00m\x00\n\x00")
+        write(folder, b"cr.txt", b"Numlock\r\t*On\r")
+        write(folder, b"none.txt", b"Numlok\n\t*On\n")
+        for args, expected in (
+            (["--against", os.fsdecode(golden), "utf16.txt", "cr.txt", "unit-3.txt"],
+             [("error", "utf16.txt", "UTF-16 text (R writes 8-bit text with LF or CR LF line ends); not compared"),
+              ("error", "cr.txt", "lines end in CR alone (R writes 8-bit text with LF or CR LF line ends); not compared")]),
+            (["--against", "cr.txt", "unit-3.txt"], [("error", None, "W refuses it (lines end in CR alone); no unit compared")]),
+            (["none.txt"], [("warning", None, None),
+                            ("error", None, "no setting section; W refuses it: give it a section, a header line as R writes it")]),
+        ):
+            result = run(program, ["--json"] + args, folder)
+            objects = parse(result.stdout)
+            for value in objects:
+                check_keys(value)
+            kinds = ("error", "warning") if args == ["none.txt"] else ("error",)
+            found = [(o["kind"], o.get("unit"), o["message"] if o["kind"] == "error" else None)
+                     for o in objects if o["kind"] in kinds]
+            expect(found == expected, f"{args}: {objects}")
+            expect(result.returncode == 2, f"{args}: status {result.returncode}")
+            compare_with_text(program, args, folder, objects)
     if failures:
         print("\n".join(failures))
         return 1

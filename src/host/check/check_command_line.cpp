@@ -14,6 +14,7 @@
 #include "check.h"
 #include "check_fleet.h"
 #include "check_output.h"
+#include "host_input.h"
 #include "host_text.h"
 #include "path_list.h"
 #include "platform.h"
@@ -33,13 +34,14 @@ const char* const kUsage =
     "                    GOLDEN, and at the end N of M units differ from GOLDEN (K settings)\n"
     "  --units-from LIST takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
     "                    those on the command line; LIST - is standard input\n"
-    "  --quiet           prints nothing but errors and, with --against, the summary\n"
+    "  --quiet           prints nothing but errors and, with --against, GOLDEN's warnings\n"
+    "                    and the summary\n"
     "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
     "  --help            prints this text\n"
     "  --version         prints the version of FolvaneCheck\n"
     "  --                takes every later argument as a file\n\n"
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-    "cannot be read or is no unit's, or the arguments are wrong.\n";
+    "cannot be read, is one that W refuses or is no unit's, or the arguments are wrong.\n";
 
 // An error about the run rather than a file, on standard error; `text` ends in its line feed.
 int runError(const std::string& text) {
@@ -105,6 +107,13 @@ std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& pars
 
 std::string failure(const char* what) { return std::string(what) + " (" + std::strerror(errno) + ")"; }
 
+// Why a file did not open: what is no regular file is named so, whatever the platform's errno.
+std::string openFailure(const char* what, const host::Input& input) {
+    if (input.notRegular) return std::string(what) + " (not a regular file)";
+    errno = input.error;
+    return failure(what);
+}
+
 const wchar_t* const kStandardInput = L"standard input";
 
 // The files named on the command line, then those of each list in turn, read as they are asked
@@ -124,9 +133,10 @@ public:
         bool opened = true;
         for (const wchar_t* name : lists) {
             const bool standardInput = std::wstring_view(name) == L"-";
-            FILE* file = standardInput ? stdin : platform::openFile(name, "rt");
+            const host::Input input = standardInput ? host::Input{stdin} : host::openInput(name, true);
+            FILE* file = input.file;
             if (file == nullptr) {
-                out_.fileError(name, failure("cannot open the list of files"));
+                out_.fileError(name, openFailure("cannot open the list of files", input));
                 opened = false;
                 continue;
             }
@@ -266,23 +276,25 @@ public:
     FileReport(const wchar_t* path, CheckOutput& out, bool withPlan, GoldenEffect* effect = nullptr)
         : path_(path), out_(out), withPlan_(withPlan), effect_(effect) {}
 
-    void diagnostic(const Diagnostic& d) override { out_.diagnostic(path_, d); }
+    // The golden file's diagnostics concern every unit: they are printed under --quiet too.
+    void diagnostic(const Diagnostic& d) override { out_.diagnostic(path_, d, effect_ != nullptr); }
     void plannedCall(const PlannedCall& call) override {
         if (withPlan_) plan_.add(call);
         if (effect_ != nullptr) effect_->apply(call);
     }
 
     // Opens the file and reads it through the checker, then prints the plan. False when the
-    // file cannot be opened (reported); `planWhole` false when the plan could not be kept whole
-    // (reported).
-    bool check(const CheckOptions& options, CheckSummary& summary, bool& planWhole) {
-        FILE* file = platform::openFile(path_, "rt");
-        if (file == nullptr) {
-            out_.fileError(path_, failure("cannot open the file"));
+    // file cannot be opened (reported, with `skipped` after the reason); `planWhole` false when
+    // the plan could not be kept whole (reported).
+    bool check(const CheckOptions& options, CheckSummary& summary, bool& planWhole, const char* skipped) {
+        const host::Input input = host::openInput(path_, true);
+        if (input.file == nullptr) {
+            out_.fileError(path_, input.notRegular ? std::string("not a regular file; ") + skipped
+                                                   : openFailure("cannot open the file", input));
             return false;
         }
-        summary = checkDataFile(file, *this, options);
-        (void)std::fclose(file);
+        summary = checkDataFile(input.file, *this, options);
+        (void)std::fclose(input.file);
         std::string planFailure;
         planWhole = plan_.print(path_, out_, planFailure);
         if (!planWhole) out_.fileError(path_, planFailure);
@@ -303,7 +315,11 @@ int checkSettingsFile(const wchar_t* path, bool withPlan, CheckOutput& out) {
     FileReport report(path, out, withPlan);
     CheckSummary summary;
     bool planWhole = false;
-    if (!report.check({}, summary, planWhole) || !summary.wholeFileRead || !planWhole) return kCheckFailed;
+    if (!report.check({}, summary, planWhole, "skipped") || !summary.wholeFileRead || !planWhole) return kCheckFailed;
+    if (summary.refusal != Refusal::None) {
+        out.fileError(path, refusalText(summary.refusal));
+        return kCheckFailed;
+    }
     return summary.hasWarning ? kCheckWarnings : kCheckClean;
 }
 
@@ -312,14 +328,25 @@ namespace {
 // The differences of one unit's file, compared as it is read; false when it cannot be read.
 bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect& effect, CheckOutput& out,
                  size_t& changes) {
-    FILE* file = platform::openFile(unit, "rt");
-    if (file == nullptr) {
-        out.fileError(unit, failure("cannot open the file"), true);
+    // A FIFO would stall the fleet's run until something wrote to it: no unit's file is one.
+    const host::Input input = host::openInput(unit, false);
+    if (input.file == nullptr) {
+        out.fileError(unit,
+                      input.notRegular ? "not a regular file; not compared" : openFailure("cannot open the file", input),
+                      true);
         return false;
     }
-    const UnitFile read = readUnitFile(file);
+    const UnitFile read = readUnitFile(input.file);
     const std::string readFailure = failure("cannot read the file");
-    (void)std::fclose(file);
+    (void)std::fclose(input.file);
+    // R writes neither: the file was converted on its way from the unit.
+    if (read.refusal != Refusal::None) {
+        out.fileError(unit,
+                      std::string(refusalCause(read.refusal)) +
+                          " (R writes 8-bit text with LF or CR LF line ends); not compared",
+                      true);
+        return false;
+    }
     if (!read.wholeFileRead) {
         out.fileError(unit, readFailure + "; not compared", true);
         return false;
@@ -349,7 +376,12 @@ int checkFleet(const wchar_t* golden, FileNames& units, bool withPlan, CheckOutp
     CheckSummary summary;
     bool planWhole = false;
     // W stops where it cannot read on; no unit is compared with a part of the file.
-    if (!report.check(options, summary, planWhole) || !summary.wholeFileRead) return kCheckFailed;
+    if (!report.check(options, summary, planWhole, "no unit compared") || !summary.wholeFileRead) return kCheckFailed;
+    // Nor with a file that W refuses: a bad golden file never reads as a fleet that matches it.
+    if (summary.refusal != Refusal::None) {
+        out.fileError(golden, std::string("W refuses it (") + refusalCause(summary.refusal) + "); no unit compared");
+        return kCheckFailed;
+    }
     FleetCounts counts;
     std::wstring unit;
     while (units.next(unit)) {

@@ -149,8 +149,8 @@ const std::string& CheckOutput::bytes(const wchar_t* file) {
     return namedFileBytes_;
 }
 
-void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
-    if (quiet_ && d.kind != Diagnostic::Kind::Error) return;
+void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d, bool evenWhenQuiet) {
+    if (quiet_ && d.kind != Diagnostic::Kind::Error && !(evenWhenQuiet && d.kind == Diagnostic::Kind::Warning)) return;
     if (json_) return toStandardOutput(jsonObject(file, d.line, kindName(d.kind), d.section, d.text).close());
     const std::string where = d.line == 0 ? "" : ":" + std::to_string(d.line);
     const std::string line = bytes(file) + where + ": " + kindName(d.kind) + ": " + d.text;
