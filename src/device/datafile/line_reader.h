@@ -21,9 +21,9 @@ struct LineDamage {
 // converted on its way into a form whose lines W cannot tell apart.
 struct FileStart {
     enum Value {
-        Text,     // 8-bit text (a UTF-8 byte order mark before it is skipped)
-        Utf16,    // a UTF-16 byte order mark (FF FE or FE FF)
-        CrAlone   // the first line ends in a carriage return not followed by a line feed
+        Text,    // 8-bit text (a UTF-8 byte order mark before it is skipped)
+        Utf16,   // a UTF-16 byte order mark (FF FE or FE FF)
+        CrAlone  // the first line ends in a carriage return not followed by a line feed
     };
 };
 

@@ -331,9 +331,9 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
     // A FIFO would stall the fleet's run until something wrote to it: no unit's file is one.
     const host::Input input = host::openInput(unit, false);
     if (input.file == nullptr) {
-        out.fileError(unit,
-                      input.notRegular ? "not a regular file; not compared" : openFailure("cannot open the file", input),
-                      true);
+        out.fileError(
+            unit, input.notRegular ? "not a regular file; not compared" : openFailure("cannot open the file", input),
+            true);
         return false;
     }
     const UnitFile read = readUnitFile(input.file);
@@ -341,10 +341,10 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
     (void)std::fclose(input.file);
     // R writes neither: the file was converted on its way from the unit.
     if (read.refusal != Refusal::None) {
-        out.fileError(unit,
-                      std::string(refusalCause(read.refusal)) +
-                          " (R writes 8-bit text with LF or CR LF line ends); not compared",
-                      true);
+        out.fileError(
+            unit,
+            std::string(refusalCause(read.refusal)) + " (R writes 8-bit text with LF or CR LF line ends); not compared",
+            true);
         return false;
     }
     if (!read.wholeFileRead) {
