@@ -343,7 +343,7 @@ subset=(
   # each step of loading and asking it failing.
   'DriverRoute*'
 )
-# The same machine's and firmware's faults, the call logs and W of both line ends again on CE 6.0
+# The same machine's and firmware's faults, the call logs, W of both line ends and W's refusals again on CE 6.0
 # units (FOLVANE_MACHINE_CE), where every mapping goes through the driver: the same messages,
 # statuses, files and calls.
 ce6_subset=(
@@ -351,6 +351,7 @@ ce6_subset=(
   "$faults/window_map_error_*" "$faults/header_checksum_invalid_*" "$faults/entry_address_0xF1234_*"
   "$faults/support_signature_invalid_*" "$faults/scratch_alloc_fail_*" "$faults/fail_getAssetTag_R"
   "$faults/fail_setAssetTag_W" 'CallLog.*' Change.LineFeedAndCarriageReturnFilesGiveTheSameUnit
+  TextMode.FilesThatSetNothingAreRefusedAsOnTheDevice
 )
 filter=$(IFS=:; echo "${subset[*]}")
 ce6_filter=$(IFS=:; echo "${ce6_subset[*]}")

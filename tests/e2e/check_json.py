@@ -278,6 +278,40 @@ def main():
         # A list that cannot be opened: nothing checked, and still the summary.
         result, objects = json_run(program, ["--units-from", "missing.txt", "unit-1.txt"], folder)
         expect([o.get("code") for o in objects] == ["list-cannot-open", None], f"no list: {objects}")
+
+        # Files that W refuses: a unit's converted file, one error with its unit; a golden file
+        # that W refuses, one error and no unit compared; a file checked alone, its error after
+        # its warnings.
+        write(folder, b"utf16.txt", b"\xff\xfeN\x00u\x00m\x00\n\x00")
+        write(folder, b"cr.txt", b"Numlock\r\t*On\r")
+        write(folder, b"none.txt", b"Numlok\n\t*On\n")
+        for args, expected in (
+            (["--against", os.fsdecode(golden), "utf16.txt", "cr.txt", "unit-3-\u00e9.txt"],
+             [("error", "utf16.txt", "utf-16",
+               "UTF-16 text (R writes 8-bit text with LF or CR LF line ends); not compared"),
+              ("error", "cr.txt", "cr-line-ends",
+               "lines end in CR alone (R writes 8-bit text with LF or CR LF line ends); not compared")]),
+            (["--against", "cr.txt", "unit-3-\u00e9.txt"],
+             [("error", "cr.txt", "cr-line-ends", "W refuses it (lines end in CR alone); no unit compared")]),
+            (["none.txt"], [("warning", "none.txt", None, None),
+                            ("error", "none.txt", "no-section",
+                             "no setting section; W refuses it: give it a section, a header line as R writes it")]),
+        ):
+            if args[:2] == ["--against", "cr.txt"]:
+                # The text has no summary when no unit was compared; JSON ends every run with one.
+                result = run(program, ["--json"] + args, folder)
+                objects = parse(result.stdout)
+                check_run(objects)
+                expect(objects[-1]["units"] == 0, f"no unit compared: {objects}")
+                compare_with_text(program, args, folder, objects[:-1])
+            else:
+                result, objects = json_run(program, args, folder)
+            seen |= {(o["kind"], tuple(k for k in o if not k.endswith("_hex"))) for o in objects}
+            kinds = ("error", "warning") if args == ["none.txt"] else ("error",)
+            found = [(o["kind"], o["file"], o.get("code"), o["message"] if o["kind"] == "error" else None)
+                     for o in objects if o["kind"] in kinds]
+            expect(found == expected, f"{args}: {found}")
+            expect(result.returncode == 2, f"{args}: status {result.returncode}")
     # Every form of every kind that the manual page lists has been seen.
     for kind, forms in KINDS.items():
         for keys in forms:

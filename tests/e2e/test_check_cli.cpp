@@ -30,16 +30,18 @@ const std::string kUsage =
     "  --units-from LIST takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
     "                    those on the command line; LIST - is standard input\n"
     "  --null, -0        the paths in each LIST end in a zero byte instead (find -print0)\n"
-    "  --quiet           prints nothing but errors and, with --against, the summary\n"
+    "  --quiet           prints nothing but errors and, with --against, GOLDEN's warnings\n"
+    "                    and the summary\n"
     "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
     "  --help, -h        prints this text\n"
     "  --version         prints the version of FolvaneCheck\n"
     "  --                takes every later argument as a file\n\n"
     "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-    "cannot be read or is no unit's, a list of files fails, no file is named, or the arguments\n"
-    "are wrong.\n";
+    "cannot be read, is one that W refuses or is no unit's, a list of files fails, no file is\n"
+    "named, or the arguments are wrong.\n";
 
-const std::string kSetsNothing = "empty.txt: warning: no section that W knows; W sets nothing from this file\n";
+const std::string kSetsNothing =
+    "empty.txt: error: no setting section; W refuses it: give it a section, a header line as R writes it\n";
 const std::string kMissing = "missing.txt: error: cannot open the file (No such file or directory)\n";
 const std::string kWarning =
     "warn.txt:1: warning: header \"Numlok\" names no section; W skips it and its entry lines (did you mean "
@@ -85,8 +87,15 @@ void runCases(const Cases& cases) {
         writeFile(dir.file("list.txt"), "same.txt\r\n\n \t\noff.txt");
         writeFile(dir.file("blank.txt"), "\n\r\n  \n");
         writeFile(dir.file("input"), c.input);
+        // What W refuses: converted on the file's way, and what is no file.
+        writeFile(dir.file("utf16.txt"), std::string("\xFF\xFEN\0u\0m\0l\0o\0c\0k\0\n\0", 18));
+        writeFile(dir.file("cr.txt"), "Numlock\r\t*On\r");
+        writeFile(dir.file("bom.txt"), "\xEF\xBB\xBFNumlock\n\t*On\n");
         mkdir(dir.file("sub").c_str(), 0700);
-        std::vector<std::string> args = {"-c", "exec \"$0\" \"$@\" < input", FOLVANE_CHECK_PROGRAM};
+        EXPECT_EQ(symlink("/dev/zero", dir.file("zero.txt").c_str()), 0);
+        EXPECT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+        // A hang ends at the timeout, with status 124.
+        std::vector<std::string> args = {"-c", "exec timeout 10 \"$0\" \"$@\" < input", FOLVANE_CHECK_PROGRAM};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const e2e::Result r = e2e::runHostTool("/bin/sh", {args, {}, dir.file("")});
         std::string shown;
@@ -114,7 +123,7 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
         {{"warn.txt", "--plan"}, kWarning + "warn.txt:4: setNumlock 1\n", "", 1},
         {{"--", "--plan"}, "", "--plan: error: cannot open the file (No such file or directory)\n", 2},
         {{"-"}, "", "-: error: cannot open the file (No such file or directory)\n", 2},
-        {{"sub"}, "", "sub: error: cannot open the file (Is a directory)\n", 2},
+        {{"sub"}, "", "sub: error: not a regular file; skipped\n", 2},
         // A fleet: the golden file, then each unit's file.
         {{"--against"}, "", wrong("no golden file after --against"), 2},
         {{"--against", "golden.txt"}, "", wrong("no unit's file named"), 2},
@@ -142,14 +151,11 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
         {{"--against", "golden.txt", "missing.txt", "off.txt", "sub", "same.txt", "empty.txt"},
          "off.txt: Numlock: Off -> On (golden.txt:2)\n" + kSame +
              "1 of 2 units differ from golden.txt (1 setting); 3 could not be read\n",
-         kMissing + "sub: error: cannot open the file (Is a directory)\n" + noUnit("empty.txt"),
+         kMissing + "sub: error: not a regular file; not compared\n" + noUnit("empty.txt"),
          2},
-        // A file that sets nothing is never clean, least of all a golden one.
-        {{"empty.txt", "clean.txt"}, kSetsNothing, "", 1},
-        {{"--against", "empty.txt", "same.txt"},
-         kSetsNothing + "same.txt: matches empty.txt\n0 of 1 units differ from empty.txt (0 settings)\n",
-         "",
-         1},
+        // A file that sets nothing is refused as W refuses it; a golden one compares no unit.
+        {{"empty.txt", "clean.txt"}, "", kSetsNothing, 2},
+        {{"--against", "empty.txt", "same.txt"}, "", "empty.txt: error: W refuses it (no setting section); no unit compared\n", 2},
         {{"--against", "missing.txt", "off.txt"}, "", kMissing, 2},
         // A golden file's warning alone gives status 1; a unit without the setting differs.
         {{"--against", "warn.txt", "same.txt"},
@@ -162,6 +168,49 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
          2},
     };
     runCases(cases);
+}
+
+// Files that W refuses get one error naming the cause and the remedy; a golden one compares no
+// unit, a unit's is counted with those that could not be read. What is no regular file is
+// refused at once (a device through a link, a FIFO as a unit's file); a pipe is still read.
+TEST(CheckCommandLine, FilesThatWRefusesAndWhatIsNoFile) {
+    const std::string utf16 = "utf16.txt: error: UTF-16 text; W refuses it: save it as 8-bit text\n";
+    const std::string cr = "cr.txt: error: lines end in CR alone; W refuses it: save it with CR LF or LF line ends\n";
+    const std::string unitsOnly = " (R writes 8-bit text with LF or CR LF line ends); not compared\n";
+    const ArgumentCase cases[] = {
+        {{"utf16.txt", "clean.txt"}, "", utf16, 2},
+        {{"cr.txt", "--plan"}, "", cr, 2},
+        {{"bom.txt", "--plan"}, "bom.txt:2: setNumlock 1\n", "", 0},
+        {{"--against", "utf16.txt", "same.txt"}, "", "utf16.txt: error: W refuses it (UTF-16 text); no unit compared\n", 2},
+        {{"--against", "cr.txt", "same.txt"}, "", "cr.txt: error: W refuses it (lines end in CR alone); no unit compared\n",
+         2},
+        {{"--against", "golden.txt", "utf16.txt", "cr.txt", "bom.txt"},
+         "bom.txt: matches golden.txt\n0 of 1 units differ from golden.txt (0 settings); 2 could not be read\n",
+         "utf16.txt: error: UTF-16 text" + unitsOnly + "cr.txt: error: lines end in CR alone" + unitsOnly, 2},
+        {{"--json", "utf16.txt"},
+         "{\"file\":\"utf16.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"UTF-16 text; W "
+         "refuses it: save it as 8-bit text\",\"code\":\"utf-16\"}\n"
+         "{\"file\":null,\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"1 file checked: 0 with "
+         "warnings, 1 with errors\",\"format\":2,\"files\":1,\"with_warnings\":0,\"with_errors\":1}\n",
+         "", 2},
+        // A device through a link, a folder: skipped, and the run goes on.
+        {{"zero.txt", "sub", "clean.txt"}, "", "zero.txt: error: not a regular file; skipped\nsub: error: not a regular file; skipped\n", 2},
+        {{"--against", "zero.txt", "same.txt"}, "", "zero.txt: error: not a regular file; no unit compared\n", 2},
+        {{"--against", "golden.txt", "zero.txt", "fifo", "same.txt"},
+         kSame + "0 of 1 units differ from golden.txt (0 settings); 2 could not be read\n",
+         "zero.txt: error: not a regular file; not compared\nfifo: error: not a regular file; not compared\n", 2},
+    };
+    runCases(cases);
+    // A pipe is read, as a file to check and as a golden file.
+    TempDir dir;
+    writeFile(dir.file("warn.txt"), "Numlok\n\t*On\nNumlock\n\t*On\n");
+    writeFile(dir.file("same.txt"), "Numlock\n\tOff\n\t*On\n");
+    for (const std::string args : {"/dev/stdin", "--against /dev/stdin same.txt"}) {
+        const e2e::Result r = e2e::runHostTool(
+            "/bin/sh", {{"-c", "cat warn.txt | exec timeout 10 \"$0\" " + args, FOLVANE_CHECK_PROGRAM}, {}, dir.file("")});
+        EXPECT_EQ(r.status, 1) << args << r.err;
+        EXPECT_EQ(r.out.rfind("/dev/stdin:1: warning: header \"Numlok\" names no section", 0), 0u) << args << r.out;
+    }
 }
 
 // For scripts: units from lists (a file, or standard input as "-"), after those on the command
@@ -204,7 +253,8 @@ TEST(CheckCommandLine, UnitsFromListsAndQuiet) {
         // --quiet: the same status, errors and the summary only.
         {with({"--quiet", "off.txt", "same.txt", "missing.txt", "empty.txt"}),
          "1 of 2 units differ from golden.txt (1 setting); 2 could not be read\n", kMissing + noUnit("empty.txt"), 2},
-        {{"--quiet", "--against", "warn.txt", "same.txt"}, "0 of 1 units differ from warn.txt (0 settings)\n", "", 1},
+        // A golden file's warnings concern every unit: printed under --quiet too.
+        {{"--quiet", "--against", "warn.txt", "same.txt"}, kWarning + "0 of 1 units differ from warn.txt (0 settings)\n", "", 1},
         {{"--quiet", "warn.txt", "clean.txt"}, "", "", 1},
         {{"--quiet", "--plan", "clean.txt"}, "", wrong("--plan and --quiet exclude each other"), 2},
         {with({"--quiet", "--json", "same.txt", "missing.txt"}),
@@ -222,7 +272,7 @@ TEST(CheckCommandLine, UnitsFromListsAndQuiet) {
 
 TEST(CheckCommandLine, AStandardOutputThatCannotBeWrittenIsStatusTwo) {
     TempDir dir;
-    writeFile(dir.file("warn.txt"), "Numlok\n\t*On\n");
+    writeFile(dir.file("warn.txt"), "Numlok\n\t*On\nNumlock\n\t*On\n");
     for (const char* json : {"", "--json"}) {
         const e2e::Result r = e2e::runHostTool(
             "/bin/sh",

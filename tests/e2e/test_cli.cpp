@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -203,6 +204,33 @@ TEST(Change, MessagesShowWideAndEightBitTextsAsTheyAre) {
                            "***ERROR*** Failed to set asset tag (T\xFF\xA0g)!\n"));
     const e2e::Result missing = e2e::run({{"W", "no such file.txt"}, {}, dir.file("")});
     EXPECT_EQ(missing.out, lines(kBanner + "***ERROR*** Failed to open input file (no such file.txt)!\n"));
+}
+
+// What is no file is refused at once, under a short timeout: a device through a link would read
+// without end, a folder never reads. A pipe is still read: a script may hand the file over so.
+TEST(Change, WhatIsNoRegularFileIsRefusedAtOnceAndAPipeIsRead) {
+    if (e2e::windowsRuntime()) GTEST_SKIP() << "POSIX devices, links and pipes";
+    TempDir dir;
+    ASSERT_EQ(symlink("/dev/zero", dir.file("zero.txt").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0700), 0);
+    writeFile(dir.file("in.txt"), "Numlock\n\t*Off\n");
+    const std::string program = e2e::programUnderTest();
+    const auto shell = [&](const std::string& command) {
+        return e2e::runHostTool("/bin/sh", {{"-c", command, program}, {{"FOLVANE_MACHINE", dir.file("unit.state")}},
+                                            dir.file("")});
+    };
+    for (const char* name : {"zero.txt", "sub"}) {
+        const e2e::Result r = shell(std::string("exec timeout 10 \"$0\" W ") + name);
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.out, kBanner + "***ERROR*** Failed to open input file (" + name + ")!\n") << name;
+        EXPECT_EQ(r.err, std::string("cannot open ") + name + ": not a regular file\n") << name;
+    }
+    // W takes no name that begins with a slash: the pipe through a link.
+    ASSERT_EQ(symlink("/dev/stdin", dir.file("stdin.txt").c_str()), 0);
+    const e2e::Result piped = shell("cat in.txt | exec timeout 10 \"$0\" W stdin.txt");
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    EXPECT_EQ(piped.out, kBanner + kVersion);
+    EXPECT_NE(readFile(dir.file("unit.state")).find("numlock = 0\n"), std::string::npos);
 }
 
 TEST(SimulatedUnit, SavingReplacesAnExistingStateFile) {

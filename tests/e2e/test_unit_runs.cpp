@@ -228,7 +228,7 @@ const ReasonCase kReasons[] = {
      true,
      "***ERROR*** Failed to open input file (folder)!\n",
      1,
-     "cannot open folder: Is a directory\n",
+     "cannot open folder: not a regular file\n",
      "cannot open folder: Permission denied\n"},
     {"R_into_a_full_disk",
      {"R", "full.txt"},

@@ -181,4 +181,19 @@ std::set<std::pair<uint8_t, uint8_t>> timesIn(std::string_view scope) {
     return times;
 }
 
+FileStartVerdict fileStart(std::string_view bytes) {
+    using Kind = FileStartVerdict::Kind;
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") return {Kind::Utf16, bytes};
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    const size_t piece = 255;
+    const size_t end = bytes.find_first_of(std::string_view("\n\r\x1A", 3));
+    if (end == std::string_view::npos || end >= piece || bytes[end] != '\r') return {Kind::Text, bytes};
+    size_t after = end + 1;
+    while (after < bytes.size() && after < piece && bytes[after] == '\r') ++after;
+    // Zero bytes at the very end of the file are no part of its text.
+    const bool ended = bytes.find_first_not_of('\0', after) == std::string_view::npos;
+    if (ended || bytes[after] != '\n') return {Kind::CrAlone, bytes};
+    return {Kind::Text, bytes};
+}
+
 }  // namespace fuzz

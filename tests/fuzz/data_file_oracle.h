@@ -74,4 +74,14 @@ bool standsMarked(std::string_view scope, std::string_view name);
 // conversion reads them, cut to 8 bits: a superset, since the line may be cut into pieces.
 std::set<std::pair<uint8_t, uint8_t>> timesIn(std::string_view scope);
 
+// What W makes of a file's start before it reads a line: UTF-16 by its byte order mark; a first
+// line that ends in a carriage return alone, found within the first 255 bytes after a UTF-8
+// mark (and the one byte after them that W looks ahead); anything else is read, from `text`
+// on (the file without its UTF-8 mark).
+struct FileStartVerdict {
+    enum class Kind { Text, Utf16, CrAlone } kind;
+    std::string_view text;
+};
+FileStartVerdict fileStart(std::string_view bytes);
+
 }  // namespace fuzz

@@ -1,5 +1,6 @@
 // Fuzz target: W on any data file onto a simulated unit. What the unit receives must come from
 // the file's own text, a documented default, or, for the ECP DMA, the unit's printer mode.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -164,14 +165,18 @@ std::string unitState(size_t size) {
 }
 
 // The version line, then only W's refusals of damaged password and tag lines, each for a
-// section the file holds (the units' sets never fail here).
-void checkConsole(const std::string& text, std::string_view file) {
+// section the file holds (the units' sets never fail here), and the refusal of a file that names
+// no section, which sets nothing.
+void checkConsole(const std::string& text, std::string_view file, const std::string& path, bool noSection) {
     const std::string version = "Zentos Spec Version 1.02\n\n";
     FUZZ_CHECK(text.compare(0, version.size(), version) == 0, "W printed no version line first: " + text);
     const std::pair<const char*, size_t> refusals[] = {{"***ERROR*** Invalid admin password text!\n", 0},
                                                        {"***ERROR*** Invalid user password text!\n", 1},
                                                        {"***ERROR*** Invalid asset tag text!\n", 2}};
-    for (size_t at = version.size(); at < text.size();) {
+    const std::string none = "***ERROR*** No setting section in the input file (" + path + ")!\n";
+    const size_t end = noSection ? text.size() - std::min(text.size(), none.size()) : text.size();
+    FUZZ_CHECK(!noSection || text.compare(end, none.size(), none) == 0, "W ended with status 1 but not for no section: " + text);
+    for (size_t at = version.size(); at < end;) {
         bool known = false;
         for (const auto& [line, header] : refusals) {
             if (text.compare(at, std::strlen(line), line) != 0) continue;
@@ -181,6 +186,17 @@ void checkConsole(const std::string& text, std::string_view file) {
         }
         FUZZ_CHECK(known, "W printed more than the version and its refusals: " + text);
     }
+}
+
+// A file converted on its way: refused before the unit is touched, with its one line.
+void checkConverted(fuzz::FileStartVerdict::Kind kind, int status, const std::string& console, const std::string& path,
+                    size_t calls) {
+    const std::string expected = kind == fuzz::FileStartVerdict::Kind::Utf16
+                                     ? "***ERROR*** The input file is UTF-16 text; save it as 8-bit text (" + path + ")!\n"
+                                     : "***ERROR*** The input file's lines end in CR alone; save it with CR LF or LF "
+                                       "line ends (" + path + ")!\n";
+    FUZZ_CHECK(status == 1 && console == expected, "W did not refuse a converted file: " + console);
+    FUZZ_CHECK(calls == 0, "W touched the unit for a converted file");
 }
 
 }  // namespace
@@ -195,10 +211,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     });
     host::ConsoleCapture console;
     const int status = changeSettings(widePath.c_str());
-    FUZZ_CHECK(status == 0, "W failed on a readable file: " + console.text());
-    checkConsole(console.text(), std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const fuzz::FileStartVerdict start = fuzz::fileStart(bytes);
     FUZZ_CHECK(!unit.unit().regionsHeld(), "W kept a region reserved");
     FUZZ_CHECK(received.size() == unit.unit().calls().size(), "a call passed the observer by");
-    Verdict(std::string_view(reinterpret_cast<const char*>(data), size)).check(received);
+    if (start.kind != fuzz::FileStartVerdict::Kind::Text) {
+        checkConverted(start.kind, status, console.text(), path, received.size());
+        return 0;
+    }
+    // A file that names no section sets nothing; one whose first line is a header names one.
+    const bool noSection = status == 1;
+    bool firstLineHeader = false;
+    for (const std::string_view header : fuzz::kHeaders) firstLineHeader |= start.text.substr(0, header.size()) == header;
+    FUZZ_CHECK(!noSection || (received.size() == 1 && !firstLineHeader), "W refused a file that names a section");
+    checkConsole(console.text(), bytes, path, noSection);
+    Verdict(bytes).check(received);
     return 0;
 }

@@ -335,9 +335,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);
     FILE* file = fmemopen(bytes.data(), bytes.size(), "r");
     FUZZ_CHECK(file != nullptr, "fmemopen failed");
-    const FileText text(bytes);
-    Checker checker(text);
     LineReader lines(file);
+    // A file converted on its way is refused by its start; one with a UTF-8 mark reads without it.
+    const FileStart::Value start = lines.start();
+    const fuzz::FileStartVerdict expected = fuzz::fileStart(bytes);
+    const FileStart::Value expectedStart = expected.kind == fuzz::FileStartVerdict::Kind::Utf16     ? FileStart::Utf16
+                                           : expected.kind == fuzz::FileStartVerdict::Kind::CrAlone ? FileStart::CrAlone
+                                                                                                    : FileStart::Text;
+    FUZZ_CHECK(start == expectedStart, "the file's start read as " + std::to_string(start) + ", not " +
+                                           std::to_string(expectedStart));
+    if (start != FileStart::Text) {
+        std::fclose(file);
+        return 0;
+    }
+    const FileText text(expected.text);
+    Checker checker(text);
     const bool whole = readDataFile(lines, checker);
     std::fclose(file);
     FUZZ_CHECK(whole, "a read error on a file in memory");

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "datafile.h"
 #include "firmware_interface.h"
@@ -123,14 +124,13 @@ TEST(Change, EveryFailedSetPrintsBothLines) {
     }
 }
 
-// A file whose lines end in a carriage return alone reads as long lines cut into pieces; a piece
-// that begins with a password's header used to set the password to the file's next sections,
-// or clear it. Damaged lines give no password and no tag; every other section reads as before.
+// A file whose lines end in a carriage return alone reads as long lines cut into pieces, where
+// its first line is too long to show its end (W refuses the others); a piece that begins with a
+// password's header used to set the password to the file's next sections, or clear it. Damaged
+// lines give no password and no tag; every other section reads as before.
 TEST(Change, DamagedLinesChangeNoPasswordAndNoTag) {
     const std::string unit = "admin_password = \"adm\"\nuser_password = \"usr\"\nasset_tag = \"OLD\"\nnumlock = 0\n";
-    std::string crOnly = exampleFile();
-    std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
-    // The header ends the first piece, so the second begins with its entry line, or a header.
+    // A first line longer than a piece shows no line end to look at; the header ends the first piece, so the second begins with its entry line, or a header.
     const std::string filler = "Keyboard" + std::string(255 - 8, ' ');
     const std::string headerAtPiece = filler + "Setup Password\r" + std::string(240, 'x');
     struct Case {
@@ -142,7 +142,6 @@ TEST(Change, DamagedLinesChangeNoPasswordAndNoTag) {
         const char* tag;
     };
     const Case cases[] = {
-        {"R's file with carriage returns alone", crOnly, "***ERROR*** Invalid admin password text!\n", "adm", "usr", "OLD"},
         {"a header piece followed by an entry piece", headerAtPiece + "\tpassword\rNumlock\r\t*On\r",
          "***ERROR*** Invalid admin password text!\n", "adm", "usr", "OLD"},
         {"a header piece followed by a header piece", headerAtPiece + "Power-On Password\r",
@@ -344,6 +343,83 @@ TEST(RoundTrip, FailedReadsLeaveWhatTheFileStillSays) {
     EXPECT_EQ(second.settings().adminPassword, "");  // no entry line clears it
     EXPECT_EQ(second.settings().choice(kFnSerialPort), 4);  // unmarked: left as it was
     EXPECT_EQ(second.settings().assetTag, "KEEP");   // no line: left as it was
+}
+
+// W on files that set nothing: those converted on their way (UTF-16, line ends of a carriage
+// return alone) are refused before the unit is touched, with no version line and no firmware
+// call; those that name no section after the whole file was read, the version line before.
+TEST(Change, FilesThatSetNothingAreRefusedWithStatusOne) {
+    std::string crOnly = exampleFile();
+    std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+    const std::string utf16le("\xFF\xFEN\0u\0m\0l\0o\0c\0k\0\r\0\n\0\t\0*\0O\0n\0", 28);
+    const std::string utf16be("\xFE\xFF\0N\0u\0m\0l\0o\0c\0k\0\r\0\n\0\t\0*\0O\0n", 28);
+    const char* const kUtf16 = "***ERROR*** The input file is UTF-16 text; save it as 8-bit text (%s)!\n";
+    const char* const kCrAlone =
+        "***ERROR*** The input file's lines end in CR alone; save it with CR LF or LF line ends (%s)!\n";
+    const char* const kNoSection = "***ERROR*** No setting section in the input file (%s)!\n";
+    struct Case {
+        const char* name;
+        std::string file;
+        const char* message;
+        bool touchesUnit;  // the service object is constructed: version line and support check
+    };
+    const Case cases[] = {
+        {"UTF-16 with the little-endian mark", utf16le, kUtf16, false},
+        {"UTF-16 with the big-endian mark", utf16be, kUtf16, false},
+        {"a UTF-16 mark alone", "\xFF\xFE", kUtf16, false},
+        {"R's file with carriage returns alone", crOnly, kCrAlone, false},
+        {"a header whose carriage return ends the file", "Numlock\r", kCrAlone, false},
+        {"carriage returns, then text", "Numlock\r\r\t*On\n", kCrAlone, false},
+        {"a UTF-8 mark, then carriage returns alone", "\xEF\xBB\xBFNumlock\r\t*On\r", kCrAlone, false},
+        {"an empty file", "", kNoSection, true},
+        {"a UTF-8 mark alone", "\xEF\xBB\xBF", kNoSection, true},
+        {"entry lines alone", "\t*On\n\tNumlock\n", kNoSection, true},
+        {"headers that name no section", "Numlok\n\t*On\nKeyboard\n", kNoSection, true},
+        {"a Ctrl-Z before the first header", "\x1ANumlock\n\t*On\n", kNoSection, true},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string path = dir.file("in.txt");
+        testing_support::writeFile(path, c.file);
+        sim::ScopedUnit unit("numlock = 0\nadmin_password = \"adm\"\n");
+        host::ConsoleCapture console;
+        EXPECT_EQ(changeSettings(wide(path).c_str()), 1) << c.name;
+        std::string message = c.message;
+        message.replace(message.find("%s"), 2, path);
+        EXPECT_EQ(console.text(), (c.touchesUnit ? "Zentos Spec Version 1.02\n\n" : "") + message) << c.name;
+        EXPECT_EQ(unit.unit().calls().size(), c.touchesUnit ? 1u : 0u) << c.name;  // the support check alone
+        EXPECT_EQ(unit.settings().choice(kFnNumlock), 0) << c.name;
+        EXPECT_EQ(unit.settings().adminPassword, "adm") << c.name;
+        EXPECT_FALSE(unit.unit().regionsHeld()) << c.name;
+    }
+}
+
+// A UTF-8 byte order mark is skipped: the file reads as without it, its first section (R's
+// setup password) included, whatever the length of its first line.
+TEST(Change, AUtf8MarkIsSkipped) {
+    const std::string unit = "admin_password = \"adm\"\nnumlock = 0\nasset_tag = OLD\n";
+    std::vector<std::string> files = {
+        "Setup Password\n\tnew\nNumlock\n\t*On\n",
+        "Setup Password\r\n\tnew\r\n",
+        "Numlock\r\r\n\t*On\n",  // carriage returns before a line feed end a line as CR LF
+        exampleFile(),
+    };
+    // First lines about one piece long: the piece without the mark takes three more bytes.
+    for (size_t length = 250; length <= 258; ++length) {
+        files.push_back("Asset Tracking Number\n\t" + std::string(length - 1, 't') + "\nNumlock\n\t*On\n");
+        files.push_back(std::string(length, 'h') + "\nNumlock\n\t*On\n");
+        files.push_back(std::string(length, 'h') + "\r\nNumlock\r\n\t*On\r\n");
+    }
+    for (const std::string& file : files) {
+        const Outcome plain = change(unit, file);
+        const Outcome marked = change(unit, "\xEF\xBB\xBF" + file);
+        EXPECT_EQ(plain.status, 0) << file;
+        EXPECT_EQ(marked.status, plain.status) << file;
+        EXPECT_EQ(marked.console, plain.console) << file;
+        EXPECT_TRUE(marked.settings == plain.settings) << file;
+        EXPECT_EQ(marked.calls, plain.calls) << file;
+    }
+    EXPECT_EQ(change(unit, "\xEF\xBB\xBFSetup Password\n\tnew\n").settings.adminPassword, "new");
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ void expectReports(const std::vector<Case>& cases) {
 }
 
 const std::string kIgnores = "; W ignores the line";
-const std::string kSetsNothing = " warning: no section that W knows; W sets nothing from this file";
+const std::string kSetsNothing = " error: no setting section; W refuses it: give it a section, a header line as R writes it";
 
 TEST(Check, HeadersAndLines) {
     expectReports({
@@ -47,15 +47,15 @@ TEST(Check, HeadersAndLines) {
          {w(2, "entry line before the first header; W ignores it")}},
         {"a header a letter away",
          "Numlok\n\t*On\n",
-         {kSetsNothing, w(1, "header \"Numlok\" names no section; W skips it and its entry lines (did you mean \"Numlock\"?)")}},
+         {w(1, "header \"Numlok\" names no section; W skips it and its entry lines (did you mean \"Numlock\"?)"), kSetsNothing}},
         {"a header in other letter case, also with more words",
          "BOOT ORDER\n\tLAN\nnumlock on\n",
-         {kSetsNothing, w(1, "header \"BOOT ORDER\" names no section; W skips it and its entry lines (did you mean \"Boot Order\"?)"),
-          w(3, "header \"numlock on\" names no section; W skips it and its entry lines (did you mean \"Numlock\"?)")}},
+         {w(1, "header \"BOOT ORDER\" names no section; W skips it and its entry lines (did you mean \"Boot Order\"?)"),
+          w(3, "header \"numlock on\" names no section; W skips it and its entry lines (did you mean \"Numlock\"?)"), kSetsNothing}},
         {"a marked header, and one near nothing",
          "*Numlock\nKeyboard\n",
-         {kSetsNothing, w(1, "header \"*Numlock\" names no section; W skips it and its entry lines (did you mean \"Numlock\"?)"),
-          w(2, "header \"Keyboard\" names no section; W skips it and its entry lines")}},
+         {w(1, "header \"*Numlock\" names no section; W skips it and its entry lines (did you mean \"Numlock\"?)"),
+          w(2, "header \"Keyboard\" names no section; W skips it and its entry lines"), kSetsNothing}},
         {"a header as the prefix of a longer text, blanks included",
          "Numlock extra\nUSB Controller \n",
          {w(1, "header line \"Numlock extra\" is read as \"Numlock\"; W ignores the rest of the line"),

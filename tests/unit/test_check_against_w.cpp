@@ -55,21 +55,26 @@ TEST(CheckAgainstW, PlanOfMutatedFilesIsTheSetCallsThatWMakes) {
     size_t compared = 0;
     size_t dependent = 0;
     size_t warned = 0;
+    size_t refused = 0;
     for (int i = 0; i < 600; ++i) {
         const std::string file = mutated(retrieve(randomUnit(rng, pick(rng, 2) == 0), source), rng);
         testing_support::writeFile(path, file);
         const CheckReport report = checkPath(path);
         const uint32_t unitMode = unitModes[pick(rng, 4)];
-        const Lines calls = setCallsOfW(path, "parallel_mode = " + std::to_string(unitMode));
+        // A file that W refuses sets nothing, and the checker plans nothing for it.
+        const bool refusedByW = report.refusal != Refusal::None;
+        const Lines calls = setCallsOfW(path, "parallel_mode = " + std::to_string(unitMode), refusedByW ? 1 : 0);
         EXPECT_EQ(planOn(report, unitMode, dependent), calls) << "--- file:\n" << file;
         if (HasFailure()) break;
         compared += calls.size();
         if (report.hasWarning()) ++warned;
+        if (refusedByW) ++refused;
     }
     // The files must have reached what the comparison is about.
-    EXPECT_GT(compared, 6000u);
+    EXPECT_GT(compared, 5000u);  // one file in eight is refused whole
     EXPECT_GT(dependent, 50u);
     EXPECT_GT(warned, 400u);
+    EXPECT_GT(refused, 30u);
 }
 
 }  // namespace

@@ -466,11 +466,12 @@ struct ChangeThenRetrieve {
     std::string after;
 };
 
-ChangeThenRetrieve changeThenRetrieve(const std::string& state, const std::string& golden, const std::string& after) {
+ChangeThenRetrieve changeThenRetrieve(const std::string& state, const std::string& golden, const std::string& after,
+                                      int status) {
     sim::ScopedUnit unit(state);
     host::ConsoleCapture console;
     unit.unit().recordCalls();
-    EXPECT_EQ(changeSettings(wide(golden).c_str()), 0);
+    EXPECT_EQ(changeSettings(wide(golden).c_str()), status);
     ChangeThenRetrieve result;
     const auto& records = unit.unit().calls();
     for (size_t i = 0; i < records.size(); ++i) {
@@ -564,6 +565,7 @@ TEST(GoldenAgainstUnit, LinesAreWhatWThenRChangeOnRandomUnits) {
     size_t dma = 0;
     size_t alike = 0;
     size_t undecided = 0;
+    size_t refusals = 0;
     for (int i = 0; i < 400; ++i) {
         const std::string state = randomUnit(rng, pick(rng, 2) == 0);
         const std::string unitFile = damaged(retrieve(state, unitPath), rng);
@@ -583,7 +585,14 @@ TEST(GoldenAgainstUnit, LinesAreWhatWThenRChangeOnRandomUnits) {
             ++undecided;
             continue;
         }
-        const ChangeThenRetrieve w = changeThenRetrieve(state, goldenPath, afterPath);
+        // A golden file that W refuses changes nothing; the checker compares no unit with it.
+        const bool refused = report.refusal != Refusal::None;
+        const ChangeThenRetrieve w = changeThenRetrieve(state, goldenPath, afterPath, refused ? 1 : 0);
+        if (refused) {
+            EXPECT_TRUE(w.calls.empty()) << golden;
+            ++refusals;
+            continue;
+        }
         const Lines expected = truth(report, w, unitFile, unitMode);
         const Lines found = differenceLines(report, unit);
         EXPECT_EQ(found, expected) << "--- golden:\n"
@@ -610,6 +619,7 @@ TEST(GoldenAgainstUnit, LinesAreWhatWThenRChangeOnRandomUnits) {
     EXPECT_GT(dma, 50u);
     EXPECT_GT(alike, 5u);
     EXPECT_LT(undecided, 30u);
+    EXPECT_GT(refusals, 5u);
 }
 
 }  // namespace

@@ -109,14 +109,15 @@ TEST(CheckStreaming, AFirstLineBeyondTheHeldLimitIsNoCarriageReturnFile) {
     EXPECT_EQ(carriageReturns, 1u);
 }
 
-TEST(CheckStreaming, AFileThatNamesNoSectionSaysSoFirstOrAfterAllItHeld) {
-    const std::string none = "no section that W knows; W sets nothing from this file";
+TEST(CheckStreaming, AFileThatNamesNoSectionIsRefusedAfterAllItsDiagnostics) {
     for (const size_t headers : {size_t{3}, kHeldDiagnosticLimit + 10}) {
-        const std::vector<Diagnostic> diagnostics = diagnosticsOf(repeated("Numlok\n", headers));
-        ASSERT_EQ(diagnostics.size(), headers + 1);
-        const Diagnostic& said = headers < kHeldDiagnosticLimit ? diagnostics.front() : diagnostics.back();
-        EXPECT_EQ(said.text, none) << headers;
-        EXPECT_EQ(said.line, 0u) << headers;
+        const std::string text = repeated("Numlok\n", headers);
+        FILE* file = openText(text);
+        Recorder recorder(file);
+        EXPECT_EQ(checkDataFile(file, recorder).refusal, Refusal::NoSection) << headers;
+        std::fclose(file);
+        ASSERT_EQ(recorder.diagnostics.size(), headers);
+        EXPECT_EQ(recorder.diagnostics.back().line, headers);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -119,6 +120,8 @@ inline Lines printedLines(const CheckReport& report, bool withPlan) {
         EXPECT_EQ(line.rfind("f:", 0), 0u) << line;
         lines.push_back(line.substr(2));
     }
+    // W's refusal, after the diagnostics as the program prints it (on standard error); it plans nothing.
+    if (report.refusal != Refusal::None) lines.push_back(" error: " + refusalText(report.refusal));
     return lines;
 }
 
@@ -206,7 +209,14 @@ inline std::string mutated(const std::string& text, Rng& rng) {
         for (const char c : out) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
         out = crlf;
     }
-    return out;
+    // What a file's way to a unit may make of it: editors' marks, other line ends, nothing left.
+    switch (pick(rng, 32)) {
+        case 0: return "\xEF\xBB\xBF" + out;
+        case 1: return (pick(rng, 2) == 0 ? "\xFF\xFE" : "\xFE\xFF") + out;
+        case 2: std::replace(out.begin(), out.end(), '\n', '\r'); return out;
+        case 3: return pick(rng, 2) == 0 ? "" : "Keyboard\n\t*On\n";
+        default: return out;
+    }
 }
 
 // ---- W's set calls, written as the plan writes them
@@ -281,10 +291,11 @@ inline std::string asPlanned(const sim::CallRecord& call, const std::string& log
     }
 }
 
-inline Lines setCallsOfW(const std::string& path, const std::string& state) {
+// W's set calls; W's status must be `status` (1 for a file that W refuses).
+inline Lines setCallsOfW(const std::string& path, const std::string& state, int status = 0) {
     sim::ScopedUnit unit(state);
     host::ConsoleCapture console;
-    EXPECT_EQ(changeSettings(wide(path).c_str()), 0);
+    EXPECT_EQ(changeSettings(wide(path).c_str()), status) << console.text();
     Lines calls;
     const auto& records = unit.unit().calls();
     for (size_t i = 0; i < records.size(); ++i) {

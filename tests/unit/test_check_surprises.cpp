@@ -39,6 +39,8 @@ void expectReports(const std::vector<Case>& cases, const CheckOptions& options =
 }
 
 const std::string kNoon = "; W sets the wake time to 12:00";
+const std::string kRefusedForNoSection =
+    " error: no setting section; W refuses it: give it a section, a header line as R writes it";
 
 TEST(CheckSurprises, TimeLines) {
     expectReports({
@@ -93,9 +95,8 @@ TEST(CheckSurprises, BytesThatEndTheTextOrTheInput) {
           "4: setUsbController 1"}},
         {"a zero byte in a header line",
          zeroInHeader,
-         {" warning: no section that W knows; W sets nothing from this file",
-          w(1, "zero byte inside the line; W's text ends there, and W ignores the rest of the line"),
-          w(1, "header \"Num\" names no section; W skips it and its entry lines")}},
+         {w(1, "zero byte inside the line; W's text ends there, and W ignores the rest of the line"),
+          w(1, "header \"Num\" names no section; W skips it and its entry lines"), kRefusedForNoSection}},
         {"a zero byte in the last line, which has no line feed",
          zeroInLastLine,
          {w(2, "zero byte inside the line; W's text ends there, and W ignores the rest of the line"),
@@ -126,10 +127,11 @@ TEST(CheckSurprises, BytesThatEndTheTextOrTheInput) {
 TEST(CheckSurprises, LineEndsAndByteOrderMark) {
     const std::string kByteOrderMark = "\xEF\xBB\xBF";
     expectReports({
-        {"lines that end in a carriage return alone: one warning for the file",
-         "Numlock\r\t*On\r" + std::string(300, 'x') + "\rUSB Controller\r\t*Enabled\r",
+        {"lines that end in a carriage return alone after a first line longer than a piece: one warning for the file",
+         std::string(255, 'x') + "Numlock\r\t*On\r" + std::string(300, 'x') + "\rUSB Controller\r\t*Enabled\r",
          {" warning: the lines end in a carriage return alone; W ends lines at line feeds only, so it reads the file "
           "as long lines cut into pieces of 255 characters, each piece a line of its own",
+          w(1, "header \"" + std::string(255, 'x') + "\" names no section; W skips it and its entry lines"),
           w(1, "header line \"Numlock\\r\\t*On\\r" + std::string(242, 'x') +
                    "\" is read as \"Numlock\"; W ignores the rest of the line"),
           w(1, "header \"" + std::string(58, 'x') +
@@ -139,18 +141,16 @@ TEST(CheckSurprises, LineEndsAndByteOrderMark) {
          "Numlock\n\t*On\r\r\n",
          {w(2, "carriage return inside the line; W keeps it as part of the text"),
           w(2, "marked text \"*On\\r\" names no option of \"Numlock\"; W ignores the line (did you mean \"*On\"?)")}},
-        {"a UTF-8 byte-order mark before the first header",
-         kByteOrderMark + "Numlock\n\t*On\nNumlock\n\t*Off\n",
+        {"a second UTF-8 byte-order mark before the first header",
+         kByteOrderMark + kByteOrderMark + "Numlock\n\t*On\nNumlock\n\t*Off\n",
          {w(1,
             "UTF-8 byte-order mark before the header \"Numlock\"; W reads the mark as part of the header, which "
             "then names no section, and skips it and its entry lines"),
           "4: setNumlock 0"}},
         {"a byte-order mark before a misspelt header",
          kByteOrderMark + "Numlok\n",
-         {" warning: no section that W knows; W sets nothing from this file",
-          w(1,
-            "UTF-8 byte-order mark before the header \"Numlok\"; W reads the mark as part of the header, which "
-            "then names no section, and skips it and its entry lines (did you mean \"Numlock\"?)")}},
+         {w(1, "header \"Numlok\" names no section; W skips it and its entry lines (did you mean \"Numlock\"?)"),
+          kRefusedForNoSection}},
         {"the same bytes later in the file are no byte-order mark",
          "Numlock\n" + kByteOrderMark + "Numlock\n",
          {w(2, "header \"\\357\\273\\277Numlock\" names no section; W skips it and its entry lines")}},

@@ -15,9 +15,12 @@ namespace {
 // bring the runtime's operator delete into the image.
 class Applier : public ChangeEvents {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 public:
-    explicit Applier(BiosService& bios) : bios_(bios) {}
+    explicit Applier(BiosService& bios) : bios_(bios), namedSection_(false) {}
 
-    void sectionStarted(size_t, const Section&, const char*, size_t) {}
+    // Whether a header line named a section of the data file.
+    bool namedSection() const { return namedSection_; }
+
+    void sectionStarted(size_t, const Section&, const char*, size_t) { namedSection_ = true; }
 
     void setPassword(size_t, const Section& section, const char* text) {
         if (!bios_.setPassword(section.function, text)) platform::consolePrint(section.setFailure, text);
@@ -62,6 +65,7 @@ public:
 
 private:
     BiosService& bios_;
+    bool namedSection_;
 
     Applier(const Applier&);  // applies to one unit: never copied
     Applier& operator=(const Applier&);
@@ -93,20 +97,38 @@ int changeSettings(const wchar_t* path) {
         platform::explainFileFailure();
         return kExitFailure;
     }
+    // A file converted on its way is refused before the unit is touched: read as 8-bit lines,
+    // it would set whatever its pieces happen to name. The piece read ahead may hold a password.
+    LineReader lines(input.get());
+    const FileStart::Value start = lines.start();
+    if (start != FileStart::Text) {
+        lines.wipe();
+        platform::consolePrint(start == FileStart::Utf16
+                                   ? L"***ERROR*** The input file is UTF-16 text; save it as 8-bit text (%s)!\n"
+                                   : L"***ERROR*** The input file's lines end in CR alone; save it with CR LF or LF "
+                                     L"line ends (%s)!\n",
+                               path);
+        return kExitFailure;
+    }
     BiosService bios;
     if (bios.available == 0) {
+        lines.wipe();
         platform::consolePrint(L"***ERROR*** The BIOS settings service is not available; nothing was changed!\n");
         bios.release();
         return kExitFailure;
     }
     Applier applier(bios);
-    LineReader lines(input.get());
     const bool whole = readDataFile(lines, applier);
     lines.wipe();
     input.close();
     bios.release();
     if (!whole) {
         platform::consolePrint(L"***ERROR*** Failed to read input file (%s); the rest of it was not applied!\n", path);
+        return kExitFailure;
+    }
+    // A file that names no section sets nothing, which is never what it was given for.
+    if (!applier.namedSection()) {
+        platform::consolePrint(L"***ERROR*** No setting section in the input file (%s)!\n", path);
         return kExitFailure;
     }
     return kExitSuccess;

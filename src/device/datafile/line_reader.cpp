@@ -24,23 +24,101 @@ LineReader::LineReader(FILE* file)
       lineEnded_(true),
       beganLongLine_(false),
       heldZeroByte_(false),
-      removeCarriageReturns_(platform::textModeKeepsCarriageReturn()) {}
+      removeCarriageReturns_(platform::textModeKeepsCarriageReturn()),
+      heldAhead_(false),
+      heldStatus_(End) {}
+
+// The first bytes are read one at a time: a byte order mark goes, and bytes that begin no mark
+// begin the first piece, whose read goes on after them, so that the piece is what one read of
+// the file without the mark would have given. At most one byte is given back to the file.
+FileStart::Value LineReader::start() {
+    heldAhead_ = true;
+    heldStatus_ = Piece;
+    const int first = fgetc(file_);
+    if (first == 0xFF || first == 0xFE || first == 0xEF) {
+        const int second = fgetc(file_);
+        if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) return FileStart::Utf16;
+        size_t kept = 0;
+        buffer_[kept++] = static_cast<char>(first);
+        int following = second;
+        if (first == 0xEF && second == 0xBB) {
+            const int third = fgetc(file_);
+            if (third == 0xBF) {
+                buffer_[0] = '\0';  // the UTF-8 mark: skipped
+                heldStatus_ = readPiece();
+                return heldStatus_ == Piece ? firstLineEnd(extentOfPiece()) : FileStart::Text;
+            }
+            buffer_[kept++] = static_cast<char>(second);
+            following = third;
+        }
+        if (following == EOF) {
+            if (ferror(file_)) heldStatus_ = Error;
+        } else if (following == '\n') {
+            buffer_[kept] = '\n';
+        } else {
+            (void)ungetc(following, file_);
+            const int room = static_cast<int>(kBufferSize - kept);
+            if (fgets(buffer_ + kept, room, file_) == 0 && ferror(file_)) heldStatus_ = Error;
+        }
+        return heldStatus_ == Piece ? firstLineEnd(extentOfPiece()) : FileStart::Text;
+    }
+    if (first == EOF) {
+        heldStatus_ = ferror(file_) ? Error : End;
+        return FileStart::Text;
+    }
+    (void)ungetc(first, file_);
+    heldStatus_ = readPiece();
+    return heldStatus_ == Piece ? firstLineEnd(extentOfPiece()) : FileStart::Text;
+}
 
 void LineReader::wipe() {
     memset(buffer_, 0, sizeof buffer_);
     dirty_ = 0;
 }
 
-LineReader::Status LineReader::next() {
-    if (ctrlZLine_ != 0) return End;  // the device's runtime hands over nothing after a Ctrl-Z
+LineReader::Status LineReader::readPiece() {
     // What earlier pieces left is zeroed, so that the bytes this read puts in can be told apart.
     memset(buffer_, 0, dirty_);
     if (fgets(buffer_, kBufferSize, file_) == 0) return ferror(file_) ? Error : End;
+    return Piece;
+}
+
+// The bytes that the piece in the buffer took from the file.
+size_t LineReader::extentOfPiece() {
+    const size_t count = strlen(buffer_);
+    if (count < kBufferSize - 1 && (count == 0 || buffer_[count - 1] != '\n')) return extentRead(count);
+    return count;
+}
+
+// How the first line of the piece read ahead ends: a carriage return, or a run of them, that a
+// line feed follows is a CR LF line end; one that anything else follows, the input's end
+// included, is a line end of a carriage return alone. Nothing after a Ctrl-Z is read.
+FileStart::Value LineReader::firstLineEnd(size_t extent) {
+    for (size_t i = 0; i < extent; ++i) {
+        if (buffer_[i] == '\n' || buffer_[i] == kCtrlZ) return FileStart::Text;
+        if (buffer_[i] != '\r') continue;
+        size_t after = i + 1;
+        while (after < extent && buffer_[after] == '\r') ++after;
+        if (after < extent) return buffer_[after] == '\n' ? FileStart::Text : FileStart::CrAlone;
+        if (extent < kBufferSize - 1) return FileStart::CrAlone;  // the input ends in it
+        // The piece is full: the byte after it, read ahead and given back.
+        const int following = fgetc(file_);
+        if (following == EOF) return ferror(file_) ? FileStart::Text : FileStart::CrAlone;
+        (void)ungetc(following, file_);
+        return following == '\n' ? FileStart::Text : FileStart::CrAlone;
+    }
+    return FileStart::Text;  // no line end in the first piece: a long first line
+}
+
+LineReader::Status LineReader::next() {
+    if (ctrlZLine_ != 0) return End;  // the device's runtime hands over nothing after a Ctrl-Z
+    const Status status = heldAhead_ ? heldStatus_ : readPiece();
+    heldAhead_ = false;
+    if (status != Piece) return status;
     const bool startsLine = lineEnded_;
     const size_t line = startsLine ? number_ + 1 : number_;
     size_t count = strlen(buffer_);
-    size_t extent = count;
-    if (count < kBufferSize - 1 && (count == 0 || buffer_[count - 1] != '\n')) extent = extentRead(count);
+    size_t extent = extentOfPiece();
     dirty_ = extent;
     lineEnded_ = extent > 0 && buffer_[extent - 1] == '\n';
     const char* ctrlZ = static_cast<const char*>(memchr(buffer_, kCtrlZ, extent));

@@ -17,6 +17,16 @@ struct LineDamage {
     };
 };
 
+// What a file's first bytes say of it before any line is read: text W can read, or text that was
+// converted on its way into a form whose lines W cannot tell apart.
+struct FileStart {
+    enum Value {
+        Text,    // 8-bit text (a UTF-8 byte order mark before it is skipped)
+        Utf16,   // a UTF-16 byte order mark (FF FE or FE FF)
+        CrAlone  // the first line ends in a carriage return not followed by a line feed
+    };
+};
+
 // Reads a text-mode file in pieces of at most 255 characters, each taken as a line of its own;
 // a file line read in several pieces keeps one line number. A Ctrl-Z byte (1Ah) ends the input
 // on every build, as the device's text mode ends it there.
@@ -26,6 +36,10 @@ public:
     enum { kBufferSize = 256 };
 
     explicit LineReader(FILE* file);
+    // Looks at the file's start before the first piece is handed over: reads that piece ahead
+    // and keeps it for next(), skipping a UTF-8 byte order mark before it. Called at most once,
+    // before next(). The first line's end is looked for within that piece and the byte after it.
+    FileStart::Value start();
     Status next();
 
     char* text() { return buffer_; }
@@ -48,6 +62,9 @@ private:
     size_t extentRead(size_t textLength);
     LineDamage::Value damageOf(bool startsLine, size_t count) const;
     bool peekLineEnd(size_t count);
+    Status readPiece();
+    size_t extentOfPiece();
+    FileStart::Value firstLineEnd(size_t extent);
 
     FILE* file_;
     char buffer_[kBufferSize];
@@ -61,4 +78,7 @@ private:
     bool beganLongLine_;
     bool heldZeroByte_;
     bool removeCarriageReturns_;
+    // A piece read ahead by start(), with the status of its read, handed over by the next next().
+    bool heldAhead_;
+    Status heldStatus_;
 };

@@ -6,5 +6,6 @@
 int retrieveSettings(const wchar_t* path);
 
 // Applies the data file at `path` to the unit. 0 when the whole file was read, 1 when it could
-// not be opened or read, or the service is not available.
+// not be opened or read, when it is no 8-bit text with LF or CR LF line ends or names no
+// section, or when the service is not available.
 int changeSettings(const wchar_t* path);

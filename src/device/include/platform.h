@@ -48,7 +48,8 @@ void consolePrint(const wchar_t* format, ...);
 // Writes 8-bit text to the console stream, in order with consolePrint.
 void consoleWrite(const char* text, size_t length);
 
-// Opens a file by its wide name; `mode` is "wt" or "rt" (text mode).
+// Opens a file by its wide name; `mode` is "wt" or "rt" (text mode). For reading, a host
+// refuses what is no regular file and no pipe (a folder, a device), which would never end.
 FILE* openFile(const wchar_t* path, const char* mode);
 
 // R's output file is written whole beside its target (beside the file that a symbolic link

@@ -434,15 +434,10 @@ public:
         warn(line, "Ctrl-Z byte (1Ah); the device's text mode ends the input there, so W reads nothing after it");
     }
 
-    // After the whole file: a file that names no section sets nothing, which is never what it is
-    // for (a warning for the file, before all others); what is still held goes to the sink, and
-    // the read error, if any.
+    // After the whole file: what is still held goes to the sink, and the read error, if any. A
+    // file that names no section sets nothing, and W refuses it (a file that cannot be read has
+    // its error instead).
     CheckSummary finish(bool wholeFileRead, size_t lastLine, int readError) {
-        // A file that cannot be read has its error instead.
-        if (headerLine_ == 0 && wholeFileRead) {
-            queue_.fileWide(
-                {0, Diagnostic::Kind::Warning, "no section that W knows; W sets nothing from this file", nullptr});
-        }
         queue_.releaseAll();
         if (!wholeFileRead) {
             const std::string reason = std::strerror(readError);
@@ -453,7 +448,8 @@ public:
                          nullptr, ErrorCode::CannotRead});
             queue_.releaseAll();
         }
-        return {wholeFileRead, queue_.passedWarning()};
+        const Refusal refusal = headerLine_ == 0 && wholeFileRead ? Refusal::NoSection : Refusal::None;
+        return {wholeFileRead, queue_.passedWarning(), refusal};
     }
 
 private:
@@ -474,7 +470,7 @@ private:
     };
 
     bool lookingForLineEnds() const { return !firstLineOver_ && !queue_.overflowed(); }
-    // Until a header names a section, the file may turn out to name none, which is said first.
+    // Until a header names a section, the file may turn out to name none: its diagnostics wait.
     bool waitingForASection() const { return headerLine_ == 0 && !queue_.overflowed(); }
 
     void passOn() {
@@ -680,9 +676,58 @@ std::string quotedStart(std::string_view text) {
     return quoted + "... (" + std::to_string(text.size()) + " characters)";
 }
 
+const char* refusalCause(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::Utf16: return "UTF-16 text";
+        case Refusal::CrAlone: return "lines end in CR alone";
+        case Refusal::NoSection: return "no setting section";
+        case Refusal::None: break;
+    }
+    return "";
+}
+
+const char* refusalRemedy(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::Utf16: return "save it as 8-bit text";
+        case Refusal::CrAlone: return "save it with CR LF or LF line ends";
+        case Refusal::NoSection: return "give it a section, a header line as R writes it";
+        case Refusal::None: break;
+    }
+    return "";
+}
+
+ErrorCode refusalCode(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::Utf16: return ErrorCode::Utf16;
+        case Refusal::CrAlone: return ErrorCode::CrLineEnds;
+        case Refusal::NoSection:
+        case Refusal::None: break;
+    }
+    return ErrorCode::NoSection;
+}
+
+std::string refusalText(Refusal refusal) {
+    return std::string(refusalCause(refusal)) + "; W refuses it: " + refusalRemedy(refusal);
+}
+
+Refusal refusalOf(FileStart::Value start) {
+    switch (start) {
+        case FileStart::Utf16: return Refusal::Utf16;
+        case FileStart::CrAlone: return Refusal::CrAlone;
+        case FileStart::Text: break;
+    }
+    return Refusal::None;
+}
+
 CheckSummary checkDataFile(FILE* file, CheckSink& sink, const CheckOptions& options) {
-    Checker checker(sink, options);
     LineReader lines(file);
+    // W reads no line of a file that its start refuses; neither does the checker.
+    const Refusal refusal = refusalOf(lines.start());
+    if (refusal != Refusal::None) {
+        lines.wipe();  // the piece read ahead may hold a password
+        return {true, false, refusal};
+    }
+    Checker checker(sink, options);
     const bool whole = readDataFile(lines, checker);
     const int readError = errno;
     const CheckSummary summary = checker.finish(whole, lines.number(), readError);
@@ -693,6 +738,8 @@ CheckSummary checkDataFile(FILE* file, CheckSink& sink, const CheckOptions& opti
 CheckReport checkDataFile(FILE* file, const CheckOptions& options) {
     CheckReport report;
     Collector collector(report);
-    report.wholeFileRead = checkDataFile(file, collector, options).wholeFileRead;
+    const CheckSummary summary = checkDataFile(file, collector, options);
+    report.wholeFileRead = summary.wholeFileRead;
+    report.refusal = summary.refusal;
     return report;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "line_reader.h"
 #include "option_tables.h"
 #include "text_format.h"
 
@@ -73,9 +74,28 @@ protected:
     ~CheckSink() = default;
 };
 
+// Why W refuses a file as a whole, setting nothing: UTF-16 text and lines that end in a carriage
+// return alone are told by the file's start, before anything is read; a file that names no
+// section once it is read whole.
+enum class Refusal { None, Utf16, CrAlone, NoSection };
+
+// The cause as the error lines name it ("UTF-16 text"), and what the file's author can do.
+const char* refusalCause(Refusal refusal);
+const char* refusalRemedy(Refusal refusal);
+
+// The error code of a refusal: "utf-16", "cr-line-ends", "no-section".
+ErrorCode refusalCode(Refusal refusal);
+
+// The error of a file checked alone that W refuses: "CAUSE; W refuses it: REMEDY".
+std::string refusalText(Refusal refusal);
+
+// W's refusal of a file that its start tells: UTF-16 text, lines ending in CR alone.
+Refusal refusalOf(FileStart::Value start);
+
 struct CheckSummary {
     bool wholeFileRead = true;  // false: a read failed, reported as an error diagnostic
     bool hasWarning = false;
+    Refusal refusal = Refusal::None;  // not None: W sets nothing from the file, and plans nothing
 };
 
 // Diagnostics that wait for the end of a section, or of the first line, before they can be
@@ -93,6 +113,7 @@ struct CheckReport {
     std::vector<Diagnostic> diagnostics;  // in line order
     std::vector<PlannedCall> plan;        // in W's order
     bool wholeFileRead = true;            // false: a read failed, reported as an error diagnostic
+    Refusal refusal = Refusal::None;
 
     bool hasWarning() const;
 };

@@ -14,6 +14,7 @@
 #include "check.h"
 #include "check_fleet.h"
 #include "check_output.h"
+#include "host_input.h"
 #include "host_text.h"
 #include "path_list.h"
 #include "platform.h"
@@ -48,7 +49,9 @@ const CheckerOption kOptions[] = {
      "takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
      "those on the command line; LIST - is standard input"},
     {OptionId::Null, "--null", "-0", nullptr, "the paths in each LIST end in a zero byte instead (find -print0)"},
-    {OptionId::Quiet, "--quiet", nullptr, nullptr, "prints nothing but errors and, with --against, the summary"},
+    {OptionId::Quiet, "--quiet", nullptr, nullptr,
+     "prints nothing but errors and, with --against, GOLDEN's warnings\n"
+     "and the summary"},
     {OptionId::Json, "--json", nullptr, nullptr, "prints each line as a JSON object of its own (JSON Lines)"},
     {OptionId::Help, "--help", "-h", nullptr, "prints this text"},
     {OptionId::Version, "--version", nullptr, nullptr, "prints the version of FolvaneCheck"},
@@ -80,8 +83,8 @@ std::string usageText() {
     }
     return usage +
            "\nExit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-           "cannot be read or is no unit's, a list of files fails, no file is named, or the arguments\n"
-           "are wrong.\n";
+           "cannot be read, is one that W refuses or is no unit's, a list of files fails, no file is\n"
+           "named, or the arguments are wrong.\n";
 }
 
 // An error about the run rather than a file, on standard error; `text` ends in its line feed.
@@ -191,6 +194,13 @@ std::string parseArguments(int argc, const wchar_t* const* argv, Arguments& pars
 
 std::string failure(const char* what) { return std::string(what) + " (" + std::strerror(errno) + ")"; }
 
+// Why a file did not open: what is no regular file is named so, whatever the platform's errno.
+std::string openFailure(const char* what, const host::Input& input) {
+    if (input.notRegular) return std::string(what) + " (not a regular file)";
+    errno = input.error;
+    return failure(what);
+}
+
 const wchar_t* const kStandardInput = L"standard input";
 
 // The files named on the command line, then those of each list in turn, read as they are asked
@@ -212,9 +222,12 @@ public:
         for (const wchar_t* name : lists) {
             const bool standardInput = std::wstring_view(name) == L"-";
             // Zero-separated paths are bytes, whatever the text mode would make of them.
-            FILE* file = standardInput ? stdin : platform::openFile(name, zeroSeparated_ ? "rb" : "rt");
+            const host::Input input =
+                standardInput ? host::Input{stdin} : host::openInput(name, true, zeroSeparated_);
+            FILE* file = input.file;
             if (file == nullptr) {
-                out_.fileError(name, ErrorCode::ListCannotOpen, failure("cannot open the list of files"));
+                out_.fileError(name, input.notRegular ? ErrorCode::NotARegularFile : ErrorCode::ListCannotOpen,
+                               openFailure("cannot open the list of files", input));
                 opened = false;
                 continue;
             }
@@ -382,23 +395,28 @@ public:
     FileReport(const wchar_t* path, CheckOutput& out, bool withPlan, GoldenEffect* effect = nullptr)
         : path_(path), out_(out), withPlan_(withPlan), effect_(effect) {}
 
-    void diagnostic(const Diagnostic& d) override { out_.diagnostic(path_, d); }
+    // The golden file's diagnostics concern every unit: they are printed under --quiet too.
+    void diagnostic(const Diagnostic& d) override { out_.diagnostic(path_, d, effect_ != nullptr); }
     void plannedCall(const PlannedCall& call) override {
         if (withPlan_) plan_.add(call);
         if (effect_ != nullptr) effect_->apply(call);
     }
 
     // Opens the file and reads it through the checker, then prints the plan. False when the
-    // file cannot be opened (reported); `planWhole` false when the plan could not be kept whole
-    // (reported).
-    bool check(const CheckOptions& options, CheckSummary& summary, bool& planWhole) {
-        FILE* file = platform::openFile(path_, "rt");
-        if (file == nullptr) {
-            out_.fileError(path_, ErrorCode::CannotOpen, failure("cannot open the file"));
+    // file cannot be opened (reported, with `skipped` after the reason); `planWhole` false when
+    // the plan could not be kept whole (reported).
+    bool check(const CheckOptions& options, CheckSummary& summary, bool& planWhole, const char* skipped) {
+        const host::Input input = host::openInput(path_, true);
+        if (input.file == nullptr) {
+            if (input.notRegular) {
+                out_.fileError(path_, ErrorCode::NotARegularFile, std::string("not a regular file; ") + skipped);
+            } else {
+                out_.fileError(path_, ErrorCode::CannotOpen, openFailure("cannot open the file", input));
+            }
             return false;
         }
-        summary = checkDataFile(file, *this, options);
-        (void)std::fclose(file);
+        summary = checkDataFile(input.file, *this, options);
+        (void)std::fclose(input.file);
         std::string planFailure;
         planWhole = plan_.print(path_, out_, planFailure);
         if (!planWhole) out_.fileError(path_, ErrorCode::OutputFailed, planFailure);
@@ -418,9 +436,13 @@ int checkFile(const wchar_t* path, bool withPlan, CheckOutput& out, bool& hasWar
     FileReport report(path, out, withPlan);
     CheckSummary summary;
     bool planWhole = false;
-    const bool opened = report.check({}, summary, planWhole);
+    const bool opened = report.check({}, summary, planWhole, "skipped");
     hasWarning = opened && summary.hasWarning;
     if (!opened || !summary.wholeFileRead || !planWhole) return kCheckFailed;
+    if (summary.refusal != Refusal::None) {
+        out.fileError(path, refusalCode(summary.refusal), refusalText(summary.refusal));
+        return kCheckFailed;
+    }
     return summary.hasWarning ? kCheckWarnings : kCheckClean;
 }
 
@@ -436,14 +458,27 @@ namespace {
 // The differences of one unit's file, compared as it is read; false when it cannot be read.
 bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect& effect, CheckOutput& out,
                  size_t& changes) {
-    FILE* file = platform::openFile(unit, "rt");
-    if (file == nullptr) {
-        out.fileError(unit, ErrorCode::CannotOpen, failure("cannot open the file"), golden);
+    // A FIFO would stall the fleet's run until something wrote to it: no unit's file is one.
+    const host::Input input = host::openInput(unit, false);
+    if (input.file == nullptr) {
+        if (input.notRegular) {
+            out.fileError(unit, ErrorCode::NotARegularFile, "not a regular file; not compared", golden);
+        } else {
+            out.fileError(unit, ErrorCode::CannotOpen, openFailure("cannot open the file", input), golden);
+        }
         return false;
     }
-    const UnitFile read = readUnitFile(file);
+    const UnitFile read = readUnitFile(input.file);
     const std::string readFailure = failure("cannot read the file");
-    (void)std::fclose(file);
+    (void)std::fclose(input.file);
+    // R writes neither: the file was converted on its way from the unit.
+    if (read.refusal != Refusal::None) {
+        out.fileError(
+            unit, refusalCode(read.refusal),
+            std::string(refusalCause(read.refusal)) + " (R writes 8-bit text with LF or CR LF line ends); not compared",
+            golden);
+        return false;
+    }
     if (!read.wholeFileRead) {
         out.fileError(unit, ErrorCode::CannotRead, readFailure + "; not compared", golden);
         return false;
@@ -473,7 +508,14 @@ int checkFleet(const wchar_t* golden, FileNames& units, bool withPlan, CheckOutp
     CheckSummary summary;
     bool planWhole = false;
     // W stops where it cannot read on; no unit is compared with a part of the file.
-    if (!report.check(options, summary, planWhole) || !summary.wholeFileRead) {
+    if (!report.check(options, summary, planWhole, "no unit compared") || !summary.wholeFileRead) {
+        if (out.json()) out.summary(golden, FleetCounts{});  // the run's end, for a script
+        return kCheckFailed;
+    }
+    // Nor with a file that W refuses: a bad golden file never reads as a fleet that matches it.
+    if (summary.refusal != Refusal::None) {
+        out.fileError(golden, refusalCode(summary.refusal),
+                      std::string("W refuses it (") + refusalCause(summary.refusal) + "); no unit compared");
         if (out.json()) out.summary(golden, FleetCounts{});  // the run's end, for a script
         return kCheckFailed;
     }

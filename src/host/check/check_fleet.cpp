@@ -236,8 +236,10 @@ std::string shown(const Section& section, const std::optional<std::string>& valu
 
 UnitFile readUnitFile(FILE* file) {
     LineReader lines(file);
-    UnitReader reader(lines);
     UnitFile unit;
+    unit.refusal = refusalOf(lines.start());
+    if (unit.refusal != Refusal::None) return unit;
+    UnitReader reader(lines);
     unit.wholeFileRead = readDataFile(lines, reader);
     unit.settings = reader.settings();
     unit.holdsAlwaysWrittenSection = reader.holdsAlwaysWrittenSection();

@@ -28,6 +28,8 @@ struct UnitFile {
     // Whether the file holds a section that R writes whatever the unit answers (the passwords,
     // the tag, the choices read without fail): a file with none of them is no file of R's.
     bool holdsAlwaysWrittenSection = false;
+    // UTF-16 text or lines that end in CR alone, which R never writes: the file is not read.
+    Refusal refusal = Refusal::None;
 };
 
 // Reads a file that R wrote, through W's readers, taking its values as R writes them. A value

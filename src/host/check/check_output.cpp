@@ -281,8 +281,8 @@ const std::string& CheckOutput::shown(const wchar_t* file) {
     return namedFileShown_;
 }
 
-void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d) {
-    if (quiet_ && d.kind != Diagnostic::Kind::Error) return;
+void CheckOutput::diagnostic(const wchar_t* file, const Diagnostic& d, bool evenWhenQuiet) {
+    if (quiet_ && d.kind != Diagnostic::Kind::Error && !(evenWhenQuiet && d.kind == Diagnostic::Kind::Warning)) return;
     if (json_) {
         JsonObject object = jsonObject(file, d.line, kindName(d.kind), d.section, d.text);
         if (d.kind == Diagnostic::Kind::Error) object.text("code", errorCodeName(d.code));

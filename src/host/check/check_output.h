@@ -40,7 +40,8 @@ public:
     // `quiet`: only the errors and the summary are printed.
     explicit CheckOutput(bool json, bool quiet = false) : json_(json), quiet_(quiet) {}
 
-    void diagnostic(const wchar_t* file, const Diagnostic& diagnostic);
+    // `evenWhenQuiet`: a warning printed under --quiet too (a golden file's, which concerns every unit).
+    void diagnostic(const wchar_t* file, const Diagnostic& diagnostic, bool evenWhenQuiet = false);
     // A plan line: "OPERATION ARGUMENT" of the call on `line`.
     void planLine(const wchar_t* file, size_t line, const Section* section, const std::string& message);
     // A file that cannot be opened or read, or is refused: the reason, with the file; `golden`, for

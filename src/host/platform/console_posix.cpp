@@ -2,8 +2,6 @@
 // program's wide messages itself and writes bytes to a narrow standard output, so that 8-bit
 // texts reach it unchanged in every locale (wide stdio on glibc refuses bytes 80h-FFh in the C
 // locale) and R's file text stays in order with the messages.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -14,6 +12,7 @@
 
 #include "console_capture.h"
 #include "host_file.h"
+#include "host_input.h"
 #include "host_text.h"
 #include "platform.h"
 
@@ -140,16 +139,22 @@ FILE* openFile(const wchar_t* path, const char* mode) {
     }
     host::forgetFileFailure();
     const std::string name = host::bytesFromWide(path);
-    FILE* file = std::fopen(name.c_str(), narrowMode.c_str());
-    // A folder opens for reading here, to fail only at the first read; it is no data file.
-    struct stat info {};
-    if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
-        (void)std::fclose(file);
-        errno = EISDIR;
-        file = nullptr;
+    if (narrowMode != "r") {
+        FILE* file = std::fopen(name.c_str(), narrowMode.c_str());
+        if (file == nullptr) host::noteFileFailure("cannot open " + name);
+        return file;
     }
-    if (file == nullptr) host::noteFileFailure("cannot open " + name);
-    return file;
+    // A folder or a device is no data file (a device would read without end); a pipe is read.
+    const host::Input input = host::openInput(path, true);
+    if (input.file != nullptr) return input.file;
+    if (input.notRegular) {
+        host::noteFileFailure("cannot open " + name, "not a regular file");
+        errno = EISDIR;
+    } else {
+        errno = input.error;
+        host::noteFileFailure("cannot open " + name);
+    }
+    return nullptr;
 }
 
 void explainFileFailure() {
