@@ -222,8 +222,7 @@ public:
         for (const wchar_t* name : lists) {
             const bool standardInput = std::wstring_view(name) == L"-";
             // Zero-separated paths are bytes, whatever the text mode would make of them.
-            const host::Input input =
-                standardInput ? host::Input{stdin} : host::openInput(name, true, zeroSeparated_);
+            const host::Input input = standardInput ? host::Input{stdin} : host::openInput(name, true, zeroSeparated_);
             FILE* file = input.file;
             if (file == nullptr) {
                 out_.fileError(name, input.notRegular ? ErrorCode::NotARegularFile : ErrorCode::ListCannotOpen,
