@@ -45,7 +45,7 @@ void removeReplacement(const std::string& name) { host::removeBeside(name); }
 namespace {
 
 unsigned long long nowMs() {
-    timespec now {};
+    timespec now{};
     (void)clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<unsigned long long>(now.tv_sec) * 1000u +
            static_cast<unsigned long long>(now.tv_nsec) / 1000000u;
@@ -85,9 +85,8 @@ Lock lockForProcess(const std::string& path, unsigned long waitMs, std::string& 
 }
 
 void pause(unsigned long milliseconds) {
-    timespec left {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {}
 }
 
 }  // namespace sim::host_memory
