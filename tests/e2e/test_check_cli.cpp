@@ -363,7 +363,7 @@ TEST(CheckCommandLine, TheReadmesFleet) {
               "units/desk-c.txt: matches golden.txt\n"
               "2 of 3 units differ from golden.txt (5 settings)\n");
     EXPECT_EQ(before.status, 1);
-    // The README's JSON Lines records of the same run.
+    // The JSON Lines records of the same run, as docs/folvanecheck.md shows them.
     std::vector<std::string> json = fleet;
     json.insert(json.begin(), "--json");
     const std::string records = check(json, dir.file("")).out;
