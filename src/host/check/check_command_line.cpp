@@ -14,6 +14,7 @@
 #include "check.h"
 #include "check_fleet.h"
 #include "check_output.h"
+#include "host_output.h"
 #include "host_text.h"
 #include "path_list.h"
 #include "platform.h"
@@ -87,14 +88,14 @@ std::string usageText() {
 // An error about the run rather than a file, on standard error; `text` ends in its line feed.
 int runError(const std::string& text) {
     const std::string line = "FolvaneCheck: error: " + text;
-    (void)std::fwrite(line.data(), 1, line.size(), stderr);
+    host::writeStandardError(line.data(), line.size());
     return kCheckFailed;
 }
 
 // A wrong argument: what is wrong, and where to read the right form, two lines.
 int usageError(const std::string& problem) {
     const std::string text = "FolvaneCheck: " + problem + "\nTry 'FolvaneCheck --help' for more information.\n";
-    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+    host::writeStandardError(text.data(), text.size());
     return kCheckFailed;
 }
 

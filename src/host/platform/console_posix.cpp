@@ -12,12 +12,15 @@
 #include <string>
 
 #include "console_capture.h"
+#include "host_output.h"
 #include "host_text.h"
 #include "platform.h"
 
 namespace host {
 
 std::string* consoleCapture = nullptr;
+
+void writeStandardError(const char* text, size_t length) { (void)std::fwrite(text, 1, length, stderr); }
 
 }  // namespace host
 
