@@ -238,8 +238,7 @@ TEST(CheckCommandLine, AStandardOutputThatCannotBeWrittenIsStatusTwo) {
     for (const char* json : {"", "--json"}) {
         const e2e::Result r = e2e::runHostTool(
             "/bin/sh",
-            {shell(std::string("exec \"$0\" \"$@\" ") + json + " --plan warn.txt > /dev/full"), {},
-             dir.file("")});
+            {shell(std::string("exec \"$0\" \"$@\" ") + json + " --plan warn.txt > /dev/full"), {}, dir.file("")});
         EXPECT_EQ(r.status, 2) << json;
         EXPECT_EQ(r.err, "FolvaneCheck: error: cannot write standard output (No space left on device)\n") << json;
     }
@@ -446,9 +445,12 @@ TEST(CheckCommandLine, NullSeparatedLists) {
          std::string("clean.txt\0warn.txt\0", 19)},
         {{"-0", "--units-from=-"},
          "",
-         "\"same.txt\\r\": error: cannot open the file (" + noSuchName() + ")\n"
-         "\"same.txt\\n\": error: cannot open the file (" + noSuchName() + ")\n"
-         "standard input:3: error: path longer than 4095 bytes, which no path is; skipped\n",
+         "\"same.txt\\r\": error: cannot open the file (" + noSuchName() +
+             ")\n"
+             "\"same.txt\\n\": error: cannot open the file (" +
+             noSuchName() +
+             ")\n"
+             "standard input:3: error: path longer than 4095 bytes, which no path is; skipped\n",
          2,
          std::string("same.txt\r\0same.txt\n\0", 20) + tooLong},
     };
@@ -465,11 +467,10 @@ TEST(CheckCommandLine, NullSeparatedListsAsFindWritesThem) {
     writeFile(dir.file("units/line\nfeed.txt"), kUnitNumlockOff);
     writeFile(dir.file("units/return\r.txt"), "Numlock\n\t*On\n");
     writeFile(dir.file("units/trailing "), "Numlock\n\t*On\n");
-    const e2e::Result r = e2e::runHostTool(
-        "/bin/sh",
-        {shell("find units -type f -print0 | LC_ALL=C sort -z | \"$0\" \"$@\" --null --against golden.txt --units-from -"),
-         {},
-         dir.file("")});
+    const e2e::Result r = e2e::runHostTool("/bin/sh", {shell("find units -type f -print0 | LC_ALL=C sort -z | \"$0\" "
+                                                             "\"$@\" --null --against golden.txt --units-from -"),
+                                                       {},
+                                                       dir.file("")});
     EXPECT_EQ(r.out,
               "units/a b.txt: Numlock: Off -> On (golden.txt:2)\n"
               "\"units/line\\nfeed.txt\": Numlock: Off -> On (golden.txt:2)\n"
@@ -492,11 +493,12 @@ TEST(CheckCommandLine, ListsInUtf16AndWithAByteOrderMark) {
         utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     writeFile(dir.file("units-16.txt"), utf16);
     writeFile(dir.file("units-8.txt"), "\xEF\xBB\xBF\xE5\x8D\x95\xE4\xBD\x8D 2.txt\r\nmissing.txt\r\n");
-    const e2e::Result r = check(
-        {"--against", "golden.txt", "--units-from", "units-16.txt", "--units-from", "units-8.txt"}, dir.file(""));
+    const e2e::Result r =
+        check({"--against", "golden.txt", "--units-from", "units-16.txt", "--units-from", "units-8.txt"}, dir.file(""));
     const std::string unit2 = "\xE5\x8D\x95\xE4\xBD\x8D 2.txt";
-    EXPECT_EQ(r.out, "d\xC3\xA9sk 1.txt: Numlock: Off -> On (golden.txt:2)\n" + unit2 + ": matches golden.txt\n" + unit2 +
-                         ": matches golden.txt\n1 of 3 units differ from golden.txt (1 setting); 1 could not be read\n");
+    EXPECT_EQ(r.out,
+              "d\xC3\xA9sk 1.txt: Numlock: Off -> On (golden.txt:2)\n" + unit2 + ": matches golden.txt\n" + unit2 +
+                  ": matches golden.txt\n1 of 3 units differ from golden.txt (1 setting); 1 could not be read\n");
     EXPECT_EQ(r.err, kMissing);
     EXPECT_EQ(r.status, 2);
 }
@@ -598,10 +600,12 @@ TEST(CheckCommandLine, JsonLinesFormatTwo) {
         {{"--json", "-0", "--units-from", "-"},
          "{\"file\":\"a\\u00e9\\n\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"cannot open the "
          "file (" +
-             noSuchName() + ")\",\"code\":\"cannot-open\",\"file_bytes_hex\":\"61E90A\"}\n"
-         "{\"file\":\"standard input\",\"line\":2,\"kind\":\"error\",\"section\":null,\"message\":\"path longer than "
-         "4095 bytes, which no path is; skipped\",\"code\":\"list-line\"}\n"
-         "{" +
+             noSuchName() +
+             ")\",\"code\":\"cannot-open\",\"file_bytes_hex\":\"61E90A\"}\n"
+             "{\"file\":\"standard input\",\"line\":2,\"kind\":\"error\",\"section\":null,\"message\":\"path longer "
+             "than "
+             "4095 bytes, which no path is; skipped\",\"code\":\"list-line\"}\n"
+             "{" +
              summaryKeys +
              "\"1 file checked: 0 with warnings, 1 with errors\",\"format\":2,\"files\":1,"
              "\"with_warnings\":0,\"with_errors\":1}\n",

@@ -229,9 +229,13 @@ TEST(PathList, ByteOrderMarks) {
         std::fclose(file);
     }
     // Separated by zero bytes, a list is bytes: the mark is the first path's.
-    const std::string zeroSeparated("\xFF\xFE" "a\0", 4);
+    const std::string zeroSeparated(
+        "\xFF\xFE"
+        "a\0",
+        4);
     FILE* file = openText(zeroSeparated);
-    EXPECT_EQ(listed(file, true), Lines{"1: \xFF\xFE" "a"});
+    EXPECT_EQ(listed(file, true), Lines{"1: \xFF\xFE"
+                                        "a"});
     std::fclose(file);
 }
 
