@@ -206,13 +206,28 @@ assert summary["kind"] == "summary" and summary["golden"] == fleet + "\\golden.t
 assert (summary["units"], summary["differing"], summary["settings"]) == (4, 2, 2), summary
 print(f"--json: {len(records)} records parsed, the units {[u for u, _ in units]}, summary {summary['message']}")
 EOF
+# To a console (wine's, drawn on a terminal that script(1) gives it) the lines go out as wide
+# characters: the names arrive whole, where UTF-8's bytes read in the console's code page would not.
+console_run=$(printf '%q ' "$wine" "$program" --against "$fleet\golden.txt" "$fleet\désk 1.txt")
+console=$(script -q -c "$console_run" /dev/null </dev/null | tr -d '\r' || true)
+# (The console wraps the line at its width.)
+grep -q -F "$fleet\désk 1.txt: Numlock: Off -> On" <<<"$console" || fail "to a console, not the names whole: $console"
+echo "to a console: $(grep -o -F "$fleet\désk 1.txt: Numlock: Off -> On" <<<"$console")..."
+# Arguments as the runtime splits the command line by Microsoft's rules, which wine writes from
+# these words: a backslash before the closing quote is the folder's, one before a quote inside
+# an argument makes the quote part of it.
+step "FolvaneCheck '$fleet\\' 'a\"b.txt'" 2 "$wine" "$program" "$fleet\\" 'a"b.txt'
+expected="$fleet\\: error: cannot open the file (Is a directory)
+\"a\\\"b.txt\": error: cannot open the file (Invalid argument)"
+[ "$(cat "$logs/step")" = "$expected" ] || fail "the arguments, not:"$'\n'"$expected"
+cat "$logs/step"
 cd - >/dev/null
 
 # The end-to-end tables of FolvaneCheck on both builds: the Windows one skips, and says why in
 # the tests, only the names that no Windows file can have.
 tables='CheckCommandLine.*:Version.FolvaneCheck*'
 [ -x build/default/tests/e2e_tests ] || fail "no build/default/tests/e2e_tests (scripts/test.sh builds it)"
-passes() { grep -E '^\[  (PASSED|SKIPPED|FAILED)  \] [0-9]' "$1" | tr -s ' \n' ' '; }
+passes() { grep -E '^\[  (PASSED|SKIPPED|FAILED) +\] [0-9]' "$1" | tr -s ' \n' ' '; }
 linux_status=0
 build/default/tests/e2e_tests --gtest_filter="$tables" >"$logs/linux" 2>&1 || linux_status=$?
 windows_status=0
