@@ -1,6 +1,7 @@
 // Wide strings on the host: arguments and paths arrive as bytes in the user's locale (UTF-8 on
-// Windows, host_text_win32.cpp) and are carried as wide strings; bytes the locale cannot convert travel as U+DC80..U+DCFF and come
-// back out as the same bytes, so the file named is the file opened.
+// Windows, host_text_win32.cpp) and are carried as wide strings; bytes the locale cannot convert
+// travel as U+DC80..U+DCFF and come back out as the same bytes, so the file named is the file
+// opened.
 #pragma once
 
 #include <string>
