@@ -382,7 +382,7 @@ void HeldPlan::add(const PlannedCall& call) {
 bool HeldPlan::spill(const Line& line) {
     if (spilled_ == nullptr) {
         errno = 0;
-        spilled_ = std::tmpfile();
+        spilled_ = host::temporaryFile();
         if (spilled_ == nullptr) return false;
     }
     const size_t head[3] = {line.line, line.section != nullptr ? static_cast<size_t>(line.section->id) : kSectionCount,

@@ -45,6 +45,20 @@ namespace host {
 
 void writeStandardError(const char* text, size_t length) { write(STD_ERROR_HANDLE, stderr, text, length); }
 
+FILE* temporaryFile() {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    wchar_t name[MAX_PATH];
+    if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"fvc", 0, name) == 0) {
+        errno = EACCES;
+        return nullptr;
+    }
+    // "D": removed when closed, also by the system when the program ends without closing it.
+    FILE* file = _wfopen(name, L"w+bD");
+    if (file == nullptr) (void)DeleteFileW(name);
+    return file;
+}
+
 }  // namespace host
 
 namespace platform {

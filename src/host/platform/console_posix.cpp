@@ -22,6 +22,8 @@ std::string* consoleCapture = nullptr;
 
 void writeStandardError(const char* text, size_t length) { (void)std::fwrite(text, 1, length, stderr); }
 
+FILE* temporaryFile() { return std::tmpfile(); }
+
 }  // namespace host
 
 namespace {
