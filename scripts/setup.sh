@@ -21,6 +21,7 @@ packages=(
   python3                       # the JSON parser that reads FolvaneCheck's --json in a test
   groff-base unzip dpkg-dev file  # scripts/package.sh: the manual page, the zip's listing, the .deb's dependencies (dpkg-shlibdeps, and file, with which CPack finds the programs)
   lintian                       # scripts/package.sh: Debian's checker of the .deb
+  wixl msitools zip             # scripts/windows_package.sh: the MSI (wixl; msibuild, msiinfo) and the zip
 )
 
 $run_only && packages=(cmake ninja-build g++)

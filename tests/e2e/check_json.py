@@ -6,6 +6,10 @@ keys of each kind in the order and number that the manual page lists (docs/Folva
 same content as the text lines of the same run.
 
 Usage: check_json.py FOLVANECHECK
+FOLVANECHECK may be the Windows build's FolvaneCheck.exe, started by FOLVANE_E2E_CHECK_LAUNCHER
+(wine). Its names are Windows names: Unicode, without line feeds, so the golden file's name is
+UTF-8 there (no golden_bytes_hex) and the unit's name that the text line quotes begins with a
+blank instead of holding a line feed.
 """
 import json
 import os
@@ -55,8 +59,11 @@ KINDS, CODES = manual_lists()
 
 
 def run(program, args, cwd, stdin=b""):
-    env = dict(os.environ, LC_ALL="C")
-    return subprocess.run([program] + args, cwd=cwd, env=env, input=stdin, capture_output=True)
+    # wine takes the arguments' bytes, and names the files it opens, in the locale's encoding.
+    launcher = os.environ.get("FOLVANE_E2E_CHECK_LAUNCHER")
+    env = dict(os.environ, LC_ALL="C.UTF-8" if launcher else "C")
+    command = ([launcher] if launcher else []) + [program]
+    return subprocess.run(command + args, cwd=cwd, env=env, input=stdin, capture_output=True)
 
 
 def parse(output):
@@ -213,15 +220,18 @@ def main():
     expect(set(KINDS) == {"warning", "note", "plan", "error", "change", "unit", "summary"}, f"kinds: {KINDS}")
     expect(REQUIRED_CODES <= set(CODES) and len(CODES) == len(set(CODES)), f"codes: {CODES}")
     seen = set()
+    windows = program.lower().endswith(".exe")
+    # A name that is not UTF-8, and one that the text lines quote.
+    golden = "g\u00e9n\u00e9ral.txt".encode() if windows else b"g\xe9n\xe9ral.txt"
+    unit_2 = b" unit 2.txt" if windows else b"unit 2\n.txt"
     with tempfile.TemporaryDirectory() as folder:
-        golden = b"g\xe9n\xe9ral.txt"  # a name that is not UTF-8
         write(folder, golden,
               b"Setup Password\n\tNight Shift\nPower-On Password\nAsset Tracking Number\n\tROOM \"7\"\n"
               b"Numlok\n\t*On\nPrinter Mode\n\t*ECP\nECP Mode Use DMA\n\t*DMA3\nWake On RTC\n\t*Monday\n\t6:05pm\n")
         write(folder, b"unit-1.txt",
               b"Setup Password\n\t\nAsset Tracking Number\n\tCaf\xe9 ~\nPrinter Mode\n\t*EPP\n"
               b"ECP Mode Use DMA\n\tDMA1\n\tDMA3\nWake On RTC\n\t*Monday\n\t6:05\n")
-        write(folder, b"unit 2\n.txt",  # a line feed in the name
+        write(folder, unit_2,
               b"Asset Tracking Number\n\tROOM \"7\"\nPrinter Mode\n\t*ECP\nECP Mode Use DMA\n\tDMA1\n\t*DMA3\n"
               b"Power-On Password\n")
         # A unit that differs in nothing the golden file sets; its password set to a text is a note.
@@ -229,7 +239,7 @@ def main():
               b"Setup Password\n\t\nPower-On Password\nAsset Tracking Number\n\tROOM \"7\"\nPrinter Mode\n\t*ECP\n"
               b"ECP Mode Use DMA\n\tDMA1\n\t*DMA3\nWake On RTC\n\t*Monday\n\t6:05\n")
         write(folder, b"other.txt", b"Boot Order\n\tLAN\n")  # none of the sections R always writes
-        units = [b"unit-1.txt", b"unit 2\n.txt", b"missing.txt", "unit-3-\u00e9.txt".encode(), b"other.txt"]
+        units = [b"unit-1.txt", unit_2, b"missing.txt", "unit-3-\u00e9.txt".encode(), b"other.txt"]
         fleet = ["--plan", "--against", os.fsdecode(golden), "--null", "--units-from", "-"]
         result, objects = json_run(program, fleet, folder, b"\0".join(units))
         expect(result.returncode == 2, f"status {result.returncode}")
@@ -238,7 +248,8 @@ def main():
         changes = {(o["unit"], o["section"]): o for o in objects if o["kind"] == "change"}
         tag = changes.get(("unit-1.txt", "Asset Tracking Number"), {})
         expect(tag.get("old") == "Caf\u00e9 ~" and tag.get("new") == 'ROOM "7"', f"the tag's change: {tag}")
-        expect(tag.get("golden") == "g\u00e9n\u00e9ral.txt" and tag.get("golden_bytes_hex") == golden.hex().upper()
+        golden_hex = None if windows else golden.hex().upper()
+        expect(tag.get("golden") == "g\u00e9n\u00e9ral.txt" and tag.get("golden_bytes_hex") == golden_hex
                and tag.get("golden_line") == 5 and tag.get("file") == "unit-1.txt", f"where: {tag}")
         dma = changes.get(("unit-1.txt", "ECP Mode Use DMA"), {})
         expect(dma.get("old") is None and dma.get("new") == "DMA3", f"an unknown value is null: {dma}")
@@ -247,7 +258,7 @@ def main():
         expect(counts == (3, 2, 6, 2), f"summary: {summary}")
         # Every unit has its record, after its changes, with the number of them.
         records = [(o["unit"], o["status"], o["settings"]) for o in objects if o["kind"] == "unit"]
-        expect(records == [("unit-1.txt", "differs", 4), ("unit 2\n.txt", "differs", 2),
+        expect(records == [("unit-1.txt", "differs", 4), (os.fsdecode(unit_2), "differs", 2),
                            ("missing.txt", "unreadable", 0), ("unit-3-\u00e9.txt", "match", 0),
                            ("other.txt", "unreadable", 0)], f"the units: {records}")
         for number, value in enumerate(objects):
@@ -258,7 +269,7 @@ def main():
         expect(errors == [("missing.txt", "cannot-open"), ("other.txt", "not-a-unit-file")], f"errors: {errors}")
 
         # Without --against: each file's diagnostics and plan, and the summary of the files.
-        plain = ["--plan", "unit 2\n.txt", os.fsdecode(golden), "missing.txt"]
+        plain = ["--plan", os.fsdecode(unit_2), os.fsdecode(golden), "missing.txt"]
         result, objects = json_run(program, plain, folder)
         seen |= {(o["kind"], tuple(k for k in o if not k.endswith("_hex"))) for o in objects}
         expect({o["kind"] for o in objects} == {"note", "warning", "plan", "error", "summary"}, f"kinds: {objects}")

@@ -45,6 +45,18 @@ Result runCopy(const std::string& program, const Launch& launch) {
 
 Result runHostTool(const std::string& program, const Launch& launch) { return start({program}, launch); }
 
+bool windowsCheck() { return std::getenv("FOLVANE_E2E_CHECK_PROGRAM") != nullptr; }
+
+std::vector<std::string> checkCommand() {
+    if (!windowsCheck()) return {FOLVANE_CHECK_PROGRAM};
+    std::vector<std::string> command;
+    if (const char* launcher = std::getenv("FOLVANE_E2E_CHECK_LAUNCHER")) command.push_back(launcher);
+    command.push_back(std::getenv("FOLVANE_E2E_CHECK_PROGRAM"));
+    return command;
+}
+
+Result runCheck(const Launch& launch) { return start(checkCommand(), launch); }
+
 namespace {
 
 Result start(std::vector<std::string> argv, const Launch& launch) {

@@ -32,6 +32,14 @@ Result runHostTool(const std::string& program, const Launch& launch);
 std::string lines(const std::string& text);
 // A data file's text as the runtime's text mode writes it.
 std::string fileText(const std::string& text);
+// FolvaneCheck under test, as the words that start it: FOLVANE_E2E_CHECK_PROGRAM (the Windows
+// build's FolvaneCheck.exe) after FOLVANE_E2E_CHECK_LAUNCHER (wine) when they are set, else this
+// build's FolvaneCheck, run as it is.
+std::vector<std::string> checkCommand();
+Result runCheck(const Launch& launch);
+// Whether FolvaneCheck under test is the Windows build's (FOLVANE_E2E_CHECK_PROGRAM set).
+bool windowsCheck();
+
 // Whether the program under test is the Windows build (FOLVANE_E2E_WINDOWS=1).
 bool windowsRuntime();
 // Whether the program under test is the device image on the test machine's coredll.dll

@@ -54,7 +54,7 @@ TEST(Version, FolvaneCheckPrintsItWhateverFollowsAsWithHelp) {
     };
     for (const Case& c : cases) {
         testing_support::TempDir dir;
-        const e2e::Result r = e2e::runHostTool(FOLVANE_CHECK_PROGRAM, {c.args, {}, dir.file("")});
+        const e2e::Result r = e2e::runCheck({c.args, {}, dir.file("")});
         std::string shown;
         for (const std::string& a : c.args) shown += "[" + a + "] ";
         EXPECT_EQ(r.out, c.out) << shown;

@@ -195,6 +195,50 @@ TEST(PathList, ZeroSeparated) {
     }
 }
 
+// PowerShell 5.1's ">" writes UTF-16 with a byte order mark: each character two bytes.
+std::string utf16(const std::u16string& text, bool little = true) {
+    std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : text) {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        bytes += little ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
+}
+
+TEST(PathList, ByteOrderMarks) {
+    const std::string longest(PathList::kLongestPath / 3, 'a');
+    const std::pair<std::string, Lines> cases[] = {
+        {utf16(u"C:\\fleet\\u1.txt\r\nd\u00e9sk 2.txt\r\n\r\n \t\nlast"),
+         {"1: C:\\fleet\\u1.txt", "2: d\xC3\xA9sk 2.txt", "5: last"}},
+        {utf16(u"\u20AC.txt\n\U0001F600\n", false), {"1: \xE2\x82\xAC.txt", "2: \xF0\x9F\x98\x80"}},
+        // A surrogate that stands alone, as a Windows name may hold one; a zero character; half a
+        // character at the end.
+        {utf16(u"x") + std::string("\x00\xD8", 2) + utf16(u"y\n").substr(2), {"1: x\xED\xA0\x80y"}},
+        {utf16(u"a") + std::string("\0\0\n\0b\0c", 7), {"1: zero byte", "2: b\xEF\xBF\xBD"}},
+        {utf16(std::u16string(PathList::kLongestPath / 3 + 1, u'\u20AC')), {"1: too long"}},
+        {"\xEF\xBB\xBFu1.txt\r\nu2.txt", {"1: u1.txt", "2: u2.txt"}},  // UTF-8's mark, passed over
+        // No mark: the first bytes are the list's own.
+        {"\xFF\xFF\n\xEF\xBB", {"1: \xFF\xFF", "2: \xEF\xBB"}},
+        {"\xFE", {"1: \xFE"}},
+        {"\xFF\xFE", {}},
+    };
+    for (const auto& [text, entries] : cases) {
+        FILE* file = openText(text);
+        EXPECT_EQ(listed(file), entries) << text.substr(0, 40);
+        std::fclose(file);
+    }
+    // Separated by zero bytes, a list is bytes: the mark is the first path's.
+    const std::string zeroSeparated(
+        "\xFF\xFE"
+        "a\0",
+        4);
+    FILE* file = openText(zeroSeparated);
+    EXPECT_EQ(listed(file, true), Lines{"1: \xFF\xFE"
+                                        "a"});
+    std::fclose(file);
+}
+
 // ---- what a golden file changes
 
 struct CompareCase {
@@ -341,6 +385,28 @@ TEST(CheckOutput, FileNamesAreShownExactly) {
         {"cut\xE2\x82", "\"cut\\xE2\\x82\""},
     };
     for (const auto& [name, shown] : names) EXPECT_EQ(shownFileName(name), shown) << name;
+}
+
+// Where a backslash separates folders (the Windows build), every form of a Windows path is
+// shown as it was given; quoted for another reason, its backslashes are escaped as ever.
+TEST(CheckOutput, WindowsPathsAreShownAsGiven) {
+    const std::pair<std::string, std::string> names[] = {
+        {"C:\\fleet\\u1.txt", "C:\\fleet\\u1.txt"},
+        {"C:/fleet/u1.txt", "C:/fleet/u1.txt"},
+        {"c:fleet\\u1.txt", "c:fleet\\u1.txt"},
+        {"\\\\server\\share\\units\\u1.txt", "\\\\server\\share\\units\\u1.txt"},
+        {"\\\\?\\UNC\\server\\share\\u1.txt", "\\\\?\\UNC\\server\\share\\u1.txt"},
+        {"\\\\.\\C:\\u1.txt", "\\\\.\\C:\\u1.txt"},
+        {"D:\\Fl\xC3\xA8te 2\\\xE5\x8D\x95\xE4\xBD\x8D.txt", "D:\\Fl\xC3\xA8te 2\\\xE5\x8D\x95\xE4\xBD\x8D.txt"},
+        {"C:\\a\\ trail ", "\"C:\\\\a\\\\ trail \""},
+    };
+    for (const auto& [name, shown] : names) {
+        EXPECT_EQ(shownFileName(name, true), shown) << name;
+        // Elsewhere a backslash is a character of the name, which the quotes make plain.
+        if (name.find('\\') != std::string::npos) {
+            EXPECT_EQ(shownFileName(name, false).front(), '"') << name;
+        }
+    }
 }
 
 TEST(CheckJson, FileNamesAreReadAsUtf8) {

@@ -15,6 +15,7 @@
 #include "check_fleet.h"
 #include "check_output.h"
 #include "host_input.h"
+#include "host_output.h"
 #include "host_text.h"
 #include "path_list.h"
 #include "platform.h"
@@ -90,14 +91,14 @@ std::string usageText() {
 // An error about the run rather than a file, on standard error; `text` ends in its line feed.
 int runError(const std::string& text) {
     const std::string line = "FolvaneCheck: error: " + text;
-    (void)std::fwrite(line.data(), 1, line.size(), stderr);
+    host::writeStandardError(line.data(), line.size());
     return kCheckFailed;
 }
 
 // A wrong argument: what is wrong, and where to read the right form, two lines.
 int usageError(const std::string& problem) {
     const std::string text = "FolvaneCheck: " + problem + "\nTry 'FolvaneCheck --help' for more information.\n";
-    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+    host::writeStandardError(text.data(), text.size());
     return kCheckFailed;
 }
 
@@ -221,8 +222,7 @@ public:
         bool opened = true;
         for (const wchar_t* name : lists) {
             const bool standardInput = std::wstring_view(name) == L"-";
-            // Zero-separated paths are bytes, whatever the text mode would make of them.
-            const host::Input input = standardInput ? host::Input{stdin} : host::openInput(name, true, zeroSeparated_);
+            const host::Input input = standardInput ? host::Input{stdin} : host::openInput(name, true);
             FILE* file = input.file;
             if (file == nullptr) {
                 out_.fileError(name, input.notRegular ? ErrorCode::NotARegularFile : ErrorCode::ListCannotOpen,

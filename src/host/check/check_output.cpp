@@ -7,6 +7,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "host_output.h"
 #include "host_text.h"
 #include "platform.h"
 #include "text_format.h"
@@ -23,7 +24,7 @@ void toStandardOutput(const std::string& line) {
 
 void toStandardError(const std::string& line) {
     const std::string text = line + "\n";
-    (void)std::fwrite(text.data(), 1, text.size(), stderr);
+    host::writeStandardError(text.data(), text.size());
 }
 
 void appendUnicodeEscape(std::string& out, uint32_t unit) {
@@ -188,12 +189,12 @@ const char* const kMatches = "matches ";
 
 }  // namespace
 
-std::string shownFileName(std::string_view name) {
+std::string shownFileName(std::string_view name, bool backslashSeparates) {
     bool plain = !name.empty() && name.front() != ' ' && name.back() != ' ';
     for (size_t i = 0; plain && i < name.size();) {
         uint32_t c = 0;
         const size_t length = utf8Sequence(name.substr(i), c);
-        plain = length > 0 && c >= 0x20 && !(c >= 0x7F && c < 0xA0) && c != '"' && c != '\\';
+        plain = length > 0 && c >= 0x20 && !(c >= 0x7F && c < 0xA0) && c != '"' && (c != '\\' || backslashSeparates);
         i += length;
     }
     if (plain) return std::string(name);
@@ -381,7 +382,7 @@ void HeldPlan::add(const PlannedCall& call) {
 bool HeldPlan::spill(const Line& line) {
     if (spilled_ == nullptr) {
         errno = 0;
-        spilled_ = std::tmpfile();
+        spilled_ = host::temporaryFile();
         if (spilled_ == nullptr) return false;
     }
     const size_t head[3] = {line.line, line.section != nullptr ? static_cast<size_t>(line.section->id) : kSectionCount,

@@ -11,6 +11,7 @@
 
 #include "check.h"
 #include "check_fleet.h"
+#include "host_text.h"
 
 // The summary's counts: the units compared, those that differ, their differences, and the units'
 // files that could not be read (and were not compared).
@@ -114,7 +115,9 @@ std::string summaryLine(std::string_view golden, const FleetCounts& counts);
 // A file's name in a text line: as it is, or, when it holds a blank at either end, a control
 // character, a double quote, a backslash or a byte that is not part of UTF-8 (or is empty), in
 // double quotes with C escapes (\t, \n, \r, \", \\, \xHH), so that a line names its file exactly.
-std::string shownFileName(std::string_view name);
+// Where a backslash separates folders (Windows: C:\fleet\u1.txt, \\server\share\u1.txt), it
+// is part of the name as given and needs no quotes.
+std::string shownFileName(std::string_view name, bool backslashSeparates = host::backslashSeparatesFolders());
 
 // A file's name in JSON, without the quotes: its bytes read as UTF-8, each byte that is not
 // part of UTF-8 as \u00HH; `utf8` false when there was one.

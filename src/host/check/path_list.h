@@ -29,8 +29,20 @@ public:
     int error() const { return error_; }
 
 private:
+    enum class Encoding { Unknown, Bytes, Utf16Little, Utf16Big };
+
+    void readByteOrderMark();
+    int nextByte();
+    long nextUnit();
+    // The next byte, or with UTF-16 the next character (a lone surrogate as itself); EOF at the end.
+    long nextCharacter();
+
     FILE* file_;
     bool zeroSeparated_;
+    Encoding encoding_ = Encoding::Unknown;
+    std::string pending_;  // bytes read while looking for a byte order mark, not yet handed on
+    size_t pendingAt_ = 0;
+    long heldUnit_ = -1;  // the unit after a high surrogate that stood alone
     size_t line_ = 0;
     int error_ = 0;
 };

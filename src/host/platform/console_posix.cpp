@@ -13,6 +13,7 @@
 #include "console_capture.h"
 #include "host_file.h"
 #include "host_input.h"
+#include "host_output.h"
 #include "host_text.h"
 #include "platform.h"
 
@@ -31,6 +32,10 @@ void noteFileFailure(const std::string& what) { fileFailure = what + ": " + std:
 void noteFileFailure(const std::string& what, const std::string& why) { fileFailure = what + ": " + why; }
 
 void forgetFileFailure() { fileFailure.clear(); }
+
+void writeStandardError(const char* text, size_t length) { (void)std::fwrite(text, 1, length, stderr); }
+
+FILE* temporaryFile() { return std::tmpfile(); }
 
 }  // namespace host
 

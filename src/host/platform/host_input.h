@@ -8,13 +8,12 @@
 namespace host {
 
 struct Input {
-    FILE* file = nullptr;     // open for reading in the platform's text mode (or binary); the caller closes it
+    FILE* file = nullptr;     // open for reading its bytes as they are; the caller closes it
     bool notRegular = false;  // refused: no regular file
     int error = 0;            // the errno of any other failure
 };
 
 // Opens `path` to read. `pipes`: a FIFO or a pipe is read too (opening one waits for its writer).
-// `binary`: bytes as they are, where the runtime has a text mode (zero-separated lists).
-Input openInput(const wchar_t* path, bool pipes, bool binary = false);
+Input openInput(const wchar_t* path, bool pipes);
 
 }  // namespace host

@@ -12,7 +12,7 @@
 
 namespace host {
 
-Input openInput(const wchar_t* widePath, bool pipes, bool /*binary: no text mode here*/) {
+Input openInput(const wchar_t* widePath, bool pipes) {
     const std::string path = bytesFromWide(widePath);
     Input input;
     struct stat info {};

@@ -1,5 +1,6 @@
-// Files to read on Windows: opened in the runtime's text mode, as the device opens them, and
-// looked at before a byte is read. A folder does not open here; it is known by its name.
+// Files to read on Windows: their bytes as they are, as the checker reads them on Linux (it
+// models the device's text mode itself), looked at before a byte is read. A folder does not
+// open here; it is known by its name.
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -10,10 +11,10 @@
 
 namespace host {
 
-Input openInput(const wchar_t* path, bool pipes, bool binary) {
+Input openInput(const wchar_t* path, bool pipes) {
     Input input;
     struct _stat info {};
-    input.file = _wfopen(path, binary ? L"rb" : L"rt");
+    input.file = _wfopen(path, L"rb");
     if (input.file == nullptr) {
         input.error = errno;
         if (_wstat(path, &info) == 0 && (info.st_mode & _S_IFDIR) != 0) input.notRegular = true;

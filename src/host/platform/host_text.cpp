@@ -51,4 +51,6 @@ std::string bytesFromWide(const std::wstring& wide) {
     return bytes;
 }
 
+bool backslashSeparatesFolders() { return false; }
+
 }  // namespace host
