@@ -5,6 +5,7 @@
 
 #include "check.h"
 #include "text_format.h"
+#include "wake_time.h"
 
 bool CheckReport::hasWarning() const {
     return std::any_of(diagnostics.begin(), diagnostics.end(),
@@ -30,7 +31,9 @@ private:
 }  // namespace
 
 std::string wakeTimeText(uint8_t hour, uint8_t minute) {
-    return std::to_string(hour) + (minute < 10 ? ":0" : ":") + std::to_string(minute);
+    char text[kWakeTimeTextSize];
+    formatWakeTime(text, hour, minute);
+    return text;
 }
 
 const char* errorCodeName(ErrorCode code) {
