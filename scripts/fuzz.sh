@@ -50,9 +50,12 @@ for t in "${targets[@]}"; do
   scratch=$work/scratch-$t
   log=$work/$t.log
   mkdir -p "$corpus" "$scratch"
+  # W's seeds are the data files of W's reader, kept once in change_reader's corpus.
+  seeds=("$OLDPWD/tests/fuzz/corpus/$t")
+  [ "$t" != change ] || seeds+=("$OLDPWD/tests/fuzz/corpus/change_reader")
   status=0
   (cd "$scratch" && TMPDIR=$scratch "$OLDPWD/build/fuzz/tests/fuzz/fuzz_$t" -max_total_time="$seconds" \
-    -timeout=30 -print_final_stats=1 -artifact_prefix="$findings/$t-" "$corpus" "$OLDPWD/tests/fuzz/corpus/$t") \
+    -timeout=30 -print_final_stats=1 -artifact_prefix="$findings/$t-" "$corpus" "${seeds[@]}") \
     >"$log" 2>&1 || status=$?
   done_line=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 || true)
   cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$done_line")

@@ -7,23 +7,24 @@
 #   scripts/include_graph.sh [BUILD_DIR...]   default: build/default, and build/device and
 #                                             build/coredll when they are built
 # The builds must be built (each object's record is from its last compile); tests, benches and
-# system headers are not product code and are left out.
+# system headers are not product code and are left out, but for the test machine's coredll.dll
+# (tests/coredll), which is built over the product's layers and is drawn with them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # The layers, top first; a folder may include only from the layers below its own.
 layers=(
+  "tests/coredll"          # the test machine's coredll.dll, over the simulated unit
   "host/check"             # FolvaneCheck, its main included
   "host/app"               # FolvaneCE's workstation entries, argument vectors
-  "sdk/wince-x86/coredll"  # the test machine's coredll.dll, over the simulated unit
-  "host/unit"              # the platform functions over the simulated unit, and its loading
-  "host/sim"               # the simulated unit
+  "host/sim"               # the simulated unit, the platform functions over it and its loading
   "host/platform"          # the workstation's console, files and text
   "device/app"             # the device's command line and entry
   "device/datafile"        # the data file: its tables, R, W and W's reader
   "device/firmware"        # the settings service and its operations
   "device/platform/wince"  # the device's memory manager, console and files, the driver's route
   "device/platform/x86 device/driver"  # the near-call gate; the mapping driver and its request
+  "device/settings"        # the firmware's settings table: numbers, widths, operation names
   "device/include"         # the device's public headers
   "sdk/wince-x86"          # the stand-in SDK: its headers, start-up and command splitter
 )
@@ -61,10 +62,12 @@ done | awk -v root="$PWD/" -v ranks="$ranks" \
 '
 function folder(path, parts) {
   if (index(path, root) == 1) path = substr(path, length(root) + 1)
+  # A compiler cache with a base folder records the paths relative to the build folder.
+  sub(/^(\.\.\/)+/, "", path)
   split(path, parts, "/")
   if (path ~ /^src\/device\/platform\/[^\/]+\//) return "device/platform/" parts[4]
   if (path ~ /^src\/(device|host)\/[^\/]+\//) return parts[2] "/" parts[3]
-  if (path ~ /^sdk\/wince-x86\/coredll\//) return "sdk/wince-x86/coredll"
+  if (path ~ /^tests\/coredll\//) return "tests/coredll"
   if (path ~ /^sdk\/wince-x86\//) return "sdk/wince-x86"
   return ""
 }

@@ -49,7 +49,7 @@ runs_i386() { /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
 
 # The device image is a 32-bit Windows program, which wine runs with its 32-bit loader (wine32,
 # from the i386 architecture). Where the kernel does not run i386 programs itself, qemu-i386
-# does, registered with binfmt_misc for every i386 program (scripts/device_e2e.sh).
+# does, registered with binfmt_misc for every i386 program (tests/device/device_e2e.sh).
 setup_i386() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386

@@ -28,7 +28,7 @@ stage device bash -c "bash scripts/device_build.sh && bash scripts/device_build.
 # The device image run under wine against the simulated unit (the test machine's coredll.dll):
 # the gate probe with the image's own gate object, part of the end-to-end suite, and the broken
 # device layers that the unit and the probe must catch.
-stage device-e2e bash -c "bash scripts/device_e2e.sh && bash scripts/device_e2e.sh --self-test"
+stage device-e2e bash -c "bash tests/device/device_e2e.sh && bash tests/device/device_e2e.sh --self-test"
 
 # Windows: the Microsoft runtime's formats, text mode and command line, under wine.
 stage windows-build bash -c "cmake --preset windows >/dev/null && cmake --build --preset windows"

@@ -1,4 +1,4 @@
-# Sourced by the scripts that run programs under wine (scripts/wine_e2e.sh, scripts/device_e2e.sh).
+# Sourced by the scripts that run programs under wine (scripts/wine_e2e.sh, tests/device/device_e2e.sh).
 #
 # wine_start PREFIX BITS OVERRIDES NAME: sets up wine for the rest of the script and sets $wine to
 # the loader that starts its programs. PREFIX is the wine prefix, made once; BITS 64 (the 64-bit

@@ -1,7 +1,7 @@
 # The test driver and its caller, for the tests of the test machine's device manager (included
 # by the `coredll` preset): a CE stream driver DLL (prefix TST) and a console program that loads
 # it, both in C++03 over the stand-in SDK's headers and bound to coredll.dll through the same
-# import library as the device image, with nothing else linked. scripts/device_e2e.sh runs them
+# import library as the device image, with nothing else linked. tests/device/device_e2e.sh runs them
 # under wine. Never part of the product.
 set(driver_tests ${folvane_root}/tests/driver)
 find_program(FOLVANE_MINGW32_DLLTOOL i686-w64-mingw32-dlltool REQUIRED)
@@ -40,7 +40,7 @@ add_custom_command(OUTPUT ${driver_dll_norelocs}
 add_custom_target(test_driver ALL DEPENDS ${driver_dll} ${driver_dll_norelocs} ${driver_caller})
 
 # The mapping driver's probe: loads build/device/FolvaneMap.dll (copied beside it by
-# scripts/device_e2e.sh) and sends it the program's two mappings and every request it refuses.
+# tests/device/device_e2e.sh) and sends it the program's two mappings and every request it refuses.
 set(map_probe ${CMAKE_CURRENT_BINARY_DIR}/map_driver_probe.exe)
 add_custom_command(OUTPUT ${map_probe}
   COMMAND ${CMAKE_CXX_COMPILER} ${driver_flags} -I${folvane_root}/src/device/driver -Wl,-e,_mainWCRTStartup -o ${map_probe}

@@ -1,7 +1,7 @@
 // The caller of the test driver: registers it, activates it through the device manager, opens
 // TST1:, has it map the firmware's segment into a region this process reserved, reads the
 // service header there, and gives everything back; the first argument picks a path (see
-// scripts/device_e2e.sh). Each step that fails prints "FAIL step (error)" and ends with status
+// tests/device/device_e2e.sh). Each step that fails prints "FAIL step (error)" and ends with status
 // 1 after undoing what was done. Built for and run on the test machine only.
 #include <stdio.h>
 #include <wchar.h>

@@ -1,7 +1,7 @@
 // The mapping driver's probe: loads FolvaneMap.dll from its own folder as the program does,
 // sends it the two mappings the program makes and every kind of request it must refuse, each
 // into a region of its own, and gives everything back. One line a request: "NAME: mapped" or
-// "NAME: refused (ERROR)"; scripts/device_e2e.sh compares them. A step of the loading that fails
+// "NAME: refused (ERROR)"; tests/device/device_e2e.sh compares them. A step of the loading that fails
 // prints "FAIL step (error)" and ends with status 1. Built for and run on the test machine only.
 #include <stdio.h>
 #include <windows.h>

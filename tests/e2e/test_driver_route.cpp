@@ -4,7 +4,7 @@
 // or with any step of loading and asking it failing, each run ends with its messages and
 // status and leaves no registry key, loaded driver or handle behind (which the test machine's
 // coredll.dll reports as a fault at exit). The driver's path must fit the device manager's 63
-// characters: the image runs from a short folder (scripts/device_e2e.sh sees to it). Only the
+// characters: the image runs from a short folder (tests/device/device_e2e.sh sees to it). Only the
 // device image has this route: elsewhere the tests are skipped.
 #include <gtest/gtest.h>
 

@@ -12,6 +12,7 @@
 
 #include "datafile.h"
 #include "firmware_interface.h"
+#include "random_unit.h"
 #include "sim_scoped_unit.h"
 #include "console_capture.h"
 #include "sim_unit.h"
@@ -215,46 +216,6 @@ TEST(Change, UnavailableServiceChangesNothing) {
     EXPECT_EQ(out.calls, 0u);
 }
 
-// A random unit whose every value the file format can carry, and a few that it cannot.
-std::string randomUnit(std::mt19937& rng) {
-    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
-    std::string state;
-    const auto add = [&](const std::string& key, const std::string& value) { state += key + " = " + value + "\n"; };
-    add("admin_password", pick(2) ? "\"a\"" : "\"\"");
-    add("user_password", pick(2) ? "\"u\"" : "\"\"");
-    std::string tag;
-    const uint32_t length = pick(5) == 0 ? 64 + pick(10) : pick(64);
-    // Now and then a tab, which the file carries, or a control byte, which it cannot.
-    const char kControls[] = {'\t', '\t', '\x01', '\x1B', '\x7F', '\r'};
-    for (uint32_t i = 0; i < length; ++i) {
-        tag += pick(16) == 0 ? kControls[pick(sizeof kControls)] : static_cast<char>('!' + pick(90));
-    }
-    std::string quoted;
-    for (char c : tag) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
-        quoted += c == '"' || c == '\\' ? std::string("\\") + c : c < ' ' || c == '\x7F' ? escaped : std::string(1, c);
-    }
-    add("asset_tag", "\"" + quoted + "\"");
-    add("serial_port", std::to_string(pick(6)));
-    add("parallel_port", std::to_string(pick(5)));
-    add("parallel_mode", std::to_string(pick(3) << 8 | pick(5)));
-    add("epp_type", std::to_string(pick(3)));
-    std::string boot;
-    const uint32_t codes = pick(17);
-    for (uint32_t i = 0; i < codes; ++i) boot += std::to_string(pick(4) == 0 ? pick(255) : pick(16)) + " ";
-    add("boot_sequence", boot);
-    add("ps2_port", std::to_string(pick(3)));
-    add("power_on_after_fail", std::to_string(pick(4)));
-    add("usb_controller", std::to_string(pick(3)));
-    add("wake_days", std::to_string(pick(256)));
-    add("wake_hour", std::to_string(pick(8) == 0 ? 255 : pick(24)));
-    add("wake_minute", std::to_string(pick(8) == 0 ? 255 : pick(60)));
-    add("numlock", std::to_string(pick(3)));
-    add("s3_support", std::to_string(pick(3)));
-    return state;
-}
-
 // What the second unit holds after W of the first unit's file, where the format loses a value.
 sim::Settings expectedAfterRoundTrip(const sim::Settings& first, const sim::Settings& second) {
     sim::Settings e = first;
@@ -299,11 +260,11 @@ sim::Settings expectedAfterRoundTrip(const sim::Settings& first, const sim::Sett
 }
 
 TEST(RoundTrip, RetrieveOnOneUnitThenChangeOnAnotherCarriesEverySettingItCan) {
-    std::mt19937 rng(20261208);
+    testing_support::Rng rng(20261208);
     TempDir dir;
     const std::string path = dir.file("unit.txt");
     for (int i = 0; i < 300; ++i) {
-        const std::string state = randomUnit(rng);
+        const std::string state = testing_support::randomUnit(rng, false, true);
         sim::Settings first;
         {
             sim::ScopedUnit unit(state);

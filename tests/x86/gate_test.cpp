@@ -2,7 +2,7 @@
 // executable page change every register and the flags, and the gate must hand back exactly
 // what they left while keeping the caller's own registers. Built once per compiler and flag
 // set by gate_matrix.sh, and on 32-bit Windows under wine with the device image's own gate
-// object (scripts/device_e2e.sh); prints one line per failed check and exits 1 on any.
+// object (tests/device/device_e2e.sh); prints one line per failed check and exits 1 on any.
 #ifdef _WIN32
 #include <windows.h>
 #else

@@ -8,6 +8,7 @@
 #include "option_tables.h"
 #include "platform.h"
 #include "text_classes.h"
+#include "wake_time.h"
 
 namespace {
 
@@ -89,22 +90,6 @@ void writeBootList(Output& out, BiosService& bios, const Section& section) {
     }
 }
 
-// Writes `value` in decimal with at least `digits` digits; returns the end of what it wrote.
-char* putDecimal(char* p, uint8_t value, int digits) {
-    if (value >= 100 || digits >= 3) *p++ = static_cast<char>('0' + value / 100);
-    if (value >= 10 || digits >= 2) *p++ = static_cast<char>('0' + value / 10 % 10);
-    *p++ = static_cast<char>('0' + value % 10);
-    return p;
-}
-
-// The time line's text: the hour in decimal, a colon, the minute with at least two digits.
-void formatTime(char* text, uint8_t hour, uint8_t minute) {
-    char* p = putDecimal(text, hour, 1);
-    *p++ = ':';
-    p = putDecimal(p, minute, 2);
-    *p = '\0';
-}
-
 void writeWake(Output& out, BiosService& bios, const Section& section) {
     WakeSetting wake = 0;
     if (!bios.getWakeOnRtc(wake)) return;
@@ -113,8 +98,8 @@ void writeWake(Output& out, BiosService& bios, const Section& section) {
         out.entry(kDayOptions[day], ((wakeDays(wake) >> day) & 1) != 0);
     }
     if (wakeHour(wake) != 0xFF && wakeMinute(wake) != 0xFF) {
-        char time[8];
-        formatTime(time, wakeHour(wake), wakeMinute(wake));
+        char time[kWakeTimeTextSize];
+        formatWakeTime(time, wakeHour(wake), wakeMinute(wake));
         out.entry(time);
     }
 }

@@ -8,192 +8,21 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <deque>
-#include <iterator>
 #include <optional>
 
 #include "change_reader.h"
+#include "check_reading.h"
+#include "diagnostic_queue.h"
 #include "firmware_settings.h"
 #include "platform.h"
 #include "spelling.h"
 #include "text_classes.h"
 #include "text_format.h"
 
-bool CheckReport::hasWarning() const {
-    return std::any_of(diagnostics.begin(), diagnostics.end(),
-                       [](const Diagnostic& d) { return d.kind == Diagnostic::Kind::Warning; });
-}
-
 namespace {
-
-// An option table as a range of names.
-struct TableNames {
-    const OptionTable& table;
-    const char* const* begin() const { return table.names; }
-    const char* const* end() const { return table.names + table.count; }
-};
-
-std::array<std::string_view, kSectionCount> headerTexts() {
-    std::array<std::string_view, kSectionCount> headers;
-    for (size_t i = 0; i < kSectionCount; ++i) headers[i] = kSections[i].header;
-    return headers;
-}
-
-std::string didYouMean(std::optional<std::string_view> name, const char* mark = "") {
-    if (!name) return "";
-    return " (did you mean " + quotedText(mark + std::string(*name)) + "?)";
-}
-
-// ---- the plan's arguments
-
-std::string bootCodes(const BootSequence& sequence) {
-    std::string codes;
-    for (const uint8_t code : sequence) {
-        if (!codes.empty()) codes += ' ';
-        codes += std::to_string(code);
-        if (code == kBootEnd) break;
-    }
-    return codes;
-}
-
-// "setup password", "power-on password": the section's header in lower case.
-std::string passwordName(const Section& section) {
-    std::string name(section.header, section.headerLength);
-    for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return name;
-}
-
-bool endsInBlank(const char* text) {
-    const size_t length = std::strlen(text);
-    return length > 0 && isWhiteSpace(text[length - 1]);
-}
-
-std::string sectionName(const Section& section) { return quotedText(section.header); }
-
-// A decimal number as W's conversion reads it, before the cut to 8 bits: leading white space and
-// a sign, then digits, held within the 32-bit range. Also the text after the digits.
-struct DecimalText {
-    int64_t value = 0;
-    std::string_view rest;
-};
-
-DecimalText readDecimal(std::string_view text) {
-    while (!text.empty() && isWhiteSpace(text.front())) text.remove_prefix(1);
-    const bool negative = !text.empty() && text.front() == '-';
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
-    int64_t magnitude = 0;
-    while (!text.empty() && isDecimalDigit(text.front())) {
-        magnitude = std::min<int64_t>(magnitude * 10 + (text.front() - '0'), INT64_C(0x80000000));
-        text.remove_prefix(1);
-    }
-    return {negative ? -magnitude : std::min<int64_t>(magnitude, INT32_MAX), text};
-}
-
-bool allBlank(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return isWhiteSpace(c); });
-}
-
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-
-// A text too long to quote whole shows this many of its characters.
-constexpr size_t kQuotedStartLength = 64;
 
 // R reads the asset tag into 64 bytes, its zero byte included; a longer tag it leaves out.
 constexpr size_t kLongestTagThatRReads = 63;
-
-// The diagnostics on their way to the sink, in line order. A diagnostic about a section's end
-// belongs at the section's header, before those of its entry lines; while one may still come,
-// the checker holds what follows, at most kHeldDiagnosticLimit of them.
-class DiagnosticQueue {
-public:
-    explicit DiagnosticQueue(CheckSink& sink) : sink_(sink) {}
-
-    // `lineEvent`: it is about how the current line is cut, and takes the section of a header
-    // read from that line. `lineShape`: one that a file of carriage-return line ends drops.
-    void push(Diagnostic d, bool lineEvent = false, bool lineShape = false) {
-        held_.push_back({std::move(d), lineEvent, lineShape});
-        if (held_.size() > kHeldDiagnosticLimit) overflow();
-    }
-
-    // A diagnostic about an earlier line: after the held ones of its line and before the later
-    // ones. A line already passed on is too late; it comes at the last line passed on.
-    void insert(Diagnostic d) {
-        d.line = std::max(d.line, passedLine_);
-        auto at = held_.end();
-        while (at != held_.begin() && std::prev(at)->diagnostic.line > d.line) --at;
-        held_.insert(at, {std::move(d), false, false});
-        if (held_.size() > kHeldDiagnosticLimit) overflow();
-    }
-
-    // A diagnostic about the whole file: before all others while none has been passed on, else
-    // after those passed on.
-    void fileWide(Diagnostic d) {
-        if (passedLine_ == 0) {
-            held_.push_front({std::move(d), false, false});
-        } else {
-            held_.push_back({std::move(d), false, false});
-        }
-    }
-
-    // The line events of `line` read before its header was known: the header's section is theirs.
-    void adopt(size_t line, const Section* section) {
-        for (auto i = held_.rbegin(); i != held_.rend() && i->lineEvent; ++i) {
-            if (i->diagnostic.line == line) i->diagnostic.section = section;
-            i->lineEvent = false;
-        }
-    }
-    // Line events that no header can adopt any more: those of lines before `line`, or all.
-    void settle(size_t line = SIZE_MAX) {
-        for (auto i = held_.rbegin(); i != held_.rend() && i->lineEvent; ++i) {
-            if (i->diagnostic.line < line) i->lineEvent = false;
-        }
-    }
-
-    void dropLineShapes() {
-        held_.erase(std::remove_if(held_.begin(), held_.end(), [](const Held& h) { return h.lineShape; }), held_.end());
-    }
-
-    // Passes on everything held but the line events that may still be adopted.
-    void release() {
-        while (!held_.empty() && !held_.front().lineEvent) passFront();
-    }
-    void releaseAll() {
-        settle();
-        release();
-    }
-
-    // Whether the limit has made the queue pass on diagnostics that were held.
-    bool overflowed() const { return overflowed_; }
-    bool passedWarning() const { return passedWarning_; }
-
-private:
-    struct Held {
-        Diagnostic diagnostic;
-        bool lineEvent;
-        bool lineShape;
-    };
-
-    void overflow() {
-        overflowed_ = true;
-        release();
-    }
-
-    void passFront() {
-        const Diagnostic& d = held_.front().diagnostic;
-        passedLine_ = std::max(passedLine_, d.line);
-        if (d.kind == Diagnostic::Kind::Warning) passedWarning_ = true;
-        sink_.diagnostic(d);
-        held_.pop_front();
-    }
-
-    CheckSink& sink_;
-    std::deque<Held> held_;
-    size_t passedLine_ = 0;
-    bool overflowed_ = false;
-    bool passedWarning_ = false;
-};
 
 // The events of W's readers turned into the report: a warning wherever W ignores a line or
 // reads it in a way its author may not expect, and a planned call wherever W would call the unit.
@@ -636,88 +465,7 @@ private:
     bool carriageReturnLineEnds_ = false;
 };
 
-// Collects a file's report.
-class Collector final : public CheckSink {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
-public:
-    explicit Collector(CheckReport& report) : report_(report) {}
-    void diagnostic(const Diagnostic& d) override { report_.diagnostics.push_back(d); }
-    void plannedCall(const PlannedCall& call) override { report_.plan.push_back(call); }
-
-private:
-    CheckReport& report_;
-};
-
 }  // namespace
-
-std::string wakeTimeText(uint8_t hour, uint8_t minute) {
-    return std::to_string(hour) + (minute < 10 ? ":0" : ":") + std::to_string(minute);
-}
-
-const char* errorCodeName(ErrorCode code) {
-    static const char* const kNames[kErrorCodeCount] = {
-        "cannot-open", "cannot-read",      "not-a-regular-file", "not-a-unit-file", "utf-16",       "cr-line-ends",
-        "no-section",  "list-cannot-open", "list-cannot-read",   "list-line",       "output-failed"};
-    return kNames[static_cast<size_t>(code)];
-}
-
-const char* kindName(Diagnostic::Kind kind) {
-    switch (kind) {
-        case Diagnostic::Kind::Warning: return "warning";
-        case Diagnostic::Kind::Note: return "note";
-        case Diagnostic::Kind::Error: return "error";
-    }
-    return "";
-}
-
-std::string quotedStart(std::string_view text) {
-    std::string quoted = quotedText(text);
-    if (quoted.size() <= kQuotedWidth) return quoted;
-    quoted = quotedText(text.substr(0, kQuotedStartLength));
-    return quoted + "... (" + std::to_string(text.size()) + " characters)";
-}
-
-const char* refusalCause(Refusal refusal) {
-    switch (refusal) {
-        case Refusal::Utf16: return "UTF-16 text";
-        case Refusal::CrAlone: return "lines end in CR alone";
-        case Refusal::NoSection: return "no setting section";
-        case Refusal::None: break;
-    }
-    return "";
-}
-
-const char* refusalRemedy(Refusal refusal) {
-    switch (refusal) {
-        case Refusal::Utf16: return "save it as 8-bit text";
-        case Refusal::CrAlone: return "save it with CR LF or LF line ends";
-        case Refusal::NoSection: return "give it a section, a header line as R writes it";
-        case Refusal::None: break;
-    }
-    return "";
-}
-
-ErrorCode refusalCode(Refusal refusal) {
-    switch (refusal) {
-        case Refusal::Utf16: return ErrorCode::Utf16;
-        case Refusal::CrAlone: return ErrorCode::CrLineEnds;
-        case Refusal::NoSection:
-        case Refusal::None: break;
-    }
-    return ErrorCode::NoSection;
-}
-
-std::string refusalText(Refusal refusal) {
-    return std::string(refusalCause(refusal)) + "; W refuses it: " + refusalRemedy(refusal);
-}
-
-Refusal refusalOf(FileStart::Value start) {
-    switch (start) {
-        case FileStart::Utf16: return Refusal::Utf16;
-        case FileStart::CrAlone: return Refusal::CrAlone;
-        case FileStart::Text: break;
-    }
-    return Refusal::None;
-}
 
 CheckSummary checkDataFile(FILE* file, CheckSink& sink, const CheckOptions& options) {
     LineReader lines(file);
@@ -733,13 +481,4 @@ CheckSummary checkDataFile(FILE* file, CheckSink& sink, const CheckOptions& opti
     const CheckSummary summary = checker.finish(whole, lines.number(), readError);
     lines.wipe();
     return summary;
-}
-
-CheckReport checkDataFile(FILE* file, const CheckOptions& options) {
-    CheckReport report;
-    Collector collector(report);
-    const CheckSummary summary = checkDataFile(file, collector, options);
-    report.wholeFileRead = summary.wholeFileRead;
-    report.refusal = summary.refusal;
-    return report;
 }

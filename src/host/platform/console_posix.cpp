@@ -10,7 +10,7 @@
 #include <cwctype>
 #include <string>
 
-#include "console_capture.h"
+#include "console_sink.h"
 #include "host_file.h"
 #include "host_input.h"
 #include "host_output.h"

@@ -112,7 +112,7 @@ void onTrap(int, siginfo_t*, void* raw) {
     hex8(line + 58, address - segmentBase);
     std::fflush(stdout);
     (void)!write(2, line, sizeof line - 1);
-    _exit(3);
+    _exit(sim::kStatusProgramFault);
 }
 
 void installTrapHandler() {

@@ -200,12 +200,6 @@ const std::vector<ChoiceRow>& choiceRows() {
     return rows;
 }
 
-const char* operationName(uint8_t function, bool read) {
-    const FunctionRow* row = rowOf(function);
-    if (row == nullptr) return nullptr;
-    return read ? row->getName : row->setName;
-}
-
 const std::vector<std::string_view>& operationNames() {
     static const std::vector<std::string_view> names = [] {
         std::vector<std::string_view> all;

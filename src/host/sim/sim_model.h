@@ -29,8 +29,6 @@ const std::vector<ChoiceRow>& choiceRows();
 
 // The names that the `fail` key accepts, one per firmware operation.
 const std::vector<std::string_view>& operationNames();
-// The name of a function's read or write operation; null for a function the service lacks.
-const char* operationName(uint8_t function, bool read);
 
 // Whether the service has `function` and knows `subfunction` for it; otherwise `why` is the
 // program's fault.

@@ -3,7 +3,7 @@
 # firmware calls of R and W for the example file and the device image's size, printed as tables;
 # then FolvaneCheck on large files (bench/check_size.sh), which fails when it misses a mark.
 # Runs on the default build, against the default unit with no state file and no call log.
-# Usage: bench/run.sh [BUILD_DIR]; BUILD_DIR names another build, already made, to compare with.
+# Usage: bench/bench.sh [BUILD_DIR]; BUILD_DIR names another build, already made, to compare with.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 build=""

@@ -3,15 +3,14 @@
 
 #include <string>
 
-namespace host {
+#include "console_sink.h"
 
-// Where the console's output goes instead of standard output; null while nothing captures it.
-extern std::string* consoleCapture;
+namespace host {
 
 class ConsoleCapture {
 public:
-    ConsoleCapture();
-    ~ConsoleCapture();
+    ConsoleCapture() : previous_(consoleCapture) { consoleCapture = &text_; }
+    ~ConsoleCapture() { consoleCapture = previous_; }
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
     const std::string& text() const { return text_; }

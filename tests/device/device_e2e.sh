@@ -18,14 +18,14 @@
 # folder of its own (a copy under the temporary folder, not the checkout, whose depth would push
 # the paths over the limit), and the script stops when a path it needs is still too long.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 root=$PWD
 start=$SECONDS
 mode=${1:-}
 case $mode in
   "" | --self-test) ;;
   *)
-    echo "usage: scripts/device_e2e.sh [--self-test]" >&2
+    echo "usage: tests/device/device_e2e.sh [--self-test]" >&2
     exit 2
     ;;
 esac

@@ -3,7 +3,7 @@
 # exactly the names of the stand-in SDK's export list, sdk/wince-x86/coredll.def, all with the C
 # calling convention: the runtime's as forwarders to the Windows runtime (msvcrt.dll), the rest
 # from the simulated unit. Host code (C++17): it never goes onto a unit.
-get_filename_component(folvane_root "${CMAKE_CURRENT_LIST_DIR}/../../.." ABSOLUTE)
+get_filename_component(folvane_root "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
 set(standin ${folvane_root}/sdk/wince-x86)
 
 # The DLL's own functions: what the simulated unit decides (the memory manager, the last error
@@ -52,7 +52,7 @@ foreach(name ordinal IN ZIP_LISTS coredll_names coredll_ordinals)
   endif()
   if(NOT line)
     message(FATAL_ERROR "sdk/wince-x86/coredll.def lists ${name}, which the test machine's coredll.dll "
-                        "neither defines nor forwards (sdk/wince-x86/coredll/coredll.cmake)")
+                        "neither defines nor forwards (tests/coredll/coredll.cmake)")
   endif()
   string(APPEND coredll_def "${line}\n")
 endforeach()
@@ -60,20 +60,20 @@ file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/coredll_exports.def CONTENT "$
 
 add_library(coredll SHARED
   ${CMAKE_CURRENT_BINARY_DIR}/coredll_exports.def
-  ${standin}/coredll/coredll_main.cpp
-  ${standin}/coredll/service_entry.cpp
-  ${standin}/coredll/ce_generation.cpp
-  ${standin}/coredll/device_manager.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/coredll_main.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/service_entry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ce_generation.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/device_manager.cpp
   # The simulated unit, the same code as on every other build, with Windows' pages and files.
   ${FOLVANE_SIMULATED_UNIT_SOURCES}
   ${folvane_root}/src/host/sim/sim_host_memory_win32.cpp
   # The process's loading of the unit, as on the other builds.
   ${folvane_root}/src/host/platform/host_text.cpp
   ${folvane_root}/src/host/platform/host_entry.cpp
-  ${folvane_root}/src/host/unit/simulated_platform.cpp)
+  ${folvane_root}/src/host/sim/simulated_platform.cpp)
 set_target_properties(coredll PROPERTIES PREFIX "" OUTPUT_NAME coredll)
 target_include_directories(coredll PRIVATE ${folvane_root}/src/device/include ${folvane_root}/src/host/platform
-                                           ${folvane_root}/src/host/sim ${folvane_root}/src/host/unit ${standin}/coredll)
+                                           ${folvane_root}/src/host/sim ${CMAKE_CURRENT_LIST_DIR})
 # Nothing to find beside it but the Windows runtime and kernel.
 target_link_options(coredll PRIVATE -static -static-libgcc -static-libstdc++)
 
