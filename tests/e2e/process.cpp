@@ -59,29 +59,46 @@ Result runCheck(const Launch& launch) { return start(checkCommand(), launch); }
 
 namespace {
 
+// The child's environment: the test's, without the unit's variables, which come only from the
+// launch, then the launch's own.
+std::vector<std::string> childEnvironment(const Launch& launch) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        const std::string name = entry.substr(0, entry.find('='));
+        bool replaced = name == "FOLVANE_MACHINE" || name == "FOLVANE_MACHINE_LOG";
+        for (const auto& [launched, value] : launch.env) replaced = replaced || launched == name;
+        if (!replaced) env.push_back(entry);
+    }
+    for (const auto& [name, value] : launch.env) env.push_back(name + "=" + value);
+    return env;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& t : texts) pointers.push_back(t.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 Result start(std::vector<std::string> argv, const Launch& launch) {
     argv.insert(argv.end(), launch.args.begin(), launch.args.end());
+    // Everything the child needs is made before the fork: tests start programs from several
+    // threads, and a child of a threaded process may not allocate (another thread may hold the
+    // allocator's lock at the fork) before it execs.
+    std::vector<std::string> env = childEnvironment(launch);
+    const std::vector<char*> argPointers = pointersTo(argv);
+    const std::vector<char*> envPointers = pointersTo(env);
 
     int out[2];
     int err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return {};
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return {};
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(out[1], 1);
         dup2(err[1], 2);
-        close(out[0]);
-        close(err[0]);
-        close(out[1]);
-        close(err[1]);
         if (!launch.cwd.empty() && chdir(launch.cwd.c_str()) != 0) _exit(126);
-        // The unit's variables come only from the launch, never from the test's environment.
-        unsetenv("FOLVANE_MACHINE");
-        unsetenv("FOLVANE_MACHINE_LOG");
-        for (const auto& [name, value] : launch.env) setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> pointers;
-        for (std::string& a : argv) pointers.push_back(a.data());
-        pointers.push_back(nullptr);
-        execvp(pointers[0], pointers.data());
+        execvpe(argPointers[0], argPointers.data(), envPointers.data());
         _exit(127);
     }
     close(out[1]);
