@@ -19,17 +19,8 @@ logs=$(mktemp -d)
 package=folvanecheck
 trap 'rm -rf "$logs"' EXIT
 
-fail() {
-  echo "package: $*" >&2
-  exit 1
-}
-
-# run LOG COMMAND...: a step's output into its log, shown when the step fails.
-run() {
-  local log=$logs/$1
-  shift
-  "$@" >"$log" 2>&1 || { cat "$log" >&2; fail "failed: $*"; }
-}
+step_name=package
+source scripts/steps.sh
 
 # Both packages from clean build folders: the default preset's build without its suites, and
 # the device preset's.

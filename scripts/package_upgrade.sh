@@ -18,10 +18,8 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 installed=false
 
-fail() {
-  echo "package-upgrade: $*" >&2
-  exit 1
-}
+step_name=package-upgrade
+source scripts/steps.sh
 
 # The package installed by this run goes again, whatever happened after its installation.
 cleanup() {
@@ -32,13 +30,6 @@ cleanup() {
   rm -rf "$logs"
 }
 trap cleanup EXIT
-
-# run LOG COMMAND...: a step's output into its log, shown when the step fails.
-run() {
-  local log=$logs/$1
-  shift
-  "$@" >"$log" 2>&1 || { cat "$log" >&2; fail "failed: $*"; }
-}
 
 # version_of BUILD_DIR: the version CPack gave that build's packages.
 version_of() {

@@ -24,17 +24,8 @@ old_version=2.0.3
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 
-fail() {
-  echo "windows-package: $*" >&2
-  exit 1
-}
-
-# run LOG COMMAND...: a step's output into its log, shown when the step fails.
-run() {
-  local log=$logs/$1
-  shift
-  "$@" >"$log" 2>&1 || { cat "$log" >&2; fail "failed: $*"; }
-}
+step_name=windows-package
+source scripts/steps.sh
 
 # ---- the packages
 

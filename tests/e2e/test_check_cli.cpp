@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -16,29 +18,12 @@ using testing_support::readFile;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
-const std::string kUsage =
-    "Usage:  FolvaneCheck [OPTION]... FILE...\n"
-    "        FolvaneCheck [OPTION]... --against GOLDEN UNIT...\n\n"
-    "Checks data files for FolvaneCE W before they reach a unit: reports every line that W\n"
-    "ignores or reads in a surprising way, as FILE:LINE: warning: TEXT (or note: TEXT).\n\n"
-    "  --plan            after each file's diagnostics, lists the settings operations that W\n"
-    "                    would call, in W's order, as FILE:LINE: OPERATION ARGUMENT\n"
-    "  --against GOLDEN  checks GOLDEN as a file for many units; then, for each UNIT (a file\n"
-    "                    that R wrote on a unit), prints every setting that W with GOLDEN would\n"
-    "                    change, as UNIT: SECTION: OLD -> NEW (GOLDEN:LINE), or UNIT: matches\n"
-    "                    GOLDEN, and at the end N of M units differ from GOLDEN (K settings)\n"
-    "  --units-from LIST takes the FILEs (UNITs) named in LIST too, one path a line, after\n"
-    "                    those on the command line; LIST - is standard input\n"
-    "  --null, -0        the paths in each LIST end in a zero byte instead (find -print0)\n"
-    "  --quiet           prints nothing but errors and, with --against, GOLDEN's warnings\n"
-    "                    and the summary\n"
-    "  --json            prints each line as a JSON object of its own (JSON Lines)\n"
-    "  --help, -h        prints this text\n"
-    "  --version         prints the version of FolvaneCheck\n"
-    "  --                takes every later argument as a file\n\n"
-    "Exit status: 0 when no file has a warning and no unit differs, 1 otherwise, 2 when a file\n"
-    "cannot be read, is one that W refuses or is no unit's, a list of files fails, no file is\n"
-    "named, or the arguments are wrong.\n";
+// The usage as the program prints it: the cases hold the other ways to ask for it to this, and
+// every option it shows to the parser.
+const std::string& usage() {
+    static const std::string text = e2e::runCheck({{"--help"}, {}, ""}).out;
+    return text;
+}
 
 // Why a name that no Windows file can have (a control character in it) cannot be opened: Linux
 // looks for the file and finds none; Windows refuses the name itself.
@@ -118,12 +103,40 @@ void runCases(const Cases& cases) {
     }
 }
 
+// Every option that the usage shows, in each of its spellings and with the argument it shows,
+// is one that the command line takes: none is an argument error.
+TEST(CheckCommandLine, EveryOptionTheUsageShowsIsTaken) {
+    ASSERT_EQ(usage().rfind("Usage:  FolvaneCheck [OPTION]... FILE...\n", 0), 0U) << usage();
+    std::istringstream lines(usage());
+    size_t spellings = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string first;
+        std::string second;
+        if (line.rfind("  -", 0) != 0 || !(words >> first >> second) || first == "--") continue;
+        const bool alias = first.back() == ',';
+        if (alias) first.pop_back();
+        const bool argument = std::all_of(second.begin(), second.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+        for (const std::string& spelling :
+             alias ? std::vector<std::string>{first, second} : std::vector<std::string>{first}) {
+            TempDir dir;
+            writeFile(dir.file("golden.txt"), "Numlock\n\t*On\n");
+            std::vector<std::string> args = {spelling};
+            if (argument) args.push_back("golden.txt");
+            args.push_back("golden.txt");
+            const e2e::Result r = e2e::runCheck({args, {}, dir.file("")});
+            EXPECT_EQ(r.err.find("Try 'FolvaneCheck --help'"), std::string::npos) << line << "\n" << r.err;
+            ++spellings;
+        }
+    }
+    EXPECT_GE(spellings, 10U) << usage();
+}
+
 TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
     const std::string numlock = "golden.txt:2: setNumlock 1\n";
     const ArgumentCase cases[] = {
-        {{"--help"}, kUsage, "", 0},
-        {{"-h"}, kUsage, "", 0},
-        {{"warn.txt", "--help", "--bogus"}, kUsage, "", 0},
+        {{"-h"}, usage(), "", 0},
+        {{"warn.txt", "--help", "--bogus"}, usage(), "", 0},
         {{"--against", "--help"}, "", wrong("no unit's file named"), 2},  // the golden file "--help"
         {{}, "", wrong("no data file named"), 2},
         {{"--plan"}, "", wrong("no data file named"), 2},
@@ -167,7 +180,10 @@ TEST(CheckCommandLine, ArgumentsOutputAndStatus) {
          2},
         // A file that sets nothing is refused as W refuses it; a golden one compares no unit.
         {{"empty.txt", "clean.txt"}, "", kSetsNothing, 2},
-        {{"--against", "empty.txt", "same.txt"}, "", "empty.txt: error: W refuses it (no setting section); no unit compared\n", 2},
+        {{"--against", "empty.txt", "same.txt"},
+         "",
+         "empty.txt: error: W refuses it (no setting section); no unit compared\n",
+         2},
         {{"--against", "missing.txt", "off.txt"}, "", kMissing, 2},
         // A golden file's warning alone gives status 1; a unit without the setting differs.
         {{"--against", "warn.txt", "same.txt"},
@@ -194,24 +210,35 @@ TEST(CheckCommandLine, FilesThatWRefusesAndWhatIsNoFile) {
         {{"utf16.txt", "clean.txt"}, "", utf16, 2},
         {{"cr.txt", "--plan"}, "", cr, 2},
         {{"bom.txt", "--plan"}, "bom.txt:2: setNumlock 1\n", "", 0},
-        {{"--against", "utf16.txt", "same.txt"}, "", "utf16.txt: error: W refuses it (UTF-16 text); no unit compared\n", 2},
-        {{"--against", "cr.txt", "same.txt"}, "", "cr.txt: error: W refuses it (lines end in CR alone); no unit compared\n",
+        {{"--against", "utf16.txt", "same.txt"},
+         "",
+         "utf16.txt: error: W refuses it (UTF-16 text); no unit compared\n",
+         2},
+        {{"--against", "cr.txt", "same.txt"},
+         "",
+         "cr.txt: error: W refuses it (lines end in CR alone); no unit compared\n",
          2},
         {{"--against", "golden.txt", "utf16.txt", "cr.txt", "bom.txt"},
          "bom.txt: matches golden.txt\n0 of 1 units differ from golden.txt (0 settings); 2 could not be read\n",
-         "utf16.txt: error: UTF-16 text" + unitsOnly + "cr.txt: error: lines end in CR alone" + unitsOnly, 2},
+         "utf16.txt: error: UTF-16 text" + unitsOnly + "cr.txt: error: lines end in CR alone" + unitsOnly,
+         2},
         {{"--json", "utf16.txt"},
          "{\"file\":\"utf16.txt\",\"line\":null,\"kind\":\"error\",\"section\":null,\"message\":\"UTF-16 text; W "
          "refuses it: save it as 8-bit text\",\"code\":\"utf-16\"}\n"
          "{\"file\":null,\"line\":null,\"kind\":\"summary\",\"section\":null,\"message\":\"1 file checked: 0 with "
          "warnings, 1 with errors\",\"format\":2,\"files\":1,\"with_warnings\":0,\"with_errors\":1}\n",
-         "", 2},
+         "",
+         2},
         // A device through a link, a folder: skipped, and the run goes on.
-        {{"zero.txt", "sub", "clean.txt"}, "", "zero.txt: error: not a regular file; skipped\nsub: error: not a regular file; skipped\n", 2},
+        {{"zero.txt", "sub", "clean.txt"},
+         "",
+         "zero.txt: error: not a regular file; skipped\nsub: error: not a regular file; skipped\n",
+         2},
         {{"--against", "zero.txt", "same.txt"}, "", "zero.txt: error: not a regular file; no unit compared\n", 2},
         {{"--against", "golden.txt", "zero.txt", "fifo", "same.txt"},
          kSame + "0 of 1 units differ from golden.txt (0 settings); 2 could not be read\n",
-         "zero.txt: error: not a regular file; not compared\nfifo: error: not a regular file; not compared\n", 2},
+         "zero.txt: error: not a regular file; not compared\nfifo: error: not a regular file; not compared\n",
+         2},
     };
     runCases(cases);
     // A pipe is read, as a file to check and as a golden file.
@@ -220,7 +247,8 @@ TEST(CheckCommandLine, FilesThatWRefusesAndWhatIsNoFile) {
     writeFile(dir.file("same.txt"), "Numlock\n\tOff\n\t*On\n");
     for (const std::string args : {"/dev/stdin", "--against /dev/stdin same.txt"}) {
         const e2e::Result r = e2e::runHostTool(
-            "/bin/sh", {{"-c", "cat warn.txt | exec timeout 10 \"$0\" " + args, FOLVANE_CHECK_PROGRAM}, {}, dir.file("")});
+            "/bin/sh",
+            {{"-c", "cat warn.txt | exec timeout 10 \"$0\" " + args, FOLVANE_CHECK_PROGRAM}, {}, dir.file("")});
         EXPECT_EQ(r.status, 1) << args << r.err;
         EXPECT_EQ(r.out.rfind("/dev/stdin:1: warning: header \"Numlok\" names no section", 0), 0u) << args << r.out;
     }
@@ -267,7 +295,10 @@ TEST(CheckCommandLine, UnitsFromListsAndQuiet) {
         {with({"--quiet", "off.txt", "same.txt", "missing.txt", "empty.txt"}),
          "1 of 2 units differ from golden.txt (1 setting); 2 could not be read\n", kMissing + noUnit("empty.txt"), 2},
         // A golden file's warnings concern every unit: printed under --quiet too.
-        {{"--quiet", "--against", "warn.txt", "same.txt"}, kWarning + "0 of 1 units differ from warn.txt (0 settings)\n", "", 1},
+        {{"--quiet", "--against", "warn.txt", "same.txt"},
+         kWarning + "0 of 1 units differ from warn.txt (0 settings)\n",
+         "",
+         1},
         {{"--quiet", "warn.txt", "clean.txt"}, "", "", 1},
         {{"--quiet", "--plan", "clean.txt"}, "", wrong("--plan and --quiet exclude each other"), 2},
         {with({"--quiet", "--json", "same.txt", "missing.txt"}),
