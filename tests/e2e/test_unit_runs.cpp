@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,6 +80,7 @@ struct InterruptCase {
     int signal;
     int shellStatus;
 };
+void PrintTo(const InterruptCase& c, std::ostream* os) { *os << c.name; }  // a row by its name in the log
 
 const InterruptCase kInterrupts[] = {
     {"R_SIGINT", "R", SIGINT, 130}, {"R_SIGTERM", "R", SIGTERM, 143}, {"R_SIGHUP", "R", SIGHUP, 129},
@@ -155,6 +157,7 @@ struct LockCase {
     int status;
     bool refused;
 };
+void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }  // a row by its name in the log
 
 const LockCase kLocks[] = {
     {"W_refused_after_its_wait", {"W", "in.txt"}, 4000, "1", 1, true},
@@ -214,6 +217,7 @@ struct ReasonCase {
     std::string err;         // a POSIX host's
     const char* windowsErr;  // the Windows build's; null: the row is a POSIX host's alone
 };
+void PrintTo(const ReasonCase& c, std::ostream* os) { *os << c.name; }  // a row by its name in the log
 
 const ReasonCase kReasons[] = {
     {"W_of_a_missing_file",
