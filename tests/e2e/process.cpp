@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -55,7 +56,18 @@ std::vector<std::string> checkCommand() {
     return command;
 }
 
-Result runCheck(const Launch& launch) { return start(checkCommand(), launch); }
+Result runCheck(const Launch& launch) {
+    return againIfWineDidNotStart([&] { return start(checkCommand(), launch); });
+}
+
+Result againIfWineDidNotStart(const std::function<Result()>& start) {
+    Result result = start();
+    if (windowsCheck() && result.status == 1 && result.out.empty() && result.err.empty()) {
+        std::fprintf(stderr, "e2e: wine did not start FolvaneCheck.exe (status 1, no output); once more\n");
+        result = start();
+    }
+    return result;
+}
 
 namespace {
 

@@ -2,6 +2,7 @@
 // printed on standard output and standard error, byte for byte.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,9 +16,9 @@ struct Result {
 };
 
 struct Launch {
-    std::vector<std::string> args;                          // after the program's own path
-    std::vector<std::pair<std::string, std::string>> env;   // set on top of the test's environment
-    std::string cwd;                                        // empty: the test's own
+    std::vector<std::string> args;                         // after the program's own path
+    std::vector<std::pair<std::string, std::string>> env;  // set on top of the test's environment
+    std::string cwd;                                       // empty: the test's own
 };
 
 // The program under test: FOLVANE_E2E_PROGRAM, or the host build's FolvaneCE. A launcher such
@@ -37,6 +38,11 @@ std::string fileText(const std::string& text);
 // build's FolvaneCheck, run as it is.
 std::vector<std::string> checkCommand();
 Result runCheck(const Launch& launch);
+// Runs `start`, a run of FolvaneCheck, once more where the build under test is the Windows one
+// and wine did not start it at all: status 1 with nothing on either stream, which FolvaneCheck
+// itself never ends with (each status 1 of its own prints why). The repeat is said on the
+// suite's standard error.
+Result againIfWineDidNotStart(const std::function<Result()>& start);
 // Whether FolvaneCheck under test is the Windows build's (FOLVANE_E2E_CHECK_PROGRAM set).
 bool windowsCheck();
 
