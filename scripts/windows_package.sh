@@ -134,7 +134,8 @@ step() {
   shift 2
   "$@" >"$logs/step" 2>&1 </dev/null || status=$?
   # Wine now and then does not start a program at all: status 1 and no output, which none of
-  # these programs ends with by itself. Such a step is made once more, and said.
+  # these steps ends with by itself (none runs FolvaneCheck --quiet). Such a step is made once
+  # more, and said.
   if [ "$status" -eq 1 ] && [ ! -s "$logs/step" ]; then
     echo "$what: wine did not start it (status 1, no output); once more"
     status=0

@@ -65,8 +65,8 @@ def run(program, args, cwd, stdin=b""):
     command = ([launcher] if launcher else []) + [program]
     result = subprocess.run(command + args, cwd=cwd, env=env, input=stdin, capture_output=True)
     # Wine now and then does not start the program at all: status 1 and no output, which
-    # FolvaneCheck itself never ends with. Such a run is made once more, and said.
-    if launcher and result.returncode == 1 and not result.stdout and not result.stderr:
+    # FolvaneCheck itself ends with only under --quiet. Such a run is made once more, and said.
+    if launcher and "--quiet" not in args and result.returncode == 1 and not result.stdout and not result.stderr:
         print("check_json: wine did not start FolvaneCheck.exe (status 1, no output); once more", file=sys.stderr)
         result = subprocess.run(command + args, cwd=cwd, env=env, input=stdin, capture_output=True)
     return result

@@ -38,11 +38,11 @@ std::string fileText(const std::string& text);
 // build's FolvaneCheck, run as it is.
 std::vector<std::string> checkCommand();
 Result runCheck(const Launch& launch);
-// Runs `start`, a run of FolvaneCheck, once more where the build under test is the Windows one
-// and wine did not start it at all: status 1 with nothing on either stream, which FolvaneCheck
-// itself never ends with (each status 1 of its own prints why). The repeat is said on the
-// suite's standard error.
-Result againIfWineDidNotStart(const std::function<Result()>& start);
+// Runs `start`, a run of FolvaneCheck with the arguments `args`, once more where the build
+// under test is the Windows one and wine did not start it at all: status 1 with nothing on either
+// stream, which FolvaneCheck itself ends with only under --quiet (every other status 1 of its own
+// prints why). The repeat is said on the suite's standard error.
+Result againIfWineDidNotStart(const std::vector<std::string>& args, const std::function<Result()>& start);
 // Whether FolvaneCheck under test is the Windows build's (FOLVANE_E2E_CHECK_PROGRAM set).
 bool windowsCheck();
 

@@ -94,7 +94,7 @@ void runCases(const Cases& cases) {
         EXPECT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
         // A hang ends at the timeout, with status 124.
         const std::vector<std::string> args = shell("exec timeout 10 \"$0\" \"$@\" < input", c.args);
-        const e2e::Result r = e2e::againIfWineDidNotStart([&] {
+        const e2e::Result r = e2e::againIfWineDidNotStart(c.args, [&] {
             return e2e::runHostTool("/bin/sh", {args, {}, dir.file("")});
         });
         std::string shown;
