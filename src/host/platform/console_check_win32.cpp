@@ -1,8 +1,8 @@
 // FolvaneCheck's console and files on Windows. Its texts are UTF-8 (host_text_win32.cpp): to a
 // console they go out as wide characters (WriteConsoleW), so that no name is lost to the
 // console's code page; to a file or a pipe, as UTF-8 with line feeds, byte for byte what the
-// Linux build writes. Data files open by their wide names and in binary, so that the checker
-// sees every byte W's reader would, carriage returns and Ctrl-Z included, as on Linux.
+// Linux build writes. Its data files and lists open through host::openInput
+// (host_input_windows.cpp), by their wide names and in binary, as on Linux.
 #include <windows.h>
 
 #include <cerrno>
@@ -64,22 +64,6 @@ FILE* temporaryFile() {
 namespace platform {
 
 void consoleWrite(const char* text, size_t length) { write(STD_OUTPUT_HANDLE, stdout, text, length); }
-
-FILE* openFile(const wchar_t* path, const char* mode) {
-    // A folder is no data file; the runtime would only say that access is denied.
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        errno = EISDIR;
-        return nullptr;
-    }
-    // Binary whatever the mode says: W's reader itself reads the text as the device's text mode does.
-    std::wstring wideMode;
-    for (const char* m = mode; *m != '\0'; ++m) {
-        if (*m != 't' && *m != 'b') wideMode += static_cast<wchar_t>(*m);
-    }
-    wideMode += L'b';
-    return _wfopen(path, wideMode.c_str());
-}
 
 bool consoleFlushed() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
 
