@@ -24,6 +24,21 @@ std::string openFailure(const char* what, const host::Input& input) {
 
 namespace {
 
+// A data file that did not open: what is no regular file is named so and `after` follows
+// ("skipped", "not compared"); anything else with the system's reason.
+void reportUnopened(CheckOutput& out, const wchar_t* path, const host::Input& input, const char* after,
+                    const wchar_t* golden = nullptr) {
+    if (input.notRegular) {
+        out.fileError(path, ErrorCode::NotARegularFile, std::string("not a regular file; ") + after, golden);
+    } else {
+        out.fileError(path, ErrorCode::CannotOpen, openFailure("cannot open the file", input), golden);
+    }
+}
+
+}  // namespace
+
+namespace {
+
 // A file's report as it is read: its diagnostics printed at once, its plan kept until they are
 // all out, and with --against, the golden file's effect on a unit.
 class FileReport final : public CheckSink {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
@@ -44,11 +59,7 @@ public:
     bool check(const CheckOptions& options, CheckSummary& summary, bool& planWhole, const char* skipped) {
         const host::Input input = host::openInput(path_, true);
         if (input.file == nullptr) {
-            if (input.notRegular) {
-                out_.fileError(path_, ErrorCode::NotARegularFile, std::string("not a regular file; ") + skipped);
-            } else {
-                out_.fileError(path_, ErrorCode::CannotOpen, openFailure("cannot open the file", input));
-            }
+            reportUnopened(out_, path_, input, skipped);
             return false;
         }
         summary = checkDataFile(input.file, *this, options);
@@ -97,11 +108,7 @@ bool compareUnit(const wchar_t* unit, const wchar_t* golden, const GoldenEffect&
     // A FIFO would stall the fleet's run until something wrote to it: no unit's file is one.
     const host::Input input = host::openInput(unit, false);
     if (input.file == nullptr) {
-        if (input.notRegular) {
-            out.fileError(unit, ErrorCode::NotARegularFile, "not a regular file; not compared", golden);
-        } else {
-            out.fileError(unit, ErrorCode::CannotOpen, openFailure("cannot open the file", input), golden);
-        }
+        reportUnopened(out, unit, input, "not compared", golden);
         return false;
     }
     const UnitFile read = readUnitFile(input.file);
